@@ -1,0 +1,25 @@
+#pragma once
+
+// The reply intake: every datagram the discovery socket receives comes through here.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "inventory/device_info.h"
+
+namespace telvane {
+
+// Appends the list row for a new entry (index, entry).
+using AddDeviceRowFn = std::function<void(std::int32_t, const DEVICE_INFO&)>;
+
+bool IsKnownDevice(const DEVICE_TABLE& table, const MAC& mac, const IPV4& ipv4_address);
+
+// Takes one received datagram into the table: a new enumerate reply becomes the next
+// entry (and list row); a set reply from the selected device records set_result and
+// signals reply_event. Anything else is dropped without a word. The extension of an
+// enumerate reply is taken only when supports_full_function holds.
+void OnDatagram(DEVICE_TABLE& table, std::span<const std::uint8_t> datagram, bool supports_full_function,
+                const AddDeviceRowFn& add_device_row);
+
+}  // namespace telvane
