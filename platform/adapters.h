@@ -1,0 +1,34 @@
+#pragma once
+
+// The local network adapters, as the system lists them.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/wire.h"
+
+namespace telvane {
+
+inline constexpr int MAX_ADAPTERS = 5;
+
+struct ADAPTER {
+    MAC hardware_address{};  // first six bytes; all zero when the adapter has none
+    std::string ipv4_text;   // text of its first IPv4 address; empty when it has none
+};
+
+// Every adapter in the system's order, with its first IPv4 address.
+std::vector<ADAPTER> QueryAdapters();
+
+// Tests replace the system's answer; an empty function restores it.
+void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
+
+// The adapters the program offers: system order, skipping those without an IPv4
+// address ("0.0.0.0" or none) and those whose hardware address is all zero, at most
+// MAX_ADAPTERS.
+std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all);
+
+// "MAC: 00-1a-2b-3c-4d-5e,   IP: 192.168.0.10"
+std::u16string AdapterEntryText(const ADAPTER& adapter);
+
+}  // namespace telvane

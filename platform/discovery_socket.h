@@ -1,0 +1,59 @@
+#pragma once
+
+// The discovery socket: one UDP socket over IPv4 on the chosen adapter, allowed to
+// broadcast, whose arrivals are handed on one datagram per notification, on the GUI
+// thread.
+
+#include <QtCore/QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+namespace telvane {
+
+// Receives what the socket reads. The sender's address and port are passed along;
+// the intake does not use them.
+class IDatagramSink {
+public:
+    virtual ~IDatagramSink() = default;
+    virtual void OnDatagram(const std::uint8_t* data, int length, const std::string& sender_address,
+                            std::uint16_t sender_port) = 0;
+};
+
+class CTelvaneSocket final : public QObject {
+public:
+    CTelvaneSocket();
+    ~CTelvaneSocket() override;
+    Q_DISABLE_COPY_MOVE(CTelvaneSocket)
+
+    // Opens a UDP socket for the adapter that holds `local_address` (dotted IPv4) now,
+    // on a port of the system's choosing, and registers for arrivals. Fails when the
+    // text is not an IPv4 address, no adapter holds it, or a step of opening fails.
+    bool Create(const std::string& local_address);
+    void Close();
+    bool IsOpen() const;
+    // SO_BROADCAST; returns false when it could not be switched on.
+    bool SetBroadcast(bool on);
+    void SetOwner(IDatagramSink* owner);
+
+    // Sends one datagram to address (host order) and port, leaving through the chosen
+    // adapter with its address as the source. Returns the bytes sent, or -1.
+    int SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port);
+
+    std::uint16_t LocalPort() const;
+
+protected:
+    // One datagram per notification: read it (at most RECEIVE_BUFFER_SIZE bytes; a longer
+    // one is dropped whole) and hand it to the owner.
+    void OnReceive(int error_code);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+    IDatagramSink* owner_ = nullptr;
+};
+
+}  // namespace telvane
