@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Checks beyond ctest, run by scripts/test.sh after the build: one function per check,
+# listed in CHECKS. Each prints what it verified; the script fails when any check fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+. scripts/lib.sh
+
+ensure_packages $PACKAGE_TEST_PACKAGES
+
+# Man pages: groff must format them without a single warning.
+check_man_pages() {
+    local page out bad=0
+    for page in man/*.1; do
+        out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+        if [ -n "$out" ]; then
+            echo "$page: $out"
+            bad=1
+        fi
+    done
+    [ "$bad" -eq 0 ] && echo "man pages format without warnings: $(ls man/*.1 | xargs -n1 basename | tr '\n' ' ')"
+    return "$bad"
+}
+
+# cmake --install into a scratch root: programs in bin/, desktop entry, AppStream data,
+# icons and man pages where the desktop and man expect them, and all of them valid.
+check_install_layout() {
+    local dest bad=0 p f
+    dest=$(mktemp -d /tmp/telvane-install.XXXXXX)
+    DESTDIR="$dest" cmake --install build --prefix /usr >/dev/null
+    local usr="$dest/usr"
+    need() { [ -e "$usr/$1" ] || { echo "not installed: $1"; bad=1; }; }
+    # A program is required once its sources are in the tree.
+    [ -n "$(ls app/*.cpp 2>/dev/null)" ] && need bin/telvane
+    [ -d tools/cli ] && need bin/telvane-cli
+    [ -d tools/sim ] && need bin/telvane-sim
+    need share/applications/org.telvane.Telvane.desktop
+    need share/metainfo/org.telvane.Telvane.metainfo.xml
+    for p in telvane telvane-cli telvane-sim; do need "share/man/man1/$p.1.gz"; done
+    [ -e resources/icons/telvane.svg ] && need share/icons/hicolor/scalable/apps/org.telvane.Telvane.svg
+    [ -e resources/icons/telvane-48.png ] && need share/icons/hicolor/48x48/apps/org.telvane.Telvane.png
+    for f in "$usr"/share/icons/hicolor/*x*/apps/org.telvane.Telvane.png; do
+        [ -e "$f" ] || continue
+        # The theme directory must match the picture's real size.
+        local dir size
+        dir=$(basename "$(dirname "$(dirname "$f")")")
+        size=$(file -b "$f" | grep -oE '[0-9]+ x [0-9]+' | tr -d ' ')
+        [ "$size" = "$dir" ] || { echo "icon in $dir is $size"; bad=1; }
+    done
+    desktop-file-validate "$usr/share/applications/org.telvane.Telvane.desktop" || bad=1
+    appstreamcli validate --no-net "$usr/share/metainfo/org.telvane.Telvane.metainfo.xml" || bad=1
+    grep -q '^Icon=org.telvane.Telvane$' "$usr/share/applications/org.telvane.Telvane.desktop" || bad=1
+    rm -rf "$dest"
+    [ "$bad" -eq 0 ] && echo "install layout complete; desktop entry and AppStream data valid"
+    return "$bad"
+}
+
+# The Wireshark dissector against captured datagrams.
+check_dissector() {
+    python3 tests/wireshark/check-dissector.py tools/wireshark/telvane.lua
+}
+
+# The Debian package in a throwaway root.
+check_package() {
+    scripts/test-package.sh
+}
+
+CHECKS="check_man_pages check_install_layout check_dissector check_package"
+
+failed=()
+for c in $CHECKS; do
+    printf -- '--- %s\n' "$c"
+    if ! (set -e; "$c"); then
+        failed+=("$c")
+    fi
+done
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "extra-tests.sh: failed: ${failed[*]}" >&2
+    exit 1
+fi
+echo "extra-tests.sh: all checks passed"

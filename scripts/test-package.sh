@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks, in a throwaway Debian 12 root, that
+# `apt-get install ./telvane_*.deb` pulls in everything it needs and that the package
+# removes without leaving files behind.
+#
+# The minimal root (debootstrap --variant=minbase) and the downloaded packages are cached
+# under build/package-root/, so a second run needs no bootstrap. The programs run inside
+# the root only with --help/--version, and in a network namespace of their own without
+# any interface, so nothing can be sent.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root_dir=$(pwd)
+. scripts/lib.sh
+
+skip() { echo "test-package.sh: SKIPPED: $*"; exit 0; }
+fail() { echo "test-package.sh: FAIL: $*" >&2; exit 1; }
+
+[ "$(id -u)" -eq 0 ] || skip "needs root for debootstrap and chroot"
+ensure_packages $BUILD_PACKAGES $PACKAGE_TEST_PACKAGES
+
+suite=bookworm
+cache="$root_dir/build/package-root"
+tarball="$cache/$suite-minbase.tar.gz"
+archives="$cache/archives"
+mkdir -p "$archives/partial"
+
+# The Debian mirror apt already uses here; the public one when none is configured.
+sources=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
+          grep -vE '^[[:space:]]*#' | grep -oE 'https?://[^[:space:]]+' || true)
+mirror=$(grep -E '/debian/?$' <<<"$sources" | head -n1 || true)
+mirror=${mirror:-http://deb.debian.org/debian}
+security=$(grep -E '/debian-security/?$' <<<"$sources" | head -n1 || true)
+
+echo "== build the package"
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELVANE_BUILD_TESTS=OFF \
+    -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build-package -j "$(nproc)"
+rm -f build-package/telvane_*.deb
+(cd build-package && cpack -G DEB >/dev/null)
+deb=$(ls build-package/telvane_*.deb)
+echo "built $deb"
+dpkg-deb -f "$deb" Depends
+
+work=$(mktemp -d /tmp/telvane-pkgroot.XXXXXX)
+root="$work/root"
+mounts=()
+cleanup() {
+    local m
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[$i]}" 2>/dev/null || true; done
+    rm -rf --one-file-system "$work"
+}
+trap cleanup EXIT
+
+if [ ! -s "$tarball" ]; then
+    echo "== bootstrap a minimal $suite root from $mirror (cached for later runs)"
+    mkdir -p "$work/boot"
+    if ! debootstrap --variant=minbase "$suite" "$work/boot" "$mirror" >"$work/debootstrap.log" 2>&1; then
+        tail -n 20 "$work/debootstrap.log"
+        skip "debootstrap could not build a $suite root here (see the log above)"
+    fi
+    rm -rf "$work/boot/var/cache/apt/archives/"*.deb
+    tar -C "$work/boot" --numeric-owner -czf "$tarball.tmp" .
+    mv "$tarball.tmp" "$tarball"
+    rm -rf --one-file-system "$work/boot"
+fi
+
+echo "== unpack a fresh root"
+mkdir -p "$root"
+tar -C "$root" --numeric-owner -xzf "$tarball"
+{
+    echo "deb $mirror $suite main"
+    echo "deb $mirror $suite-updates main"
+    [ -n "$security" ] && echo "deb $security $suite-security main"
+} >"$root/etc/apt/sources.list"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+for m in proc sys dev; do
+    mount --bind "/$m" "$root/$m"
+    mounts+=("$root/$m")
+done
+mount --bind "$archives" "$root/var/cache/apt/archives"
+mounts+=("$root/var/cache/apt/archives")
+cp "$deb" "$root/tmp/"
+in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
+
+echo "== apt-get install ./$(basename "$deb")"
+in_root apt-get update -qq
+in_root apt-get install -y -qq --no-install-recommends "./tmp/$(basename "$deb")" >"$work/install.log" 2>&1 ||
+    { tail -n 30 "$work/install.log"; fail "the package does not install"; }
+in_root dpkg-query -W -f='${Status}\n' telvane | grep -qx 'install ok installed' || fail "telvane is not installed"
+in_root dpkg -L telvane | sort >"$work/files"
+echo "installed $(wc -l <"$work/files") paths"
+
+failures=0
+check() { if "$@"; then :; else echo "FAIL: $*" >&2; failures=$((failures + 1)); fi; }
+has() { in_root test -e "$1" || { echo "missing in the package: $1" >&2; return 1; }; }
+
+check has /usr/share/applications/org.telvane.Telvane.desktop
+check has /usr/share/metainfo/org.telvane.Telvane.metainfo.xml
+for page in telvane telvane-cli telvane-sim; do check has "/usr/share/man/man1/$page.1.gz"; done
+check has /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqxcb.so
+
+# Every program that this tree builds must be in the package and find all its libraries.
+programs=()
+[ -d app ] && [ -n "$(ls app/*.cpp 2>/dev/null)" ] && programs+=(telvane)
+[ -d tools/cli ] && programs+=(telvane-cli)
+[ -d tools/sim ] && programs+=(telvane-sim)
+for p in telvane telvane-cli telvane-sim; do
+    if [[ " ${programs[*]} " != *" $p "* ]]; then
+        echo "NOTICE: $p is not built by this tree yet; not checked"
+        continue
+    fi
+    check has "/usr/bin/$p"
+    if in_root test -x "/usr/bin/$p"; then
+        missing=$(in_root ldd "/usr/bin/$p" | grep 'not found' || true)
+        [ -z "$missing" ] || { echo "FAIL: $p misses libraries: $missing" >&2; failures=$((failures + 1)); }
+    fi
+done
+
+# The tools print and exit; run them in an empty network namespace all the same.
+run_isolated() { unshare --net chroot "$root" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
+for probe in "telvane-cli --help" "telvane-sim --version"; do
+    set -- $probe
+    [[ " ${programs[*]} " == *" $1 "* ]] || continue
+    if out=$(run_isolated "$@" 2>&1) && [ -n "$out" ]; then
+        echo "ok: $probe: $(head -n1 <<<"$out")"
+    else
+        echo "FAIL: '$probe' inside the root: ${out:-no output}" >&2
+        failures=$((failures + 1))
+    fi
+done
+
+echo "== apt-get purge telvane"
+in_root apt-get purge -y -qq telvane >"$work/remove.log" 2>&1 || { tail -n 20 "$work/remove.log"; fail "the package does not remove"; }
+if in_root dpkg-query -W -f='${Status}\n' telvane 2>/dev/null | grep -q installed; then
+    echo "FAIL: telvane still registered after purge" >&2
+    failures=$((failures + 1))
+fi
+while read -r path; do
+    [ -n "$path" ] && [ -f "$root$path" ] && { echo "FAIL: left behind: $path" >&2; failures=$((failures + 1)); }
+done <"$work/files"
+
+[ "$failures" -eq 0 ] || fail "$failures check(s) failed"
+echo "test-package.sh: the package installs and removes cleanly in a fresh $suite root"
