@@ -13,6 +13,7 @@ Usage: check-dissector.py DISSECTOR.lua
 
 import json
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -78,6 +79,27 @@ def check_capture(lua):
     return failures
 
 
+def check_coverage(lua):
+    """Every field the dissector registers must be compared on some captured frame."""
+    manifest = json.load(open(os.path.join(HERE, "datagrams.json"), encoding="utf-8"))
+    compared = {k for item in manifest for k, v in item["fields"].items() if v is not None}
+    # -G takes no -X option: load the dissector as a personal plugin of a scratch home.
+    with tempfile.TemporaryDirectory() as home:
+        plugins = os.path.join(home, ".local", "lib", "wireshark", "plugins")
+        os.makedirs(plugins)
+        shutil.copy(lua, plugins)
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+        out = subprocess.run(["tshark", "-G", "fields"], check=True, capture_output=True, text=True, env=env).stdout
+    registered = set()
+    for line in out.splitlines():
+        cols = line.split("\t")
+        if len(cols) > 3 and cols[0] == "F" and cols[2].startswith("telvane.") and cols[3] != "FT_NONE":
+            registered.add(cols[2])
+    if not registered:
+        return ["the dissector registers no fields"]
+    return ["field %s is never compared with what was sent" % f for f in sorted(registered - compared)]
+
+
 def write_pcap(path, payloads):
     """Ethernet + IPv4 + UDP frames from a source port to 18768."""
     with open(path, "wb") as out:
@@ -116,7 +138,7 @@ def check_damaged(lua):
 
 def main():
     lua = os.path.abspath(sys.argv[1])
-    failures = check_capture(lua) + check_damaged(lua)
+    failures = check_coverage(lua) + check_capture(lua) + check_damaged(lua)
     for f in failures:
         print("FAIL:", f)
     if failures:

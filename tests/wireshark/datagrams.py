@@ -102,6 +102,7 @@ def set_extended(mac, address, mask, gateway, dns4, flags, ipv6="::", prefix=0, 
         "telvane.checksum.good": True,
     }
     expected.update({k: bool(flags & bit) for k, bit in SET_BITS.items()})
+    expected["telvane.set_flags.reserved"] = flags >> 4
     return with_checksum(data), expected
 
 
@@ -173,9 +174,19 @@ NO_DNS = ("0.0.0.0", "0.0.0.0")
 NO_DNS6 = ("::", "::")
 
 
+def with_common(items):
+    """Adds the fields every datagram has: the marker and the checksum byte with its sum."""
+    for data, expected in items:
+        at = 39 if expected["telvane.type"] == MSG_ENUMERATE_REPLY else len(data) - 1
+        expected["telvane.marker"] = 0xFFFF
+        expected["telvane.checksum"] = data[at]
+        expected["telvane.checksum.computed"] = checksum(data[:at])
+    return items
+
+
 def requests():
     """Sent by the program's side: broadcast to port 18768."""
-    return [
+    return with_common([
         enumerate_request(),
         set_basic(MAC, "192.168.1.20", "192.168.1.1", "255.255.255.0", 0),
         set_basic("02:00:00:00:00:07", "0.0.0.0", "0.0.0.0", "0.0.0.0", 1),
@@ -184,15 +195,17 @@ def requests():
                      ("198.51.100.53", "198.51.100.54"), 0x00, "2001:db8::20", 64, "2001:db8::1",
                      ("2001:db8::53", "2001:db8:0:1::54")),
         set_extended("02:00:00:00:00:09", "0.0.0.0", "0.0.0.0", "0.0.0.0", NO_DNS, 0x02),
+        # Bits 4..7 are not flags: shown as reserved, the four named bits stay apart.
+        set_extended("02:00:00:00:00:0d", "192.0.2.77", "255.255.255.0", "192.0.2.1", NO_DNS, 0x51),
         enumerate_request(corrupt=True),
-    ]
+    ])
 
 
 def replies():
     """Sent by the devices' side from port 18768 back to the program's port."""
     v6ext = dict(dns4=("203.0.113.53", "203.0.113.54"), ipv6="2001:db8:1::10", prefix=64,
                  ipv6_gateway="2001:db8:1::1", dns6=("2001:db8:1::53", "2001:db8:1::54"))
-    return [
+    return with_common([
         # The 40-byte reply without extension.
         enumerate_reply(MAC, "192.168.1.20", "192.168.1.1", "255.255.255.0", 0x00, b"MODEL01", "MODEL01"),
         # 8-bit name; the checksum covers the base part only.
@@ -227,4 +240,4 @@ def replies():
         set_reply(MAC, 0),
         set_reply("02:00:00:00:00:02", 5),
         set_reply("02:00:00:00:00:03", 0, corrupt=True),
-    ]
+    ])

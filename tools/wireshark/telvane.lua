@@ -98,7 +98,7 @@ end
 p.fields = field_list
 
 local e = {
-    checksum_good = ProtoExpert.new("telvane.checksum.good.expert", "Checksum good", expert.group.CHECKSUM,
+    checksum_good = ProtoExpert.new("telvane.checksum.ok", "Checksum good", expert.group.CHECKSUM,
                                     expert.severity.CHAT),
     checksum_bad = ProtoExpert.new("telvane.checksum.bad", "Bad checksum", expert.group.CHECKSUM,
                                    expert.severity.ERROR),
