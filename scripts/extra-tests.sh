@@ -22,6 +22,36 @@ check_man_pages() {
     return "$bad"
 }
 
+# Man pages against the programs: the version in each page is the project's, and every
+# long option that --help prints is in the man page and the other way round. The tools
+# only print here, and still run in a network namespace without interfaces.
+check_man_matches_help() {
+    local version bad=0 p page bin help
+    version=$(sed -nE 's/^project\(telvane VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+    for page in man/*.1; do
+        grep -q "^\.TH .*\"telvane $version\"" "$page" || { echo "$page: version is not $version"; bad=1; }
+    done
+    for p in telvane-cli telvane-sim; do
+        bin=$(find build -type f -name "$p" -perm -u+x 2>/dev/null | head -n1)
+        if [ -z "$bin" ]; then
+            echo "NOTICE: $p is not built by this tree yet; its man page is not compared with --help"
+            continue
+        fi
+        help=$(unshare --net "$bin" --help 2>&1) || { echo "$p --help fails"; bad=1; continue; }
+        unshare --net "$bin" --version 2>&1 | grep -q "$version" || { echo "$p --version does not print $version"; bad=1; }
+        local in_help in_man
+        in_help=$(grep -oE -- '--[a-z0-9][a-z0-9-]*' <<<"$help" | sort -u)
+        in_man=$(sed 's/\\-/-/g' "man/$p.1" | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
+        local only_help only_man
+        only_help=$(comm -23 <(echo "$in_help") <(echo "$in_man") | tr '\n' ' ')
+        only_man=$(comm -13 <(echo "$in_help") <(echo "$in_man") | tr '\n' ' ')
+        [ -z "$only_help" ] || { echo "$p: options in --help but not in man/$p.1: $only_help"; bad=1; }
+        [ -z "$only_man" ] || { echo "$p: options in man/$p.1 but not in --help: $only_man"; bad=1; }
+    done
+    [ "$bad" -eq 0 ] && echo "man pages carry version $version and the options that --help prints"
+    return "$bad"
+}
+
 # cmake --install into a scratch root: programs in bin/, desktop entry, AppStream data,
 # icons and man pages where the desktop and man expect them, and all of them valid.
 check_install_layout() {
@@ -65,7 +95,7 @@ check_package() {
     scripts/test-package.sh
 }
 
-CHECKS="check_man_pages check_install_layout check_dissector check_package"
+CHECKS="check_man_pages check_man_matches_help check_install_layout check_dissector check_package"
 
 failed=()
 for c in $CHECKS; do
