@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -24,6 +25,15 @@ namespace {
 // Average character width, in the dialog manager's measure, of the 8-point font the
 // column widths were drawn for.
 constexpr int DESIGN_FONT_BASE_X = 6;
+
+constexpr int MAC_COLUMN = 2;
+
+// An upper bound for the width of any "00-1a-2b-3c-4d-5e".
+int WidestMacText(const QFontMetrics& fm) {
+    int digit = 0;
+    for (const QChar c : QStringLiteral("0123456789abcdef")) digit = std::max(digit, fm.horizontalAdvance(c));
+    return 12 * digit + 5 * fm.horizontalAdvance(QLatin1Char('-'));
+}
 
 QString ToQString(const std::u16string& s) { return QString::fromStdU16String(s); }
 
@@ -77,12 +87,13 @@ public:
                                 : opt.backgroundBrush;
         painter->fillRect(option.rect, fill);
         QStyledItemDelegate::paint(painter, option, index);
+        DrawFocusFrame(painter, opt, index);
     }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->state &= ~(QStyle::State_Selected | QStyle::State_MouseOver);
+        option->state &= ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
         const DEVICE_INFO* e = TableEntry(table_, index.row());
         if (e == nullptr) return;
         switch (RowLookOf(*e)) {
@@ -107,6 +118,21 @@ protected:
     }
 
 private:
+    // A dotted frame around the keyboard's row while the list has the focus: an outline
+    // only, which no one takes for a selected row. Each cell draws its part of it.
+    static void DrawFocusFrame(QPainter* painter, const QStyleOptionViewItem& opt, const QModelIndex& index) {
+        const auto* view = qobject_cast<const QAbstractItemView*>(opt.widget);
+        if (view == nullptr || !view->hasFocus() || view->currentIndex().row() != index.row()) return;
+        const QRect r = opt.rect;
+        painter->save();
+        painter->setPen(QPen(opt.palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter->drawLine(r.topLeft(), r.topRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        if (index.column() == 0) painter->drawLine(r.topLeft(), r.bottomLeft());
+        if (index.column() == index.model()->columnCount() - 1) painter->drawLine(r.topRight(), r.bottomRight());
+        painter->restore();
+    }
+
     const DEVICE_TABLE& table_;
 };
 
@@ -131,7 +157,8 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     // A flat, single-selection report list that never sorts or reorders by itself.
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setAllColumnsShowFocus(true);
+    // The delegate draws the focus frame; the style's would tint the row like a selection.
+    list->setAllColumnsShowFocus(false);
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setExpandsOnDoubleClick(false);
@@ -169,10 +196,15 @@ void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> 
         heading->setTextAlignment(i, Qt::AlignLeft | Qt::AlignVCenter);
     }
     QHeaderView* header = list_->header();
+    const QFontMetrics fm(list_->font());
+    const int cell_margins = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) + 2;
     for (int i = 0; i < n; ++i) {
-        // Never narrower than the heading needs.
-        const int width = ScaledColumnWidth(columns[static_cast<std::size_t>(i)].width, list_->font());
-        header->resizeSection(i, std::max(width, header->sectionSizeHint(i)));
+        // Never narrower than the heading needs; MAC texts all have one length, and
+        // digits run wider than the average letter in many fonts, so that column fits one.
+        int width = std::max(ScaledColumnWidth(columns[static_cast<std::size_t>(i)].width, list_->font()),
+                             header->sectionSizeHint(i));
+        if (i == MAC_COLUMN) width = std::max(width, WidestMacText(fm) + cell_margins);
+        header->resizeSection(i, width);
     }
 }
 
@@ -190,16 +222,16 @@ void CDeviceListView::RefillDeviceList() {
 }
 
 void CDeviceListView::DeleteAllItems() {
+    selection_mark_ = -1;
     if (list_ != nullptr) list_->clear();
 }
 
 void CDeviceListView::SetSelectionMark(int row) {
-    if (list_ == nullptr) return;
-    const QModelIndex index = row >= 0 && row < list_->topLevelItemCount()
-                                  ? list_->model()->index(row, 0)
-                                  : QModelIndex();
-    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    // Only remembered: moving the widget's current row would draw its focus frame there.
+    selection_mark_ = row >= 0 && list_ != nullptr && row < list_->topLevelItemCount() ? row : -1;
 }
+
+int CDeviceListView::SelectionMark() const { return selection_mark_; }
 
 void CDeviceListView::Invalidate(bool /*erase*/) {
     if (list_ != nullptr) list_->viewport()->update();

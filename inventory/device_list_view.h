@@ -51,8 +51,10 @@ public:
     // Every row anew from the table; callers invalidate.
     void RefillDeviceList();
     void DeleteAllItems();
-    // Where keyboard navigation continues; selects nothing and changes no row's look.
+    // Marks row (or none for a row not in the list); selects nothing and changes no
+    // row's look. Emptying the list clears the mark.
     void SetSelectionMark(int row);
+    int SelectionMark() const;
     // Repaints the whole list. Qt always paints the background, so erase makes no difference.
     void Invalidate(bool erase);
 
@@ -88,6 +90,7 @@ private:
     QPointer<QTreeWidget> list_;
     const DEVICE_TABLE& table_;
     UrlOpenerFn open_url_;
+    int selection_mark_ = -1;
 };
 
 }  // namespace telvane
