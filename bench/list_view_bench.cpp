@@ -24,8 +24,11 @@ std::vector<Bytes> HundredReplies() {
     for (int i = 0; i < ROWS; ++i) {
         const auto n = static_cast<std::uint8_t>(i);
         const std::string name = "Camera-" + std::to_string(i) + " Hall " + std::to_string(i % 7);
-        out.push_back(Reply().Mac(n).Ipv4(10, 0, 0, n).Extension(EXT_IPV6, static_cast<std::uint8_t>(name.size()),
-                                                                  Text(name)).Sealed());
+        out.push_back(Reply()
+                          .Mac(n)
+                          .Ipv4(10, 0, 0, n)
+                          .Extension(EXT_IPV6, static_cast<std::uint8_t>(name.size()), Text(name))
+                          .Sealed());
     }
     return out;
 }
@@ -53,8 +56,8 @@ struct ShownList {
 };
 
 void PerRow(benchmark::State& state) {
-    state.counters["per_row"] = benchmark::Counter(ROWS, benchmark::Counter::kIsIterationInvariantRate |
-                                                             benchmark::Counter::kInvert);
+    state.counters["per_row"] =
+        benchmark::Counter(ROWS, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // A hundred devices answering during one enumeration, each datagram followed by the
@@ -93,9 +96,10 @@ void BM_HundredRowsArrivingBareWidget(benchmark::State& state) {
         state.ResumeTiming();
         for (const Bytes& reply : replies) {
             OnDatagram(table, reply, true, [&list](std::int32_t i, const DEVICE_INFO& e) {
-                list.insertTopLevelItem(i, new QTreeWidgetItem(QStringList{
-                    QString::fromStdU16String(DeviceNameText(e)), QString::fromStdU16String(ModelNameText(e)),
-                    QString::fromStdU16String(MacText(e)), QString::fromStdU16String(IpAddressText(e))}));
+                list.insertTopLevelItem(
+                    i, new QTreeWidgetItem(QStringList{
+                           QString::fromStdU16String(DeviceNameText(e)), QString::fromStdU16String(ModelNameText(e)),
+                           QString::fromStdU16String(MacText(e)), QString::fromStdU16String(IpAddressText(e))}));
             });
             QApplication::processEvents();
         }

@@ -35,7 +35,9 @@ int WidestMacText(const QFontMetrics& fm) {
     return 12 * digit + 5 * fm.horizontalAdvance(QLatin1Char('-'));
 }
 
-QString ToQString(const std::u16string& s) { return QString::fromStdU16String(s); }
+QString ToQString(const std::u16string& s) {
+    return QString::fromStdU16String(s);
+}
 
 const DEVICE_INFO* TableEntry(const DEVICE_TABLE& table, int row) {
     if (row < 0 || row >= std::min(table.device_count, DEVICE_TABLE_CAPACITY)) return nullptr;
@@ -80,11 +82,11 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
-        const QBrush fill = opt.backgroundBrush.style() == Qt::NoBrush
-                                ? opt.palette.brush(opt.state & QStyle::State_Enabled ? QPalette::Normal
-                                                                                       : QPalette::Disabled,
-                                                    QPalette::Base)
-                                : opt.backgroundBrush;
+        const QBrush fill =
+            opt.backgroundBrush.style() == Qt::NoBrush
+                ? opt.palette.brush(opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                                    QPalette::Base)
+                : opt.backgroundBrush;
         painter->fillRect(option.rect, fill);
         QStyledItemDelegate::paint(painter, option, index);
         DrawFocusFrame(painter, opt, index);
@@ -100,8 +102,8 @@ protected:
             case RowLook::Selected:
                 // The system's highlight, whether or not the list has the focus.
                 option->backgroundBrush = option->palette.brush(QPalette::Active, QPalette::Highlight);
-                option->palette.setColor(QPalette::Text, option->palette.color(QPalette::Active,
-                                                                                 QPalette::HighlightedText));
+                option->palette.setColor(QPalette::Text,
+                                         option->palette.color(QPalette::Active, QPalette::HighlightedText));
                 break;
             case RowLook::Locked:
                 option->backgroundBrush = FromColorref(ROW_COLOUR_LOCKED);
@@ -176,8 +178,7 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     list->setItemDelegate(new CDeviceRowDelegate(table, list));
 
     connect(header, &QHeaderView::sectionClicked, this, &CDeviceListView::headerItemClicked);
-    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CDeviceListView::OnSelectionChanged);
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CDeviceListView::OnSelectionChanged);
     list->viewport()->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &CDeviceListView::OnContextMenuRequested);
@@ -231,7 +232,9 @@ void CDeviceListView::SetSelectionMark(int row) {
     selection_mark_ = row >= 0 && list_ != nullptr && row < list_->topLevelItemCount() ? row : -1;
 }
 
-int CDeviceListView::SelectionMark() const { return selection_mark_; }
+int CDeviceListView::SelectionMark() const {
+    return selection_mark_;
+}
 
 void CDeviceListView::Invalidate(bool /*erase*/) {
     if (list_ != nullptr) list_->viewport()->update();
@@ -272,7 +275,9 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     return menu;
 }
 
-void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) { open_url_ = std::move(opener); }
+void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) {
+    open_url_ = std::move(opener);
+}
 
 bool CDeviceListView::eventFilter(QObject* watched, QEvent* event) {
     if (list_ != nullptr && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
@@ -303,8 +308,12 @@ void CDeviceListView::OnContextMenuRequested(const QPoint& pos) {
     menu->popup(list_->viewport()->mapToGlobal(pos));
 }
 
-QTreeWidget* CDeviceListView::List() const { return list_.data(); }
+QTreeWidget* CDeviceListView::List() const {
+    return list_.data();
+}
 
-const DEVICE_INFO* CDeviceListView::EntryAt(int row) const { return TableEntry(table_, row); }
+const DEVICE_INFO* CDeviceListView::EntryAt(int row) const {
+    return TableEntry(table_, row);
+}
 
 }  // namespace telvane

@@ -20,8 +20,10 @@ protected:
         std::vector<std::u16string> out;
         for (int i = 0; i < table.device_count; ++i) {
             const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
-            out.push_back(column == 0 ? DeviceNameText(e) : column == 1 ? ModelNameText(e)
-                                                        : column == 2 ? MacText(e) : IpAddressText(e));
+            out.push_back(column == 0   ? DeviceNameText(e)
+                          : column == 1 ? ModelNameText(e)
+                          : column == 2 ? MacText(e)
+                                        : IpAddressText(e));
         }
         return out;
     }
@@ -47,8 +49,8 @@ TEST_F(Sorting, MacColumnComparesBytesUnsigned) {
     Take(Reply().Mac(0x7F).Sealed());
     Take(Reply().Mac(0xFF).Sealed());
     SortDeviceTable(table, 2);
-    EXPECT_EQ(Column(2), (std::vector<std::u16string>{u"00-1a-2b-3c-4d-7f", u"00-1a-2b-3c-4d-80",
-                                                      u"00-1a-2b-3c-4d-ff"}));
+    EXPECT_EQ(Column(2),
+              (std::vector<std::u16string>{u"00-1a-2b-3c-4d-7f", u"00-1a-2b-3c-4d-80", u"00-1a-2b-3c-4d-ff"}));
 }
 
 // Names order by their stored bytes: every UTF-16 name (first byte zero) before every
@@ -85,8 +87,8 @@ TEST_F(Sorting, WholeEntriesMove) {
     table.entries[0].state = STATE_SET_FAILED | STATE_SELECTED;
     SortDeviceTable(table, 3);
     EXPECT_EQ(Column(1), (std::vector<std::u16string>{u"ONE", u"TWO", u"THREE"}));
-    EXPECT_EQ(Column(2), (std::vector<std::u16string>{u"00-1a-2b-3c-4d-02", u"00-1a-2b-3c-4d-03",
-                                                      u"00-1a-2b-3c-4d-01"}));
+    EXPECT_EQ(Column(2),
+              (std::vector<std::u16string>{u"00-1a-2b-3c-4d-02", u"00-1a-2b-3c-4d-03", u"00-1a-2b-3c-4d-01"}));
     EXPECT_EQ(table.entries[2].locked, 1);
     EXPECT_EQ(table.entries[2].state, STATE_SET_FAILED | STATE_SELECTED);
     EXPECT_EQ(table.entries[0].state, STATE_NORMAL);

@@ -39,8 +39,9 @@ protected:
         list->setGeometry(10, 10, 620, 300);
         window.resize(640, 320);
         view.InsertListColumns(DEVICE_LIST_COLUMN_COUNT, DEVICE_LIST_COLUMNS);
-        QObject::connect(&view, &CDeviceListView::headerItemClicked, &window,
-                         [this](int column) { view.SortDeviceList(table, column, [this](int i) { SelectDevice(i); }); });
+        QObject::connect(&view, &CDeviceListView::headerItemClicked, &window, [this](int column) {
+            view.SortDeviceList(table, column, [this](int i) { SelectDevice(i); });
+        });
         QObject::connect(&view, &CDeviceListView::listItemChanged, &window, [this](int row, bool selected) {
             item_changes.emplace_back(row, selected);
             if (!selected) return;
@@ -162,8 +163,12 @@ TEST_F(ListWindow, RowColoursFollowTheTableInOrder) {
     const QPalette& p = list->palette();
     const QColor highlight = p.color(QPalette::Active, QPalette::Highlight);
     const std::vector<std::pair<int, QColor>> expected = {
-        {0, highlight},          {1, QColor(208, 208, 208)},         {2, QColor(0, 255, 0)},
-        {3, QColor(255, 0, 0)},  {4, p.color(QPalette::Active, QPalette::Base)}, {5, highlight},
+        {0, highlight},
+        {1, QColor(208, 208, 208)},
+        {2, QColor(0, 255, 0)},
+        {3, QColor(255, 0, 0)},
+        {4, p.color(QPalette::Active, QPalette::Base)},
+        {5, highlight},
     };
     for (const auto& [row, colour] : expected) {
         for (const QColor& seen : CellEdges(image, row)) EXPECT_EQ(seen.rgb(), colour.rgb()) << "row " << row;
@@ -298,8 +303,7 @@ TEST_F(ListWindow, HeadingClickSortsRebuildsAndSelectsTheFirstRow) {
 
 TEST_F(ListWindow, HeadingClickOnAnEmptyListOnlyInvertsTheToggle) {
     const QHeaderView* h = list->header();
-    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
-                      QPoint(h->sectionViewportPosition(1) + 5, h->height() / 2));
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(1) + 5, h->height() / 2));
     EXPECT_EQ(table.sort_toggles, (std::array<std::uint8_t, 4>{1, 0, 1, 1}));
     EXPECT_EQ(list->topLevelItemCount(), 0);
     EXPECT_EQ(table.selected_index, -1);
@@ -314,9 +318,8 @@ TEST(ListWithoutWindow, HeadingClickAloneDoesNotSortTheRows) {
     CDeviceListView view(&list, table);
     view.InsertListColumns(4, DEVICE_LIST_COLUMNS);
     for (std::uint8_t i : {std::uint8_t{9}, std::uint8_t{1}}) {
-        OnDatagram(table, Reply().Mac(i).Sealed(), false, [&](std::int32_t n, const DEVICE_INFO& e) {
-            view.AddDeviceRow(n, e);
-        });
+        OnDatagram(table, Reply().Mac(i).Sealed(), false,
+                   [&](std::int32_t n, const DEVICE_INFO& e) { view.AddDeviceRow(n, e); });
     }
     list.resize(600, 200);
     list.show();
