@@ -94,3 +94,17 @@ TEST(CliOutput, JsonAndCsvQuoting) {
 
 }  // namespace
 }  // namespace telvane::cli
+
+namespace telvane::cli {
+namespace {
+
+// Guards against a socket failure passing as success (a script would see no devices).
+TEST(OpenSocketOrReport, SocketFailureGivesItsExitCode) {
+    CTelvaneSocket socket;
+    EXPECT_EQ(OpenSocketOrReport(socket, ADAPTER{{0x02, 0, 0, 0, 0, 1}, "203.0.113.254"}, nullptr),
+              EXIT_FAILURE_RUNTIME);
+    EXPECT_FALSE(socket.IsOpen());
+}
+
+}  // namespace
+}  // namespace telvane::cli
