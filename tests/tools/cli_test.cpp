@@ -25,17 +25,17 @@ TEST(ChooseAdapter, ByIndexByAddressAndDefault) {
 }
 
 TEST(ParseOptions, ValuesFlagsAndMistakes) {
-    const std::vector<OPTION_SPEC> specs = {{"--adapter", true}, {"--json", false}};
+    const std::vector<OPTION_DEF> known = {{"--adapter", true}, {"--json", false}};
     const std::vector<std::string> args = {"--adapter", "1", "--json", "rest"};
-    const auto parsed = ParseOptions(args, specs);
+    const auto parsed = ParseOptions(args, known);
     EXPECT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.Value("--adapter"), "1");
     EXPECT_TRUE(parsed.Has("--json"));
     EXPECT_EQ(parsed.positional, std::vector<std::string>{"rest"});
-    EXPECT_EQ(ParseOptions(std::vector<std::string>{"--adapter=0"}, specs).Value("--adapter"), "0");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--adapter"}, specs).error, "");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--jsn"}, specs).error, "");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--json=1"}, specs).error, "");
+    EXPECT_EQ(ParseOptions(std::vector<std::string>{"--adapter=0"}, known).Value("--adapter"), "0");
+    EXPECT_NE(ParseOptions(std::vector<std::string>{"--adapter"}, known).error, "");
+    EXPECT_NE(ParseOptions(std::vector<std::string>{"--jsn"}, known).error, "");
+    EXPECT_NE(ParseOptions(std::vector<std::string>{"--json=1"}, known).error, "");
 }
 
 DEVICE_INFO Entry(bool extension) {

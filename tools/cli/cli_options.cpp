@@ -13,7 +13,7 @@ std::optional<std::string> PARSED_OPTIONS::Value(const std::string& name) const 
     return it->second;
 }
 
-PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_SPEC>& specs) {
+PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_DEF>& known) {
     PARSED_OPTIONS out;
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -28,12 +28,12 @@ PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector
         }
         const auto equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OPTION_SPEC& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        const auto option = std::find_if(known.begin(), known.end(), [&](const OPTION_DEF& s) { return s.name == name; });
+        if (option == known.end()) {
             out.error = "unknown option \"" + name + "\"";
             return out;
         }
-        if (!spec->takes_value) {
+        if (!option->takes_value) {
             if (equals != std::string::npos) {
                 out.error = name + " takes no value";
                 return out;
@@ -53,19 +53,19 @@ PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector
     return out;
 }
 
-ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& spec) {
+ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& wanted) {
     ADAPTER_CHOICE choice;
     if (usable.empty()) {
         choice.exit_code = EXIT_NO_ADAPTER;
         choice.error = "Network adapter not found.";
         return choice;
     }
-    if (!spec) {
+    if (!wanted) {
         choice.adapter = usable.front();
         choice.index = 0;
         return choice;
     }
-    const std::string& text = *spec;
+    const std::string& text = *wanted;
     const bool all_digits = !text.empty() && text.size() <= 3 &&
                             std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (all_digits) {

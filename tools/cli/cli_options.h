@@ -21,7 +21,7 @@ inline constexpr int EXIT_FAILURE_RUNTIME = 1;  // the socket could not be opene
 inline constexpr int EXIT_USAGE = 2;            // unknown command or option, bad value
 inline constexpr int EXIT_NO_ADAPTER = 3;       // no adapter at all, or not the one asked for
 
-struct OPTION_SPEC {
+struct OPTION_DEF {
     std::string name;  // "--adapter"
     bool takes_value = false;
 };
@@ -37,7 +37,7 @@ struct PARSED_OPTIONS {
 };
 
 // Reads "--name value", "--name=value" and flags; "--" ends the options.
-PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_SPEC>& specs);
+PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_DEF>& known);
 
 struct ADAPTER_CHOICE {
     std::optional<ADAPTER> adapter;
@@ -47,8 +47,8 @@ struct ADAPTER_CHOICE {
 };
 
 // The adapter that "--adapter IPV4|INDEX" names among the usable ones, as the window's
-// combo box lists them; without a spec, the first.
-ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& spec);
+// combo box lists them; without one named, the first.
+ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& wanted);
 
 // Opens the discovery socket on the adapter; prints the failure and gives the exit
 // code, or EXIT_OK.
