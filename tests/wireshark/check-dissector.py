@@ -4,13 +4,18 @@
 1. On the committed capture (datagrams.pcap, made by make-captures.sh inside private
    namespaces) every frame's payload must be the datagram that was sent, and every field
    the dissector shows must be the value the datagram was built from (datagrams.json),
-   including the checksum verdict as a field and as expert information.
-2. Every fixture datagram cut short at every length, and with junk appended, must dissect
+   including the checksum verdict as a field and as expert information. Every field the
+   dissector registers must be compared there.
+2. On sim.pcap (make-sim-capture.sh: telvane-cli enumerating telvane-sim's devices in the
+   namespace harness) every reply must show what the simulator was configured to send
+   (sim-devices.json) and what the command line read from it (sim-enumerate.json).
+3. Every fixture datagram cut short at every length, and with junk appended, must dissect
    without a Lua error: datagrams come from anyone on the segment.
 
 Usage: check-dissector.py DISSECTOR.lua
 """
 
+import ipaddress
 import json
 import os
 import shutil
@@ -100,6 +105,123 @@ def check_coverage(lua):
     return ["field %s is never compared with what was sent" % f for f in sorted(registered - compared)]
 
 
+REPLY_FIELDS = ["telvane.type", "telvane.mac", "telvane.ipv4_address", "telvane.ipv4_mask", "telvane.ipv4_gateway",
+                "telvane.status_flags.dhcp", "telvane.status_flags.locked", "telvane.status_flags.reserved",
+                "telvane.model_name", "telvane.checksum.good", "telvane.ext_flags", "telvane.ext_flags.dns4_auto",
+                "telvane.ext_flags.dns6_auto", "telvane.ext_flags.dhcp6", "telvane.ext_flags.ipv6",
+                "telvane.dns4_preferred", "telvane.dns4_alternate", "telvane.ipv6_address",
+                "telvane.ipv6_prefix_length", "telvane.ipv6_gateway", "telvane.dns6_preferred",
+                "telvane.dns6_alternate", "telvane.name_form", "telvane.device_name"]
+
+
+def sim_expected(device):
+    """The fields of an enumerate reply as the simulator was told to send them."""
+    mac = device["mac"].replace("-", ":").lower()
+    e = {
+        "telvane.type": 0xC5CE,
+        "telvane.mac": mac,
+        "telvane.ipv4_address": device.get("ipv4_address", "0.0.0.0"),
+        "telvane.ipv4_mask": device.get("ipv4_mask", "255.255.255.0"),
+        "telvane.ipv4_gateway": device.get("ipv4_gateway", "0.0.0.0"),
+        "telvane.status_flags.dhcp": device.get("dhcp", False),
+        "telvane.status_flags.locked": device.get("locked", False),
+        "telvane.status_flags.reserved": (device.get("status_extra", 0) & 0x3C) >> 2,
+        "telvane.model_name": device.get("model_name", ""),
+        "telvane.checksum.good": True,
+    }
+    if device.get("reply", "extended") == "base":
+        e["telvane.ext_flags"] = None
+        e["telvane.device_name"] = None
+        return e
+    e.update({
+        "telvane.ext_flags.dns4_auto": device.get("dns4_auto", False),
+        "telvane.ext_flags.dns6_auto": device.get("dns6_auto", False),
+        "telvane.ext_flags.dhcp6": device.get("ipv6_dhcp", False),
+        "telvane.ext_flags.ipv6": device.get("ipv6", False),
+        "telvane.dns4_preferred": device.get("dns4_preferred", "0.0.0.0"),
+        "telvane.dns4_alternate": device.get("dns4_alternate", "0.0.0.0"),
+    })
+    for f in ("ipv6_address", "ipv6_gateway", "dns6_preferred", "dns6_alternate"):
+        e["telvane." + f] = str(ipaddress.IPv6Address(device.get(f, "::")))
+    e["telvane.ipv6_prefix_length"] = device.get("ipv6_prefix_length", 0)
+    form = {"ansi": 0, "utf16": 1, "invalid": 2}[device.get("name_encoding", "ansi")]
+    e["telvane.name_form"] = form
+    e["telvane.device_name"] = "Invalid Device Name!!!" if form == 2 else device.get("device_name", "")
+    return e
+
+
+def program_expected(entry):
+    """The fields of an enumerate reply as telvane-cli read it (its --json output)."""
+    e = {
+        "telvane.mac": entry["mac"].replace("-", ":"),
+        "telvane.ipv4_address": entry["ipv4_address"],
+        "telvane.ipv4_mask": entry["ipv4_mask"],
+        "telvane.ipv4_gateway": entry["ipv4_gateway"],
+        "telvane.status_flags.dhcp": entry["dhcp"],
+        "telvane.status_flags.locked": entry["locked"],
+        "telvane.model_name": entry["model_name"],
+    }
+    if entry["has_extension"]:
+        e.update({
+            "telvane.device_name": entry["device_name"],
+            "telvane.ext_flags.dns4_auto": entry["dns4_auto"],
+            "telvane.ext_flags.dns6_auto": entry["dns6_auto"],
+            "telvane.ext_flags.dhcp6": entry["ipv6_dhcp"],
+            "telvane.ext_flags.ipv6": entry["ipv6"],
+            "telvane.ipv6_prefix_length": entry["ipv6_prefix_length"],
+        })
+        for f in ("dns4_preferred", "dns4_alternate", "ipv6_address", "ipv6_gateway", "dns6_preferred",
+                  "dns6_alternate"):
+            e["telvane." + f] = entry[f]
+    return e
+
+
+def compare(where, layers, expected, failures):
+    for field, want in expected.items():
+        shown = layers.get(field)
+        if want is None:
+            if shown is not None:
+                failures.append("%s: %s shown (%s) but the datagram has no such field" % (where, field, shown))
+        elif shown is None or len(shown) != 1:
+            failures.append("%s: %s is %s, expected %r" % (where, field, shown, want))
+        elif normalise(want, shown[0]) != want:
+            failures.append("%s: %s is %r, expected %r" % (where, field, shown[0], want))
+
+
+def check_sim_capture(lua):
+    """sim.pcap: telvane-cli enumerating telvane-sim's devices in the namespace harness."""
+    config = json.load(open(os.path.join(HERE, "sim-devices.json"), encoding="utf-8"))["devices"]
+    read = json.load(open(os.path.join(HERE, "sim-enumerate.json"), encoding="utf-8"))
+    logged = [line.split(" data=")[1].strip() for line in open(os.path.join(HERE, "sim.log"))]
+    frames = tshark_json(lua, os.path.join(HERE, "sim.pcap"), ["frame.number", "udp.payload"] + REPLY_FIELDS)
+    failures = []
+    if [f.get("udp.payload", [""])[0].replace(":", "") for f in frames] != logged:
+        failures.append("sim.pcap does not hold the datagrams of the simulator's log")
+    by_mac = {d["mac"].replace("-", ":").lower(): d for d in config}
+    program = {e["mac"].replace("-", ":"): e for e in read}
+    requests = replies = 0
+    for layers in frames:
+        n = layers["frame.number"][0]
+        kind = normalise(0, layers.get("telvane.type", ["0"])[0])
+        if kind == 0x454E:
+            requests += 1
+            compare("sim.pcap frame %s" % n, layers, {"telvane.checksum.good": True}, failures)
+            continue
+        replies += 1
+        mac = layers.get("telvane.mac", ["?"])[0]
+        if mac not in by_mac:
+            failures.append("sim.pcap frame %s: MAC %s is none of the simulated devices" % (n, mac))
+            continue
+        compare("sim.pcap frame %s (as sent)" % n, layers, sim_expected(by_mac[mac]), failures)
+        if mac in program:
+            compare("sim.pcap frame %s (as the program read it)" % n, layers, program_expected(program[mac]), failures)
+    if requests != 3 or replies != 3 * len(config):
+        failures.append("sim.pcap: %d requests and %d replies, expected 3 and %d" % (requests, replies, 3 * len(config)))
+    if len(program) < len(config) - 1:
+        failures.append("the program read only %d devices" % len(program))
+    return failures
+
+
 def write_pcap(path, payloads):
     """Ethernet + IPv4 + UDP frames from a source port to 18768."""
     with open(path, "wb") as out:
@@ -138,7 +260,7 @@ def check_damaged(lua):
 
 def main():
     lua = os.path.abspath(sys.argv[1])
-    failures = check_coverage(lua) + check_capture(lua) + check_damaged(lua)
+    failures = check_coverage(lua) + check_capture(lua) + check_sim_capture(lua) + check_damaged(lua)
     for f in failures:
         print("FAIL:", f)
     if failures:
