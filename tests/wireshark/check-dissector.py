@@ -84,6 +84,20 @@ def check_capture(lua):
     return failures
 
 
+FLAG_NAMES = {
+    "telvane.ext_flags.dns4_auto": "EXT_DNS4_AUTO",
+    "telvane.ext_flags.dns6_auto": "EXT_DNS6_AUTO",
+    "telvane.ext_flags.dhcp6": "EXT_DHCP6",
+    "telvane.ext_flags.ipv6": "EXT_IPV6",
+    "telvane.set_flags.dns4_auto": "SET_DNS4_AUTO",
+    "telvane.set_flags.dhcp4": "SET_DHCP4",
+    "telvane.set_flags.dns6_auto": "SET_DNS6_AUTO",
+    "telvane.set_flags.dhcp6": "SET_DHCP6",
+    "telvane.status_flags.dhcp": "DHCP",
+    "telvane.status_flags.locked": "Locked",
+}
+
+
 def check_coverage(lua):
     """Every field the dissector registers must be compared on some captured frame."""
     manifest = json.load(open(os.path.join(HERE, "datagrams.json"), encoding="utf-8"))
@@ -95,14 +109,19 @@ def check_coverage(lua):
         shutil.copy(lua, plugins)
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
         out = subprocess.run(["tshark", "-G", "fields"], check=True, capture_output=True, text=True, env=env).stdout
-    registered = set()
+    registered = {}
     for line in out.splitlines():
         cols = line.split("\t")
         if len(cols) > 3 and cols[0] == "F" and cols[2].startswith("telvane.") and cols[3] != "FT_NONE":
-            registered.add(cols[2])
+            registered[cols[2]] = cols[1]
     if not registered:
         return ["the dissector registers no fields"]
-    return ["field %s is never compared with what was sent" % f for f in sorted(registered - compared)]
+    failures = ["field %s is never compared with what was sent" % f for f in sorted(set(registered) - compared)]
+    # The flag bits carry the protocol's own names; the two sets must never be mixed up.
+    for field, name in FLAG_NAMES.items():
+        if registered.get(field) != name:
+            failures.append("field %s is named %r, expected %r" % (field, registered.get(field), name))
+    return failures
 
 
 REPLY_FIELDS = ["telvane.type", "telvane.mac", "telvane.ipv4_address", "telvane.ipv4_mask", "telvane.ipv4_gateway",

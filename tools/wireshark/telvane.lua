@@ -204,6 +204,14 @@ local function decode_utf16be(bytes)
     return table.concat(out)
 end
 
+-- True when any bit of the contiguous mask is set. Plain arithmetic: the bit library
+-- differs between the Lua versions that Wireshark releases embed.
+local function any_bits(value, mask)
+    local low = 1
+    while mask % (low * 2) == 0 do low = low * 2 end
+    return math.floor(value / low) % math.floor(mask / low + 1) ~= 0
+end
+
 local function raw(tvb, offset, length)
     if length <= 0 then return "" end
     return tvb:raw(offset, length)
@@ -231,7 +239,7 @@ local function add_flags(tree, tvb, offset, field, bits)
     local names = {}
     for _, bit in ipairs(bits) do
         local sub = item:add(bit[1], tvb(offset, 1))
-        if bit[2] and bit32.band(tvb(offset, 1):uint(), bit[3]) ~= 0 then names[#names + 1] = bit[2] end
+        if bit[2] and any_bits(tvb(offset, 1):uint(), bit[3]) then names[#names + 1] = bit[2] end
     end
     if #names > 0 then item:append_text(" (" .. table.concat(names, ", ") .. ")") end
     return item
@@ -329,7 +337,7 @@ local function dissect_enumerate_reply(tree, tvb, pinfo)
     local status = add_flags(tree, tvb, 22, f.status_flags, {
         { f.status_dhcp, "DHCP", 0x01 }, { f.status_locked, "locked", 0x02 }, { f.status_reserved },
     })
-    if status and bit32.band(tvb(22, 1):uint(), 0x3C) ~= 0 then status:add_proto_expert_info(e.reserved) end
+    if status and any_bits(tvb(22, 1):uint(), 0x3C) then status:add_proto_expert_info(e.reserved) end
     if len > 23 then
         -- Up to the first zero byte, or all 16 bytes.
         local area = raw(tvb, 23, math.min(16, len - 23))
