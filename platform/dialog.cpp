@@ -10,6 +10,8 @@
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
+#include <QtWidgets/QStyleOptionFrame>
+#include <QtWidgets/QStylePainter>
 #include <QtWidgets/QTreeWidget>
 
 #include <stdexcept>
@@ -43,6 +45,28 @@ protected:
 
 private:
     std::function<void(QRadioButton*)> on_user_check_;
+};
+
+// A frame without a caption draws its top line where a caption's middle would be, so
+// that a radio button standing on that line covers it, as on the original platform.
+class CFrame final : public QGroupBox {
+public:
+    CFrame(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!title().isEmpty()) {
+            QGroupBox::paintEvent(event);
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionFrame option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(0, fontMetrics().height() / 2, 0, 0);
+        option.lineWidth = 1;
+        option.midLineWidth = 0;
+        painter.drawPrimitive(QStyle::PE_FrameGroupBox, option);
+    }
 };
 
 int MulDiv(int value, int numerator, int denominator) {
@@ -217,7 +241,7 @@ QWidget* CDialog::CreateControl(const DLG_ITEM_TEMPLATE& item) {
             break;
         }
         case CONTROL_KIND::GROUP_FRAME: {
-            auto* frame = new QGroupBox(text, this);
+            auto* frame = new CFrame(text, this);
             frame->setFocusPolicy(Qt::NoFocus);
             frame->setAttribute(Qt::WA_TransparentForMouseEvents);
             control = frame;
@@ -226,6 +250,8 @@ QWidget* CDialog::CreateControl(const DLG_ITEM_TEMPLATE& item) {
         case CONTROL_KIND::RADIO_BUTTON: {
             auto* radio = new CRadioButton(text, this, [this](QRadioButton* b) { OnRadioChecked(b); });
             radio->setFocusPolicy(focus);
+            // Covers the frame line it stands on.
+            radio->setAutoFillBackground(true);
             if (item.group || radio_groups_.empty()) radio_groups_.emplace_back();
             radio_groups_.back().push_back(radio);
             connect(radio, &QAbstractButton::clicked, this, [this, id] { Notify(id, NOTIFICATION::CLICKED); });

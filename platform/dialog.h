@@ -78,6 +78,8 @@ public:
     QRect MapDialogRect(int x, int y, int cx, int cy) const;
 
     const DLG_TEMPLATE& Template() const { return template_; }
+    // The controls in template order (the frames are stacked beneath the others).
+    const std::vector<QWidget*>& Controls() const { return controls_; }
 
 protected:
     // The framework's initialisation: the dialog-initialisation data, then the members
