@@ -25,9 +25,9 @@ void CTelvaneDlg::Enumerate() {
     // 4. The settings panel blank and disabled; the six DNS and IPv6 choices keep
     // their check marks and enabled states.
     for (const int id : {IDC_SET_IP, IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_IPV4_GROUP}) EnableDlgItem(id, false);
-    for (const auto& [label, box] : {std::pair{IDC_IPV4_ADDRESS_LABEL, IDC_IPV4_ADDRESS},
-                                     std::pair{IDC_IPV4_MASK_LABEL, IDC_IPV4_MASK},
-                                     std::pair{IDC_IPV4_GATEWAY_LABEL, IDC_IPV4_GATEWAY}}) {
+    for (const auto& [label, box] :
+         {std::pair{IDC_IPV4_ADDRESS_LABEL, IDC_IPV4_ADDRESS}, std::pair{IDC_IPV4_MASK_LABEL, IDC_IPV4_MASK},
+          std::pair{IDC_IPV4_GATEWAY_LABEL, IDC_IPV4_GATEWAY}}) {
         EnableDlgItem(label, false);
         EnableDlgItem(box, false);
         GetAddressBox(box)->SetAddress(0);

@@ -124,10 +124,9 @@ bool CTelvaneDlg::CreateDiscoverySocket() {
 
 void CTelvaneDlg::OnDatagram(const std::uint8_t* datagram, int length, const std::string&, std::uint16_t) {
     if (datagram == nullptr || length < 0) return;
-    telvane::OnDatagram(table, std::span(datagram, static_cast<std::size_t>(length)), SupportsFullFunction(),
-                        [this](std::int32_t index, const DEVICE_INFO& entry) {
-                            list_view_->AddDeviceRow(index, entry);
-                        });
+    telvane::OnDatagram(
+        table, std::span(datagram, static_cast<std::size_t>(length)), SupportsFullFunction(),
+        [this](std::int32_t index, const DEVICE_INFO& entry) { list_view_->AddDeviceRow(index, entry); });
 }
 
 void CTelvaneDlg::DoDataExchange(bool save) {

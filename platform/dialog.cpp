@@ -75,7 +75,9 @@ int MulDiv(int value, int numerator, int denominator) {
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-QString Utf8(const char* text) { return QString::fromUtf8(text != nullptr ? text : ""); }
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text != nullptr ? text : "");
+}
 
 QString ToQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -83,8 +85,7 @@ QString ToQString(std::u16string_view text) {
 
 }  // namespace
 
-CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent)
-    : QDialog(parent), template_(dialog_template) {
+CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent) : QDialog(parent), template_(dialog_template) {
     // A top-level application window: caption, system menu, minimise box, fixed frame.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -136,7 +137,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::DoDataExchange(bool) {}
 
@@ -145,11 +148,17 @@ bool CDialog::UpdateData(bool save) {
     return true;
 }
 
-void CDialog::reject() { OnCancel(); }
+void CDialog::reject() {
+    OnCancel();
+}
 
-void CDialog::accept() { OnOK(); }
+void CDialog::accept() {
+    OnOK();
+}
 
-bool CDialog::DialogKeysSuspended() const { return PumpDepth() > 0; }
+bool CDialog::DialogKeysSuspended() const {
+    return PumpDepth() > 0;
+}
 
 namespace {
 bool IsDialogKey(const QKeyEvent* key) {
@@ -341,15 +350,25 @@ T* ItemAs(const CDialog& dialog, int id) {
 }
 }  // namespace
 
-CIpv4AddressBox* CDialog::GetAddressBox(int id) const { return ItemAs<CIpv4AddressBox>(*this, id); }
+CIpv4AddressBox* CDialog::GetAddressBox(int id) const {
+    return ItemAs<CIpv4AddressBox>(*this, id);
+}
 
-void CDialog::EnableDlgItem(int id, bool enable) { ItemAs<QWidget>(*this, id)->setEnabled(enable); }
+void CDialog::EnableDlgItem(int id, bool enable) {
+    ItemAs<QWidget>(*this, id)->setEnabled(enable);
+}
 
-bool CDialog::IsDlgItemEnabled(int id) const { return !ItemAs<QWidget>(*this, id)->testAttribute(Qt::WA_Disabled); }
+bool CDialog::IsDlgItemEnabled(int id) const {
+    return !ItemAs<QWidget>(*this, id)->testAttribute(Qt::WA_Disabled);
+}
 
-void CDialog::CheckDlgButton(int id, int check) { ItemAs<QAbstractButton>(*this, id)->setChecked(check == 1); }
+void CDialog::CheckDlgButton(int id, int check) {
+    ItemAs<QAbstractButton>(*this, id)->setChecked(check == 1);
+}
 
-int CDialog::IsDlgButtonChecked(int id) const { return ItemAs<QAbstractButton>(*this, id)->isChecked() ? 1 : 0; }
+int CDialog::IsDlgButtonChecked(int id) const {
+    return ItemAs<QAbstractButton>(*this, id)->isChecked() ? 1 : 0;
+}
 
 void CDialog::SetDlgItemText(int id, std::u16string_view text) {
     QWidget* control = ItemAs<QWidget>(*this, id);
@@ -376,7 +395,9 @@ std::u16string CDialog::GetDlgItemText(int id) const {
     return {};
 }
 
-void CDialog::LimitText(int id, int max_chars) { ItemAs<QLineEdit>(*this, id)->setMaxLength(max_chars); }
+void CDialog::LimitText(int id, int max_chars) {
+    ItemAs<QLineEdit>(*this, id)->setMaxLength(max_chars);
+}
 
 std::int64_t CDialog::GetDlgItemInt(int id, bool* translated, bool is_signed) const {
     const std::optional<std::int64_t> value = ParseDialogInteger(GetDlgItemText(id), is_signed);
@@ -400,12 +421,20 @@ int CDialog::ComboAddString(int id, std::u16string_view text) {
     return combo->count() - 1;
 }
 
-void CDialog::ComboSetCurSel(int id, int index) { ItemAs<QComboBox>(*this, id)->setCurrentIndex(index); }
+void CDialog::ComboSetCurSel(int id, int index) {
+    ItemAs<QComboBox>(*this, id)->setCurrentIndex(index);
+}
 
-int CDialog::ComboGetCurSel(int id) const { return ItemAs<QComboBox>(*this, id)->currentIndex(); }
+int CDialog::ComboGetCurSel(int id) const {
+    return ItemAs<QComboBox>(*this, id)->currentIndex();
+}
 
-int CDialog::ComboGetCount(int id) const { return ItemAs<QComboBox>(*this, id)->count(); }
+int CDialog::ComboGetCount(int id) const {
+    return ItemAs<QComboBox>(*this, id)->count();
+}
 
-void CDialog::GotoDlgCtrl(int id) { ItemAs<QWidget>(*this, id)->setFocus(Qt::OtherFocusReason); }
+void CDialog::GotoDlgCtrl(int id) {
+    ItemAs<QWidget>(*this, id)->setFocus(Qt::OtherFocusReason);
+}
 
 }  // namespace telvane

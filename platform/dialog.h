@@ -120,7 +120,7 @@ private:
     void OnRadioChecked(QRadioButton* button);
 
     const DLG_TEMPLATE& template_;
-    std::vector<QWidget*> controls_;           // template order
+    std::vector<QWidget*> controls_;  // template order
     std::vector<std::vector<QRadioButton*>> radio_groups_;
     std::vector<MAP_ENTRY> message_map_;
     int base_x_ = 0;

@@ -92,9 +92,13 @@ int CIpv4AddressBox::GetAddress(std::uint32_t& address) const {
     return filled;
 }
 
-void CIpv4AddressBox::SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+void CIpv4AddressBox::SetChangedHandler(std::function<void()> handler) {
+    changed_ = std::move(handler);
+}
 
-QLineEdit* CIpv4AddressBox::Field(int index) const { return fields_.at(static_cast<std::size_t>(index)); }
+QLineEdit* CIpv4AddressBox::Field(int index) const {
+    return fields_.at(static_cast<std::size_t>(index));
+}
 
 int CIpv4AddressBox::FieldIndex(const QObject* object) const {
     for (int i = 0; i < FIELD_COUNT; ++i)

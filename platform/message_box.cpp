@@ -32,6 +32,8 @@ void ShowMessageBox(QWidget* owner, std::u16string_view text) {
     box.exec();
 }
 
-void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) { Hook() = std::move(hook); }
+void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) {
+    Hook() = std::move(hook);
+}
 
 }  // namespace telvane

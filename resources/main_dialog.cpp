@@ -40,8 +40,8 @@ constexpr std::array<DLG_ITEM_TEMPLATE, 44> MAIN_DIALOG_ITEMS{{
     {IDC_ADAPTER, K::DROP_DOWN_LIST, "", 155, 148, 239, 101, ENABLED, VISIBLE, NO, TAB},
     {IDC_IPV4_GROUP, K::GROUP_FRAME, "IPv4 settings", 7, 165, 185, 153, ENABLED, VISIBLE, NO, NO},
     {IDC_STATIC, K::GROUP_FRAME, "", 13, 266, 173, 46, ENABLED, VISIBLE, NO, NO},
-    {IDC_IPV4_DNS_AUTO, K::RADIO_BUTTON, "Obtain DNS server address automatically", 17, 254, 145, 10, DISABLED,
-     VISIBLE, GROUP, TAB},
+    {IDC_IPV4_DNS_AUTO, K::RADIO_BUTTON, "Obtain DNS server address automatically", 17, 254, 145, 10, DISABLED, VISIBLE,
+     GROUP, TAB},
     {IDC_IPV4_DNS_MANUAL, K::RADIO_BUTTON, "Use the following DNS server addresses:", 17, 266, 145, 10, DISABLED,
      VISIBLE, NO, TAB},
     {IDC_DNS4_PREFERRED_LABEL, K::LABEL, "Preferred DNS server:", 19, 282, 72, 8, ENABLED, VISIBLE, NO, NO},
@@ -79,11 +79,13 @@ constexpr std::array<DLG_INIT_ENTRY, 1> MAIN_DIALOG_INIT{{{IDC_PROTOCOL, "IPv4"}
 // DejaVu Sans is on every system the program is built for; dialog units follow its
 // metrics, so the layout keeps its proportions at any size.
 constexpr DLG_TEMPLATE MAIN_DIALOG{IDD_TELVANE_DIALOG, "Network Device Telvane", 461, 330, "DejaVu Sans", 8,
-                                   MAIN_DIALOG_ITEMS, MAIN_DIALOG_INIT};
+                                   MAIN_DIALOG_ITEMS,  MAIN_DIALOG_INIT};
 
 }  // namespace
 
-const DLG_TEMPLATE& MainDialogTemplate() { return MAIN_DIALOG; }
+const DLG_TEMPLATE& MainDialogTemplate() {
+    return MAIN_DIALOG;
+}
 
 std::u16string LoadString(int id) {
     if (id == IDS_SOCKETS_INIT_FAILED) return u"Windows sockets initialization failed.";

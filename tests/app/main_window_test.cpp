@@ -26,19 +26,25 @@ namespace telvane {
 namespace {
 
 // The main window's controls in template (and tab) order.
-constexpr std::array<int, 44> TEMPLATE_ORDER = {
-    1036, 1127, 1129, -1,   1132, 1133, 1021, 1128, 1023, 1131, 1025, 1130, 1125, 1126, 1,
-    1035, 1015, 1033, -1,   1134, 1135, 1027, 1136, 1029, 1137, -1,   1139, 1140, 1022, 1024,
-    1026, 1032, -1,   1144, 1145, 1028, 1030, 1016, 1017, 1018, 1019, 1020, 1034, 1031};
+constexpr std::array<int, 44> TEMPLATE_ORDER = {1036, 1127, 1129, -1,   1132, 1133, 1021, 1128, 1023, 1131, 1025,
+                                                1130, 1125, 1126, 1,    1035, 1015, 1033, -1,   1134, 1135, 1027,
+                                                1136, 1029, 1137, -1,   1139, 1140, 1022, 1024, 1026, 1032, -1,
+                                                1144, 1145, 1028, 1030, 1016, 1017, 1018, 1019, 1020, 1034, 1031};
 
 bool WidgetIsOfKind(const QWidget* w, CONTROL_KIND kind) {
     switch (kind) {
-        case CONTROL_KIND::LABEL: return dynamic_cast<const QLabel*>(w) != nullptr;
-        case CONTROL_KIND::LIST_VIEW: return dynamic_cast<const QTreeWidget*>(w) != nullptr;
-        case CONTROL_KIND::PROGRESS_BAR: return dynamic_cast<const QProgressBar*>(w) != nullptr;
-        case CONTROL_KIND::GROUP_FRAME: return dynamic_cast<const QGroupBox*>(w) != nullptr;
-        case CONTROL_KIND::RADIO_BUTTON: return dynamic_cast<const QRadioButton*>(w) != nullptr;
-        case CONTROL_KIND::IPV4_ADDRESS: return dynamic_cast<const CIpv4AddressBox*>(w) != nullptr;
+        case CONTROL_KIND::LABEL:
+            return dynamic_cast<const QLabel*>(w) != nullptr;
+        case CONTROL_KIND::LIST_VIEW:
+            return dynamic_cast<const QTreeWidget*>(w) != nullptr;
+        case CONTROL_KIND::PROGRESS_BAR:
+            return dynamic_cast<const QProgressBar*>(w) != nullptr;
+        case CONTROL_KIND::GROUP_FRAME:
+            return dynamic_cast<const QGroupBox*>(w) != nullptr;
+        case CONTROL_KIND::RADIO_BUTTON:
+            return dynamic_cast<const QRadioButton*>(w) != nullptr;
+        case CONTROL_KIND::IPV4_ADDRESS:
+            return dynamic_cast<const CIpv4AddressBox*>(w) != nullptr;
         case CONTROL_KIND::PUSH_BUTTON:
         case CONTROL_KIND::DEFAULT_PUSH_BUTTON: {
             const auto* b = dynamic_cast<const QPushButton*>(w);
@@ -48,7 +54,8 @@ bool WidgetIsOfKind(const QWidget* w, CONTROL_KIND kind) {
             const auto* c = dynamic_cast<const QComboBox*>(w);
             return c != nullptr && !c->isEditable();
         }
-        case CONTROL_KIND::EDIT: return dynamic_cast<const QLineEdit*>(w) != nullptr;
+        case CONTROL_KIND::EDIT:
+            return dynamic_cast<const QLineEdit*>(w) != nullptr;
     }
     return false;
 }
@@ -160,7 +167,8 @@ TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
     // The look after an enumeration that found these devices.
     dialog.ComboSetCurSel(IDC_ADAPTER, -1);
     dynamic_cast<QComboBox*>(dialog.GetDlgItem(IDC_ADAPTER))->clear();
-    dialog.ComboSetCurSel(IDC_ADAPTER, dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.1.2"));
+    dialog.ComboSetCurSel(IDC_ADAPTER,
+                          dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.1.2"));
     dialog.ComboSetCurSel(IDC_PROTOCOL, 0);
     for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL_LABEL}) dialog.EnableDlgItem(id, true);
     dialog.EnableActionControls(true);
@@ -172,11 +180,13 @@ TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
     dialog.GetAddressBox(IDC_IPV4_ADDRESS)->SetAddress(0xC0A80114u);
     dialog.GetAddressBox(IDC_IPV4_MASK)->SetAddress(0xFFFFFF00u);
     dialog.GetAddressBox(IDC_IPV4_GATEWAY)->SetAddress(0xC0A80101u);
-    for (const int id : {IDC_DNS4_PREFERRED_LABEL, IDC_DNS4_PREFERRED, IDC_DNS4_ALTERNATE_LABEL, IDC_DNS4_ALTERNATE,
-                         IDC_IPV6_GROUP, IDC_IPV6_DHCP, IDC_IPV6_STATIC, IDC_IPV6_ADDRESS_LABEL, IDC_IPV6_ADDRESS,
-                         IDC_IPV6_PREFIX_LABEL, IDC_IPV6_PREFIX, IDC_IPV6_GATEWAY_LABEL, IDC_IPV6_GATEWAY,
-                         IDC_IPV4_DNS_AUTO, IDC_IPV4_DNS_MANUAL, IDC_IPV6_DNS_AUTO, IDC_IPV6_DNS_MANUAL,
-                         IDC_DNS6_PREFERRED_LABEL, IDC_DNS6_PREFERRED, IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
+    for (const int id : {IDC_DNS4_PREFERRED_LABEL, IDC_DNS4_PREFERRED,       IDC_DNS4_ALTERNATE_LABEL,
+                         IDC_DNS4_ALTERNATE,       IDC_IPV6_GROUP,           IDC_IPV6_DHCP,
+                         IDC_IPV6_STATIC,          IDC_IPV6_ADDRESS_LABEL,   IDC_IPV6_ADDRESS,
+                         IDC_IPV6_PREFIX_LABEL,    IDC_IPV6_PREFIX,          IDC_IPV6_GATEWAY_LABEL,
+                         IDC_IPV6_GATEWAY,         IDC_IPV4_DNS_AUTO,        IDC_IPV4_DNS_MANUAL,
+                         IDC_IPV6_DNS_AUTO,        IDC_IPV6_DNS_MANUAL,      IDC_DNS6_PREFERRED_LABEL,
+                         IDC_DNS6_PREFERRED,       IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
         dialog.EnableDlgItem(id, false);
     dialog.ListView().Invalidate(true);
     dialog.show();

@@ -74,7 +74,7 @@ TEST_F(Startup, FullSystemWithIpv6SaysNothing) {
 // Guards against an adapter offered that has no address or no hardware address, more
 // than five offered, and combo entries out of step with adapter_addresses.
 TEST_F(Startup, UsableAdaptersFillTheChoiceInSystemOrder) {
-    std::vector<ADAPTER> adapters = {{{0, 0, 0, 0, 0, 0}, "192.0.2.1"},     // no hardware address
+    std::vector<ADAPTER> adapters = {{{0, 0, 0, 0, 0, 0}, "192.0.2.1"},      // no hardware address
                                      {{0x02, 0, 0, 0, 0, 0x0A}, "0.0.0.0"},  // no address
                                      {{0x02, 0, 0, 0, 0, 0x0B}, ""}};
     for (std::uint8_t i = 1; i <= 6; ++i) adapters.push_back(Unreachable(i));
@@ -113,9 +113,9 @@ TEST_F(Startup, NoAdapterLeavesOnlyExit) {
     // Everything else keeps its template state.
     for (const DLG_ITEM_TEMPLATE& item : MainDialogTemplate().items) {
         if (item.id == IDC_STATIC) continue;
-        static const std::vector<int> changed = {IDC_ENUMERATE,      IDC_SET_IP,     IDC_DEVICE_LIST, IDC_ADAPTER,
-                                                 IDC_ADAPTER_LABEL,  IDC_PROTOCOL,   IDC_PROTOCOL_LABEL,
-                                                 IDC_IPV4_GROUP,     IDC_IPV4_DHCP,  IDC_IPV4_STATIC, IDC_EXIT};
+        static const std::vector<int> changed = {
+            IDC_ENUMERATE,      IDC_SET_IP,     IDC_DEVICE_LIST, IDC_ADAPTER,     IDC_ADAPTER_LABEL, IDC_PROTOCOL,
+            IDC_PROTOCOL_LABEL, IDC_IPV4_GROUP, IDC_IPV4_DHCP,   IDC_IPV4_STATIC, IDC_EXIT};
         if (std::find(changed.begin(), changed.end(), item.id) != changed.end()) continue;
         EXPECT_EQ(dialog.IsDlgItemEnabled(item.id), item.enabled) << item.id;
     }

@@ -67,7 +67,8 @@ TEST_F(Window, StartupEnumeratesTheFirstAdapter) {
     EXPECT_EQ(dialog.busy, 0);
     EXPECT_EQ(dialog.socket_open, 1);
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(IDC_ENUMERATE));
-    EXPECT_EQ(std::u16string(adapter_addresses[0].data()), QString::fromStdString(netns::AdapterAddress(1)).toStdU16String());
+    EXPECT_EQ(std::u16string(adapter_addresses[0].data()),
+              QString::fromStdString(netns::AdapterAddress(1)).toStdU16String());
     for (const int id : {IDC_EXIT, IDC_ENUMERATE, IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_ADAPTER, IDC_PROTOCOL,
                          IDC_IPV4_GROUP, IDC_DEVICE_LIST, IDC_SET_IP})
         EXPECT_TRUE(dialog.IsDlgItemEnabled(id)) << id;

@@ -268,9 +268,7 @@ TEST(DialogListView, IsAPlainReportViewForTheListController) {
 // that flashes up although the initialisation ended the dialog.
 TEST(DialogModal, InitialisationRunsBeforeShowing) {
     CTestDialog dialog;
-    QTimer::singleShot(0, &dialog, [&] {
-        QTest::mouseClick(dialog.GetDlgItem(IDOK), Qt::LeftButton);
-    });
+    QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.GetDlgItem(IDOK), Qt::LeftButton); });
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_FALSE(dialog.visible_during_init);
     EXPECT_EQ(dialog.shown, 1);
