@@ -136,6 +136,27 @@ TEST(DialogControls, TabOrderIsTemplateOrder) {
     EXPECT_EQ(seen, expected);
 }
 
+// Guards against the Tab key stopping in each field of an address box, or skipping
+// controls: Tab visits the enabled tab stops in template order.
+TEST(DialogControls, TabKeyWalksTheEnabledTabStops) {
+    CTestDialog dialog;
+    dialog.Create();
+    Activate(dialog);
+    std::vector<int> expected;
+    for (const DLG_ITEM_TEMPLATE& item : ITEMS)
+        if (item.tab_stop && item.enabled) expected.push_back(item.id);
+    dialog.GotoDlgCtrl(expected.front());
+    std::vector<int> seen;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        while (focus->parentWidget() != &dialog) focus = focus->parentWidget();
+        seen.push_back(focus->objectName().toInt());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(seen, expected);
+}
+
 // Guards against Qt's auto-exclusive grouping (all radios of one parent would be one
 // group) and against a set-check that clears the partner.
 TEST(DialogRadios, ClickChecksAndClearsOnlyItsPartner) {
