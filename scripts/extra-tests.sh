@@ -79,6 +79,8 @@ check_install_layout() {
     done
     desktop-file-validate "$usr/share/applications/org.telvane.Telvane.desktop" || bad=1
     appstreamcli validate --no-net "$usr/share/metainfo/org.telvane.Telvane.metainfo.xml" || bad=1
+    # The whole tree: the metadata, its desktop entry and its icon together.
+    appstreamcli validate-tree --no-net "$dest" || bad=1
     grep -q '^Icon=org.telvane.Telvane$' "$usr/share/applications/org.telvane.Telvane.desktop" || bad=1
     rm -rf "$dest"
     [ "$bad" -eq 0 ] && echo "install layout complete; desktop entry and AppStream data valid"
