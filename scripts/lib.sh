@@ -4,6 +4,7 @@
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps"
 DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
+FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
 ensure_packages() {
     local missing=()

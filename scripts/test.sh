@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 . scripts/lib.sh
 
-ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
+ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES
 
 jobs=$(nproc)
 failures=0
@@ -27,6 +27,9 @@ cmake --build build-asan -j "$jobs"
 step "unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") || failures=$((failures + 1))
+
+step "fuzzing (short pass; scripts/fuzz.sh runs longer)"
+scripts/fuzz.sh "${TELVANE_FUZZ_SECONDS:-15}" || failures=$((failures + 1))
 
 if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Tests: [1-9]'); then
     step "network tests (private namespaces)"
