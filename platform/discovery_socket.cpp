@@ -1,0 +1,214 @@
+#include "platform/discovery_socket.h"
+
+#include <QtCore/QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "protocol/text.h"
+#include "protocol/wire.h"
+
+namespace telvane {
+
+namespace {
+
+// Room for 100 devices answering three requests at once with their longest replies;
+// the kernel counts its own bookkeeping per datagram too, hence the margin.
+constexpr int RECEIVE_QUEUE_BYTES = 4 * 1024 * 1024;
+
+// The index of the interface that holds `address` (network order) now, or 0.
+unsigned InterfaceHolding(in_addr address) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return 0;
+    unsigned index = 0;
+    for (const ifaddrs* a = list; a != nullptr && index == 0; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_name == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+        sockaddr_in in{};
+        std::memcpy(&in, a->ifa_addr, sizeof in);
+        if (in.sin_addr.s_addr == address.s_addr) index = if_nametoindex(a->ifa_name);
+    }
+    freeifaddrs(list);
+    return index;
+}
+
+void EnlargeReceiveQueue(int fd) {
+    const int bytes = RECEIVE_QUEUE_BYTES;
+    // The forcing variant passes the system's ceiling where the process may; the plain
+    // one is capped by it otherwise.
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+}
+
+}  // namespace
+
+struct CTelvaneSocket::State {
+    int fd = -1;
+    unsigned interface_index = 0;
+    in_addr local_address{};
+    QSocketNotifier* notifier = nullptr;
+    bool in_receive = false;
+};
+
+CTelvaneSocket::CTelvaneSocket() : state_(std::make_unique<State>()) {}
+
+CTelvaneSocket::~CTelvaneSocket() { Close(); }
+
+bool CTelvaneSocket::Create(const std::string& local_address) {
+    Close();
+    const auto parsed = ParseIpv4(local_address);
+    if (!parsed) return false;
+    in_addr address{};
+    std::memcpy(&address.s_addr, parsed->data(), parsed->size());
+    const unsigned index = InterfaceHolding(address);
+    if (index == 0) return false;
+
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    // The wildcard address, so replies sent to 255.255.255.255 or to the subnet
+    // broadcast reach us too; IP_PKTINFO tells on which interface each one arrived.
+    const int on = 1;
+    sockaddr_in bind_address{};
+    bind_address.sin_family = AF_INET;
+    bind_address.sin_port = 0;
+    bind_address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&bind_address), sizeof bind_address) != 0) {
+        ::close(fd);
+        return false;
+    }
+    EnlargeReceiveQueue(fd);
+
+    state_->fd = fd;
+    state_->interface_index = index;
+    state_->local_address = address;
+    state_->notifier = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
+    connect(state_->notifier, &QSocketNotifier::activated, this, [this] { OnReceive(0); });
+    return true;
+}
+
+void CTelvaneSocket::Close() {
+    if (state_->notifier != nullptr) {
+        state_->notifier->setEnabled(false);
+        // Deleting the notifier from inside its own notification is not allowed.
+        if (state_->in_receive) {
+            state_->notifier->deleteLater();
+        } else {
+            delete state_->notifier;
+        }
+        state_->notifier = nullptr;
+    }
+    if (state_->fd >= 0) ::close(state_->fd);
+    state_->fd = -1;
+    state_->interface_index = 0;
+}
+
+bool CTelvaneSocket::IsOpen() const { return state_->fd >= 0; }
+
+bool CTelvaneSocket::SetBroadcast(bool on) {
+    if (state_->fd < 0) return false;
+    const int value = on ? 1 : 0;
+    return setsockopt(state_->fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
+}
+
+void CTelvaneSocket::SetOwner(IDatagramSink* owner) { owner_ = owner; }
+
+int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port) {
+    if (state_->fd < 0 || data == nullptr || length < 0) return -1;
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(address);
+
+    iovec payload{};
+    payload.iov_base = const_cast<std::uint8_t*>(data);
+    payload.iov_len = static_cast<std::size_t>(length);
+
+    // Leave through the chosen adapter, with its address as the source, whatever the
+    // routing table would pick for the destination.
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(state_->interface_index);
+    info.ipi_spec_dst = state_->local_address;
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+
+    const ssize_t sent = sendmsg(state_->fd, &message, MSG_NOSIGNAL);
+    return sent < 0 ? -1 : static_cast<int>(sent);
+}
+
+std::uint16_t CTelvaneSocket::LocalPort() const {
+    if (state_->fd < 0) return 0;
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(state_->fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+void CTelvaneSocket::OnReceive(int /*error_code*/) {
+    if (state_->fd < 0) return;
+    // Fresh for every notification; one byte more than the limit shows a longer datagram
+    // even where the kernel would not report the truncation.
+    std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer;
+    sockaddr_in sender{};
+    iovec payload{buffer.data(), buffer.size()};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    msghdr message{};
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof sender;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+
+    // MSG_TRUNC makes the result the datagram's real length, so a cut one is recognised.
+    const ssize_t length = recvmsg(state_->fd, &message, MSG_TRUNC);
+    if (length < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            // A pending error (an ICMP report) is taken off the socket so readiness ends.
+            int error = 0;
+            socklen_t size = sizeof error;
+            getsockopt(state_->fd, SOL_SOCKET, SO_ERROR, &error, &size);
+        }
+        return;
+    }
+    if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return;
+
+    unsigned arrived_on = 0;
+    for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
+        if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(h), sizeof info);
+            arrived_on = static_cast<unsigned>(info.ipi_ifindex);
+        }
+    }
+    // Only what came in on the chosen adapter; the socket is bound to every address.
+    if (arrived_on != state_->interface_index) return;
+    if (owner_ == nullptr) return;
+
+    char sender_text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &sender.sin_addr, sender_text, sizeof sender_text);
+    state_->in_receive = true;
+    owner_->OnDatagram(buffer.data(), static_cast<int>(length), sender_text, ntohs(sender.sin_port));
+    state_->in_receive = false;
+}
+
+}  // namespace telvane

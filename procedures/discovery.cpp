@@ -1,0 +1,43 @@
+#include "procedures/discovery.h"
+
+#include <span>
+
+#include "platform/pumped_wait.h"
+#include "platform/system_checks.h"
+#include "protocol/messages.h"
+
+namespace telvane {
+
+OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
+                                IDatagramSink* owner) {
+    if (!local_address) return OPEN_RESULT::NO_ADAPTER;
+    socket.Close();
+    if (!socket.Create(*local_address)) return OPEN_RESULT::SOCKET_FAILED;
+    socket.SetOwner(owner);
+    socket.SetBroadcast(true);
+    return OPEN_RESULT::OPENED;
+}
+
+void BroadcastEnumerateRequests(CTelvaneSocket& socket) {
+    const auto request = BuildEnumerateRequest();
+    for (int i = 0; i < ENUMERATE_SEND_COUNT; ++i) {
+        socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
+        PumpMessages(ENUMERATE_WAIT_MS);
+    }
+}
+
+void EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table) {
+    table.selected_index = -1;
+    table.device_count = 0;
+    BroadcastEnumerateRequests(socket);
+}
+
+void CTableIntake::OnDatagram(const std::uint8_t* data, int length, const std::string& /*sender_address*/,
+                              std::uint16_t /*sender_port*/) {
+    ++datagram_count_;
+    if (data == nullptr || length < 0) return;
+    telvane::OnDatagram(table_, std::span(data, static_cast<std::size_t>(length)), SupportsFullFunction(),
+                        add_device_row_);
+}
+
+}  // namespace telvane

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs a command inside a private pair of network namespaces, so that nothing the
+# command sends can reach a real interface.
+#
+#   scripts/netns.sh run -- CMD [ARG...]
+#
+# Program side (CMD runs here)          device side (the simulator runs here)
+#   tvp1 192.0.2.1/24     02:00:5e:00:01:01  <-veth->  tvd1 192.0.2.2/24
+#   tvp2 198.51.100.1/24  02:00:5e:00:02:01  <-veth->  tvd2 198.51.100.2/24
+#
+# CMD gets these variables:
+#   TELVANE_NETNS_HARNESS=1
+#   TELVANE_PROGRAM_NETNS, TELVANE_SIM_NETNS   the two namespaces (ip netns exec NAME ...)
+#   TELVANE_ADAPTER1, TELVANE_ADAPTER2         the program side's addresses, in adapter order
+#   TELVANE_ADAPTER1_MAC, TELVANE_ADAPTER2_MAC their hardware addresses
+#   TELVANE_SIM_ADDRESS1, TELVANE_SIM_ADDRESS2 the device side's addresses on the same links
+# Everything is torn down when CMD ends; its exit code is passed on.
+set -euo pipefail
+
+usage() {
+    echo "usage: $0 run -- CMD [ARG...]" >&2
+    exit 2
+}
+[ "${1:-}" = "run" ] || usage
+shift
+[ "${1:-}" = "--" ] && shift
+[ $# -gt 0 ] || usage
+[ "$(id -u)" -eq 0 ] || { echo "$0: making network namespaces needs root" >&2; exit 2; }
+
+tag="$$-$(date +%s%N | tail -c 7)"
+program_ns="telvane-prog-$tag"
+device_ns="telvane-dev-$tag"
+
+cleanup() {
+    ip netns del "$program_ns" 2>/dev/null || true
+    ip netns del "$device_ns" 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+ip netns add "$program_ns"
+ip netns add "$device_ns"
+for ns in "$program_ns" "$device_ns"; do
+    ip -n "$ns" link set lo up
+done
+
+# link n: program side tvpN, device side tvdN; created inside the namespaces directly.
+make_link() {
+    local n=$1 program_address=$2 device_address=$3 program_mac=$4 device_mac=$5
+    ip link add name "tvp$n" netns "$program_ns" address "$program_mac" type veth \
+        peer name "tvd$n" netns "$device_ns" address "$device_mac"
+    ip -n "$program_ns" addr add "$program_address" dev "tvp$n"
+    ip -n "$device_ns" addr add "$device_address" dev "tvd$n"
+    ip -n "$program_ns" link set "tvp$n" up
+    ip -n "$device_ns" link set "tvd$n" up
+}
+make_link 1 192.0.2.1/24 192.0.2.2/24 02:00:5e:00:01:01 02:00:5e:00:01:02
+make_link 2 198.51.100.1/24 198.51.100.2/24 02:00:5e:00:02:01 02:00:5e:00:02:02
+
+# A veth end reports its carrier a moment after both ends are up.
+for _ in $(seq 50); do
+    down=$( (ip -n "$program_ns" -br link; ip -n "$device_ns" -br link) | grep -c '^tv[pd][12]@[^ ]* *DOWN' || true)
+    [ "$down" -eq 0 ] && break
+    sleep 0.1
+done
+
+set +e
+ip netns exec "$program_ns" env \
+    TELVANE_NETNS_HARNESS=1 \
+    TELVANE_PROGRAM_NETNS="$program_ns" \
+    TELVANE_SIM_NETNS="$device_ns" \
+    TELVANE_ADAPTER1=192.0.2.1 TELVANE_ADAPTER2=198.51.100.1 \
+    TELVANE_ADAPTER1_MAC=02-00-5e-00-01-01 TELVANE_ADAPTER2_MAC=02-00-5e-00-02-01 \
+    TELVANE_SIM_ADDRESS1=192.0.2.2 TELVANE_SIM_ADDRESS2=198.51.100.2 \
+    "$@"
+rc=$?
+set -e
+exit "$rc"

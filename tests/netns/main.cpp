@@ -1,0 +1,10 @@
+// The discovery socket and the pumped waits need the thread's event dispatcher.
+#include <QtCore/QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
