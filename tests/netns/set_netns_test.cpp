@@ -6,9 +6,13 @@
 #include <QtCore/QFile>
 #include <QtCore/QTemporaryDir>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/pumped_wait.h"
+#include "procedures/discovery.h"
+#include "procedures/set_exchange_net.h"
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -101,6 +105,28 @@ TEST_F(SetNetnsTest, ExtendedWithoutIpv6SendsNoIpv6) {
                                     std::string(130, '0') + "99"));
 }
 
+// Guards against two-valued options losing their second value, a scope reaching the wire,
+// and the manual IPv4 and IPv6 fields landing at the wrong offsets.
+TEST_F(SetNetnsTest, ExtendedStaticIpv6RequestCarriesEveryField) {
+    SimProcess sim(Config(R"("ipv6": true, "ipv6_dhcp": true, "dns4_auto": true, "dhcp": true)"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--dns4", "192.0.2.53", "192.0.2.54", "--ipv6", "fe80::20%tvp1", "--prefix",
+                                      "64", "--ipv6-gateway", "fe80::1", "--dns6", "2001:db8::53", "2001:db8::54"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5e"              // header, mac
+                                    "c0a80114ffffff00c0a80101"          // address, mask, gateway
+                                    "c0000235c0000236"                  // IPv4 DNS
+                                    "00"                                // set_flags: all manual
+                                    "fe800000000000000000000000000020"  // IPv6 address, scope dropped
+                                    "40"                                // prefix 64
+                                    "fe800000000000000000000000000001"  // IPv6 gateway
+                                    "20010db8000000000000000000000053"  // IPv6 DNS
+                                    "20010db8000000000000000000000054"
+                                    "57"));                             // checksum
+}
+
 // ---- Nothing is sent when the input is refused ---------------------------------------
 
 // Guards against a request leaving before (or despite) a failed check.
@@ -190,6 +216,43 @@ TEST_F(SetNetnsTest, AcceptedSetShowsTheNewAddressAtTheNextEnumeration) {
     const auto listed = RunTool("telvane-cli", {"enumerate", "--csv"});
     EXPECT_NE(listed.out.find("00-1a-2b-3c-4d-5e,192.0.2.77,255.255.255.0,192.0.2.1"), std::string::npos)
         << listed.out;
+}
+
+// ---- The exchange as the window calls it --------------------------------------------
+
+// Guards against the window's road (socket, intake, selection, ExchangeSetRequest) differing
+// from the command line's: the device's reply must reach the exchange through the intake
+// while it waits, and a refusal must end it after one send.
+TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "set": "refuse", "refuse_code": 200}]})");
+    ASSERT_TRUE(sim.Start());
+    auto table = std::make_unique<DEVICE_TABLE>();
+    CTableIntake intake(*table);
+    CTelvaneSocket socket;
+    ASSERT_EQ(OpenDiscoverySocket(socket, netns::AdapterAddress(1), &intake), OPEN_RESULT::OPENED);
+    EnumerateIntoTable(socket, *table);
+    ASSERT_EQ(table->device_count, 2);
+
+    for (std::int32_t i = 0; i < 2; ++i) {
+        table->selected_index = i;
+        const DEVICE_INFO& device = table->entries[static_cast<std::size_t>(i)];
+        SET_FORM form = SetFormFromDevice(device);
+        form.ipv4_address = IPV4_BOX::Of({192, 0, 2, static_cast<std::uint8_t>(60 + i)});
+        const SET_FORM_CHECK check = CheckSetForm(form, &device);
+        ASSERT_TRUE(check.Ok());
+        const SET_EXCHANGE x = ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings));
+        EXPECT_EQ(x.sends, 1);
+        EXPECT_TRUE(x.answered);
+        if (device.mac[5] == 0x5e) {
+            EXPECT_EQ(x.outcome, STATE_SET_OK);
+        } else {
+            EXPECT_EQ(x.outcome, STATE_SET_FAILED);
+            EXPECT_EQ(x.set_result, 200);
+        }
+    }
+    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
 }
 
 // ---- Many devices from a file --------------------------------------------------------
