@@ -4,7 +4,9 @@ namespace telvane {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -122,6 +124,8 @@ private:
 
 }  // namespace
 
-CSV_DOCUMENT ParseCsv(std::string_view text) { return Reader(text).Read(); }
+CSV_DOCUMENT ParseCsv(std::string_view text) {
+    return Reader(text).Read();
+}
 
 }  // namespace telvane

@@ -17,9 +17,9 @@ inline constexpr std::uint32_t SET_REPLY_WAIT_MS = 500;
 
 struct SET_EXCHANGE {
     std::uint8_t outcome = STATE_SET_FAILED;  // STATE_SET_OK or STATE_SET_FAILED
-    int sends = 0;                             // requests sent, 1 or 2
-    bool answered = false;                     // a set reply ended a wait
-    std::int32_t set_result = 0;               // its result (-1: bad checksum); valid when answered
+    int sends = 0;                            // requests sent, 1 or 2
+    bool answered = false;                    // a set reply ended a wait
+    std::int32_t set_result = 0;              // its result (-1: bad checksum); valid when answered
 };
 
 // Broadcasts the request; its own result is not looked at.

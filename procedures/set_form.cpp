@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::uint32_t ALL_ONES = 0xFFFFFFFFu;
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+std::u16string Ascii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
 
 // Reads one IPv6 edit. An empty text is "not given"; anything else must parse.
 struct Ipv6Field {
@@ -39,19 +41,32 @@ IPV4 IPV4_BOX::Address() const {
 
 std::string_view SetFormMessage(SetFormFault fault) {
     switch (fault) {
-        case SetFormFault::None: return {};
-        case SetFormFault::Ipv4AddressRequired: return "IPv4 address is required.";
-        case SetFormFault::Ipv4AddressInvalid: return "IPv4 address is invalid.";
-        case SetFormFault::Ipv4GatewayInvalid: return "IPv4 gateway address is invalid.";
-        case SetFormFault::Ipv4MaskRequired: return "IPv4 subnet mask is required.";
-        case SetFormFault::Dns4PreferredInvalid: return "Preferred IPv4 DNS address is invalid.";
-        case SetFormFault::Dns4AlternateInvalid: return "Alternate IPv4 DNS address is invalid.";
-        case SetFormFault::Ipv6AddressRequired: return "IPv6 address is required.";
-        case SetFormFault::Ipv6AddressInvalid: return "IPv6 address is invalid.";
-        case SetFormFault::Ipv6GatewayInvalid: return "IPv6 gateway address is invalid.";
-        case SetFormFault::Dns6PreferredInvalid: return "Preferred IPv6 DNS address is invalid.";
-        case SetFormFault::Dns6AlternateInvalid: return "Alternate IPv6 DNS address is invalid.";
-        case SetFormFault::NoDeviceSelected: return "Please select device first.";
+        case SetFormFault::None:
+            return {};
+        case SetFormFault::Ipv4AddressRequired:
+            return "IPv4 address is required.";
+        case SetFormFault::Ipv4AddressInvalid:
+            return "IPv4 address is invalid.";
+        case SetFormFault::Ipv4GatewayInvalid:
+            return "IPv4 gateway address is invalid.";
+        case SetFormFault::Ipv4MaskRequired:
+            return "IPv4 subnet mask is required.";
+        case SetFormFault::Dns4PreferredInvalid:
+            return "Preferred IPv4 DNS address is invalid.";
+        case SetFormFault::Dns4AlternateInvalid:
+            return "Alternate IPv4 DNS address is invalid.";
+        case SetFormFault::Ipv6AddressRequired:
+            return "IPv6 address is required.";
+        case SetFormFault::Ipv6AddressInvalid:
+            return "IPv6 address is invalid.";
+        case SetFormFault::Ipv6GatewayInvalid:
+            return "IPv6 gateway address is invalid.";
+        case SetFormFault::Dns6PreferredInvalid:
+            return "Preferred IPv6 DNS address is invalid.";
+        case SetFormFault::Dns6AlternateInvalid:
+            return "Alternate IPv6 DNS address is invalid.";
+        case SetFormFault::NoDeviceSelected:
+            return "Please select device first.";
     }
     return {};
 }

@@ -54,7 +54,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 8> OPPOSITES
     {"dns6-manual", "dns6-auto"},
 }};
 
-std::string Dashed(std::string_view name) { return "--" + std::string(name); }
+std::string Dashed(std::string_view name) {
+    return "--" + std::string(name);
+}
 
 std::string Lower(std::string_view s) {
     std::string out(s);
@@ -63,7 +65,9 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
-bool IsNone(std::string_view v) { return v.empty() || v == "-"; }
+bool IsNone(std::string_view v) {
+    return v.empty() || v == "-";
+}
 
 // An IPv4 box from a value: "" (or "-" where allowed) blanks it.
 bool ToBox(std::string_view value, bool dash_is_blank, IPV4_BOX& box) {
@@ -165,7 +169,9 @@ std::string CellToOption(const SET_OPTION_SPEC& spec, std::string_view cell, SET
 
 }  // namespace
 
-std::span<const SET_OPTION_SPEC> SetOptionSpecs() { return SPECS; }
+std::span<const SET_OPTION_SPEC> SetOptionSpecs() {
+    return SPECS;
+}
 
 const SET_OPTION_SPEC* FindSetOption(std::string_view name) {
     for (const SET_OPTION_SPEC& s : SPECS)
@@ -186,8 +192,8 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
     }
     for (const PAIR& pair : PAIRS) {
         const auto given = [&](std::string_view name) {
-            return !name.empty() && std::any_of(options.begin(), options.end(),
-                                                [&](const SET_OPTION& o) { return o.name == name; });
+            return !name.empty() &&
+                   std::any_of(options.begin(), options.end(), [&](const SET_OPTION& o) { return o.name == name; });
         };
         if (!given(pair.automatic)) continue;
         for (std::string_view manual : pair.manual)

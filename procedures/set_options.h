@@ -40,9 +40,9 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
 // One device's row of a CSV batch.
 struct SET_BATCH_ROW {
     std::size_t line = 0;
-    std::string mac;                   // the cell as written
-    std::vector<SET_OPTION> options;   // the non-empty cells
-    std::string error;                 // a cell of the wrong form; the row is not sent
+    std::string mac;                  // the cell as written
+    std::vector<SET_OPTION> options;  // the non-empty cells
+    std::string error;                // a cell of the wrong form; the row is not sent
 };
 
 struct SET_BATCH {

@@ -24,7 +24,7 @@ struct SET_PLAN {
     SetPlanKind kind = SetPlanKind::BadInput;
     std::string message;  // for everything but Ready
     std::int32_t index = -1;
-    SET_FORM form;        // the panel after the options
+    SET_FORM form;  // the panel after the options
     SET_SETTINGS settings;
     SET_REQUEST request;
 };

@@ -27,8 +27,8 @@ using Bytes = std::vector<std::uint8_t>;
 class SetNetnsTest : public netns::NetnsTest {};
 
 constexpr char MAC[] = "00-1a-2b-3c-4d-5e";
-const std::vector<std::string> kStatic = {"--ip", "192.168.1.20", "--gateway", "192.168.1.1", "--mask",
-                                          "255.255.255.0"};
+const std::vector<std::string> kStatic = {"--ip",        "192.168.1.20", "--gateway",
+                                          "192.168.1.1", "--mask",       "255.255.255.0"};
 
 // A device at 192.0.2.20 on the first link; `extra` adds JSON fields.
 std::string Config(const std::string& extra) {
@@ -77,7 +77,9 @@ TEST_F(SetNetnsTest, BasicDhcpRequestCarriesOnlyTheDhcpByte) {
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     const auto sets = SetRequests(sim);
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
-    EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5e" "000000000000000000000000" "01c4"));
+    EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5e"
+                                    "000000000000000000000000"
+                                    "01c4"));
 }
 
 // Guards against the extended layout (mask before gateway, flags at 30) and the flag
@@ -110,8 +112,8 @@ TEST_F(SetNetnsTest, ExtendedWithoutIpv6SendsNoIpv6) {
 TEST_F(SetNetnsTest, ExtendedStaticIpv6RequestCarriesEveryField) {
     SimProcess sim(Config(R"("ipv6": true, "ipv6_dhcp": true, "dns4_auto": true, "dhcp": true)"));
     ASSERT_TRUE(sim.Start());
-    const auto r = Set(With(kStatic, {"--dns4", "192.0.2.53", "192.0.2.54", "--ipv6", "fe80::20%tvp1", "--prefix",
-                                      "64", "--ipv6-gateway", "fe80::1", "--dns6", "2001:db8::53", "2001:db8::54"}));
+    const auto r = Set(With(kStatic, {"--dns4", "192.0.2.53", "192.0.2.54", "--ipv6", "fe80::20%tvp1", "--prefix", "64",
+                                      "--ipv6-gateway", "fe80::1", "--dns6", "2001:db8::53", "2001:db8::54"}));
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     const auto sets = SetRequests(sim);
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
@@ -124,7 +126,7 @@ TEST_F(SetNetnsTest, ExtendedStaticIpv6RequestCarriesEveryField) {
                                     "fe800000000000000000000000000001"  // IPv6 gateway
                                     "20010db8000000000000000000000053"  // IPv6 DNS
                                     "20010db8000000000000000000000054"
-                                    "57"));                             // checksum
+                                    "57"));  // checksum
 }
 
 // ---- Nothing is sent when the input is refused ---------------------------------------
@@ -214,8 +216,7 @@ TEST_F(SetNetnsTest, AcceptedSetShowsTheNewAddressAtTheNextEnumeration) {
     EXPECT_NE(r.out.find("\"confirmed\": true"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"address\": \"192.0.2.77\""), std::string::npos) << r.out;
     const auto listed = RunTool("telvane-cli", {"enumerate", "--csv"});
-    EXPECT_NE(listed.out.find("00-1a-2b-3c-4d-5e,192.0.2.77,255.255.255.0,192.0.2.1"), std::string::npos)
-        << listed.out;
+    EXPECT_NE(listed.out.find("00-1a-2b-3c-4d-5e,192.0.2.77,255.255.255.0,192.0.2.1"), std::string::npos) << listed.out;
 }
 
 // ---- The exchange as the window calls it --------------------------------------------
@@ -268,7 +269,8 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     const QString path = dir.filePath("devices.csv");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("mac,ip,mask\r\n00-1a-2b-3c-4d-5e,192.0.2.40,255.255.255.0\r\n\"00-1a-2b-3c-4d-5f\",255.255.255.255,\r\n");
+    file.write(
+        "mac,ip,mask\r\n00-1a-2b-3c-4d-5e,192.0.2.40,255.255.255.0\r\n\"00-1a-2b-3c-4d-5f\",255.255.255.255,\r\n");
     file.close();
 
     const auto r = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString()});

@@ -15,7 +15,9 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t Addr(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
     return (std::uint32_t{a} << 24) | (std::uint32_t{b} << 16) | (std::uint32_t{c} << 8) | d;
 }
-IPV4_BOX Box(std::uint32_t value) { return {false, value}; }
+IPV4_BOX Box(std::uint32_t value) {
+    return {false, value};
+}
 const IPV4_BOX kBlank{};
 
 const MAC kMac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
@@ -62,7 +64,9 @@ SET_FORM GoodForm() {
     return f;
 }
 
-SetFormFault Fault(const SET_FORM& f, const DEVICE_INFO* d) { return CheckSetForm(f, d).fault; }
+SetFormFault Fault(const SET_FORM& f, const DEVICE_INFO* d) {
+    return CheckSetForm(f, d).fault;
+}
 
 // ---- The order of the checks -------------------------------------------------------
 

@@ -20,13 +20,17 @@ DEVICE_INFO Ipv6Device(bool dhcp) {
     return e;
 }
 
-std::string Apply(SET_FORM& form, std::vector<SET_OPTION> options) { return ApplySetOptions(form, options); }
+std::string Apply(SET_FORM& form, std::vector<SET_OPTION> options) {
+    return ApplySetOptions(form, options);
+}
 
 // Guards against a DHCP device staying on DHCP when the user gives it an address.
 TEST(SetOptions, ValueOptionsImplyTheManualChoice) {
     SET_FORM f = SetFormFromDevice(Ipv6Device(true));
     ASSERT_TRUE(f.ipv4_dhcp && f.dns4_auto && f.ipv6_dhcp && f.dns6_auto);
-    ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}}, {"dns4", {"198.51.100.53"}}, {"prefix", {"48"}},
+    ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}},
+                        {"dns4", {"198.51.100.53"}},
+                        {"prefix", {"48"}},
                         {"dns6", {"2001:db8::53", "-"}}}),
               "");
     EXPECT_FALSE(f.ipv4_dhcp);

@@ -53,7 +53,9 @@ struct DEVICE_OUTCOME {
     std::optional<IPV4> expected_address;  // a static address asked for
 };
 
-bool TakesValue(const std::string& arg) { return arg == "--mac" || arg == "--adapter" || arg == "--from-csv"; }
+bool TakesValue(const std::string& arg) {
+    return arg == "--mac" || arg == "--adapter" || arg == "--from-csv";
+}
 
 // Fills args; returns an error text, empty when the arguments are usable.
 std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
@@ -61,8 +63,9 @@ std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
         const std::string& arg = argv[i];
         if (TakesValue(arg)) {
             if (i + 1 >= argv.size()) return arg + " needs a value";
-            std::optional<std::string>& slot = arg == "--mac" ? args.mac : arg == "--adapter" ? args.adapter
-                                                                                              : args.csv_file;
+            std::optional<std::string>& slot = arg == "--mac"       ? args.mac
+                                               : arg == "--adapter" ? args.adapter
+                                                                    : args.csv_file;
             if (slot) return arg + " is given twice";
             slot = argv[++i];
             continue;
@@ -96,10 +99,14 @@ std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
 
 const char* PlanOutcome(SetPlanKind kind) {
     switch (kind) {
-        case SetPlanKind::NotFound: return "not-found";
-        case SetPlanKind::Locked: return "locked";
-        case SetPlanKind::BadInput: return "invalid";
-        case SetPlanKind::Ready: break;
+        case SetPlanKind::NotFound:
+            return "not-found";
+        case SetPlanKind::Locked:
+            return "locked";
+        case SetPlanKind::BadInput:
+            return "invalid";
+        case SetPlanKind::Ready:
+            break;
     }
     return "invalid";
 }
@@ -130,8 +137,9 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_ACCEPTED;
     } else if (exchange.answered) {
         out.outcome = "refused";
-        out.message = exchange.set_result < 0 ? "the reply's checksum was wrong"
-                                              : "the device refused (result " + std::to_string(exchange.set_result) + ")";
+        out.message = exchange.set_result < 0
+                          ? "the reply's checksum was wrong"
+                          : "the device refused (result " + std::to_string(exchange.set_result) + ")";
     } else {
         out.outcome = "no-answer";
         out.message = "no reply after " + std::to_string(exchange.sends) + " requests";
@@ -233,8 +241,10 @@ std::string SetCommandHelp() {
     for (const SET_OPTION_SPEC& spec : SetOptionSpecs()) {
         std::string left = "    --" + std::string(spec.name);
         if (!spec.values_help.empty()) left += " " + std::string(spec.values_help);
-        if (left.size() < 36) left.resize(36, ' ');
-        else left += "  ";
+        if (left.size() < 36)
+            left.resize(36, ' ');
+        else
+            left += "  ";
         text += left + std::string(spec.help) + "\n";
     }
     return text;
@@ -249,13 +259,12 @@ int RunSet(std::span<const std::string> argv) {
     SET_BATCH batch;
     if (args.csv_file) {
         QFile file(QString::fromStdString(*args.csv_file));
-        if (!file.open(QIODevice::ReadOnly))
-            return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
+        if (!file.open(QIODevice::ReadOnly)) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
         const QByteArray text = file.readAll();
         batch = ReadSetBatch(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
         if (!batch.Ok())
             return Refuse(args.json, EXIT_BAD_INPUT,
-                        *args.csv_file + ":" + std::to_string(batch.error_line) + ": " + batch.error);
+                          *args.csv_file + ":" + std::to_string(batch.error_line) + ": " + batch.error);
     } else {
         mac = ParseMac(*args.mac);
         if (!mac) return Refuse(args.json, EXIT_BAD_INPUT, "\"" + *args.mac + "\" is not a MAC address");
