@@ -289,6 +289,21 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     EXPECT_EQ(bad.exit_code, 2);
     EXPECT_NE(bad.err.find("unknown column"), std::string::npos) << bad.err;
     EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+
+    // The JSON form of a batch: one object per row, and the count of failures.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("mac,dhcp\n00-1a-2b-3c-4d-5f,yes\n02-00-00-00-00-99,yes\n");
+    file.close();
+    const auto json = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString(), "--json"});
+    EXPECT_EQ(json.exit_code, 1) << json.err;
+    EXPECT_EQ(json.out,
+              "{\"failed\": 1, \"devices\": [\n"
+              "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
+              "\"result\": 0},\n"
+              "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
+              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\"}\n"
+              "]}\n");
+    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
 }
 
 }  // namespace
