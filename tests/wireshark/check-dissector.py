@@ -6,9 +6,11 @@
    the dissector shows must be the value the datagram was built from (datagrams.json),
    including the checksum verdict as a field and as expert information. Every field the
    dissector registers must be compared there.
-2. On sim.pcap (make-sim-capture.sh: telvane-cli enumerating telvane-sim's devices in the
-   namespace harness) every reply must show what the simulator was configured to send
-   (sim-devices.json) and what the command line read from it (sim-enumerate.json).
+2. On sim.pcap (make-sim-capture.sh: telvane-cli enumerating and setting telvane-sim's
+   devices in the namespace harness) every reply must show what the simulator was
+   configured to send (sim-devices.json) and what the command line read from it
+   (sim-enumerate.json), and every set request what the command line was asked to send
+   (sim-sets.json).
 3. Every fixture datagram cut short at every length, and with junk appended, must dissect
    without a Lua error: datagrams come from anyone on the segment.
 
@@ -212,30 +214,54 @@ def check_sim_capture(lua):
     config = json.load(open(os.path.join(HERE, "sim-devices.json"), encoding="utf-8"))["devices"]
     read = json.load(open(os.path.join(HERE, "sim-enumerate.json"), encoding="utf-8"))
     logged = [line.split(" data=")[1].strip() for line in open(os.path.join(HERE, "sim.log"))]
-    frames = tshark_json(lua, os.path.join(HERE, "sim.pcap"), ["frame.number", "udp.payload"] + REPLY_FIELDS)
+    sets = json.load(open(os.path.join(HERE, "sim-sets.json"), encoding="utf-8"))
+    fields = set(REPLY_FIELDS) | {k for s in sets for k in s["request"]} | {"telvane.result", "telvane.accepted"}
+    frames = tshark_json(lua, os.path.join(HERE, "sim.pcap"), ["frame.number", "udp.payload"] + sorted(fields))
     failures = []
     if [f.get("udp.payload", [""])[0].replace(":", "") for f in frames] != logged:
         failures.append("sim.pcap does not hold the datagrams of the simulator's log")
     by_mac = {d["mac"].replace("-", ":").lower(): d for d in config}
     program = {e["mac"].replace("-", ":"): e for e in read}
-    requests = replies = 0
+    requests = replies = set_requests = set_replies = 0
     for layers in frames:
         n = layers["frame.number"][0]
+        where = "sim.pcap frame %s" % n
         kind = normalise(0, layers.get("telvane.type", ["0"])[0])
+        mac = layers.get("telvane.mac", ["?"])[0]
         if kind == 0x454E:
             requests += 1
-            compare("sim.pcap frame %s" % n, layers, {"telvane.checksum.good": True}, failures)
-            continue
-        replies += 1
-        mac = layers.get("telvane.mac", ["?"])[0]
-        if mac not in by_mac:
-            failures.append("sim.pcap frame %s: MAC %s is none of the simulated devices" % (n, mac))
-            continue
-        compare("sim.pcap frame %s (as sent)" % n, layers, sim_expected(by_mac[mac]), failures)
-        if mac in program:
-            compare("sim.pcap frame %s (as the program read it)" % n, layers, program_expected(program[mac]), failures)
-    if requests != 3 or replies != 3 * len(config):
-        failures.append("sim.pcap: %d requests and %d replies, expected 3 and %d" % (requests, replies, 3 * len(config)))
+            compare(where, layers, {"telvane.checksum.good": True}, failures)
+        elif kind in (0x4950, 0x4941):
+            # The program's request, as the command line was asked to send it.
+            if set_requests < len(sets):
+                compare(where + " (as asked)", layers, sets[set_requests]["request"], failures)
+            set_requests += 1
+        elif kind == 0xC9D0:
+            set_replies += 1
+            device = by_mac.get(mac)
+            if device is None:
+                failures.append("%s: set reply from %s, none of the simulated devices" % (where, mac))
+                continue
+            result = {"accept": 0, "refuse": device.get("refuse_code", 1)}[device.get("set", "accept")]
+            compare(where + " (as sent)", layers,
+                    {"telvane.result": result, "telvane.accepted": result == 0, "telvane.checksum.good": True}, failures)
+        elif kind == 0xC5CE:
+            replies += 1
+            if mac not in by_mac:
+                failures.append("%s: MAC %s is none of the simulated devices" % (where, mac))
+                continue
+            compare(where + " (as sent)", layers, sim_expected(by_mac[mac]), failures)
+            if mac in program:
+                compare(where + " (as the program read it)", layers, program_expected(program[mac]), failures)
+        else:
+            failures.append("%s: not dissected as a Telvane datagram" % where)
+    runs = 1 + len(sets)  # every set enumerates first
+    if requests != 3 * runs or replies != 3 * runs * len(config):
+        failures.append("sim.pcap: %d requests and %d replies, expected %d and %d" %
+                        (requests, replies, 3 * runs, 3 * runs * len(config)))
+    if set_requests != len(sets) or set_replies != len(sets):
+        failures.append("sim.pcap: %d set requests and %d set replies, expected %d of each" %
+                        (set_requests, set_replies, len(sets)))
     if len(program) < len(config) - 1:
         failures.append("the program read only %d devices" % len(program))
     return failures

@@ -27,7 +27,7 @@ ip -n "$a" route add default dev tvpkg-va
 
 pcap="$here/datagrams.pcap"
 rm -f "$pcap"
-ip netns exec "$b" tcpdump -i tvpkg-vb -U -w "$pcap" -s 2048 'udp port 18768' 2>/dev/null &
+ip netns exec "$b" tcpdump -i tvpkg-vb --immediate-mode -U -w "$pcap" -s 2048 'udp port 18768' 2>/dev/null &
 dump=$!
 sleep 1
 ip netns exec "$a" python3 "$here/send-datagrams.py" requests 192.0.2.1 40000
