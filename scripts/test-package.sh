@@ -32,7 +32,8 @@ mirror=${mirror:-http://deb.debian.org/debian}
 security=$(grep -E '/debian-security/?$' <<<"$sources" | head -n1 || true)
 
 echo "== build the package"
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELVANE_BUILD_TESTS=OFF \
+# -O2 as Debian builds its packages; the binaries are stripped into the package.
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_BUILD_TESTS=OFF \
     -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-package -j "$(nproc)"
 rm -f build-package/telvane_*.deb
