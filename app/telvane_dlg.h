@@ -83,6 +83,22 @@ private:
     void OnListItemChanged(int row, bool selected);
     void OnListClick(int row);
 
+    // The settings panel's radio pairs and the prefix length guard.
+    void OnIpv4Dhcp();
+    void OnIpv4Static();
+    void OnIpv4DnsAuto();
+    void OnIpv4DnsManual();
+    void OnIpv6Dhcp();
+    void OnIpv6Static();
+    void OnIpv6DnsAuto();
+    void OnIpv6DnsManual();
+    void OnPrefixLengthChanged();
+    void EnableIpv4AddressBoxes(bool enable);
+    void EnableDns4Boxes(bool enable);
+    void EnableIpv6AddressEdits(bool enable);
+    void EnableDns6Edits(bool enable);
+    bool IsEnabledAndChecked(int id) const;
+
     std::unique_ptr<CDeviceListView> list_view_;
 };
 
