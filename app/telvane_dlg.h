@@ -21,6 +21,8 @@
 namespace telvane {
 
 class CDeviceListView;
+struct IPV4_BOX;
+struct SET_FORM;
 
 // The local adapters offered in the adapter choice (1015), entry i for combo entry i.
 // Filled once while the main dialog initialises.
@@ -46,6 +48,9 @@ public:
     void SelectDevice(std::int32_t index);
     // Sends the panel's settings to the selected device (button 1126).
     void OnSetIp();
+    // The panel as the set checks take it: each box's blank flag and value, the
+    // automatic choices, the edits' texts.
+    SET_FORM ReadSetForm() const;
 
     // Every datagram the socket reads: taken into the table, a new device becomes a row.
     void OnDatagram(const std::uint8_t* datagram, int length, const std::string& sender_address,
@@ -98,6 +103,7 @@ private:
     void EnableIpv6AddressEdits(bool enable);
     void EnableDns6Edits(bool enable);
     bool IsEnabledAndChecked(int id) const;
+    IPV4_BOX ReadAddressBox(int id) const;
 
     std::unique_ptr<CDeviceListView> list_view_;
 };
