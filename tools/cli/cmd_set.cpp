@@ -208,7 +208,11 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     } else if (json) {
         std::fputs((ToJson(outcomes.front(), reenumerated) + "\n").c_str(), stdout);
     } else {
-        for (const DEVICE_OUTCOME& o : outcomes) PrintLine(o, reenumerated);
+        for (const DEVICE_OUTCOME& o : outcomes) {
+            // A single device refused before anything was sent says so once, below.
+            if (!batch && o.exit_code == EXIT_BAD_INPUT) continue;
+            PrintLine(o, reenumerated);
+        }
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
