@@ -22,6 +22,9 @@ namespace telvane {
 
 namespace {
 
+// How long new rows may wait before the list is painted with them.
+constexpr int REPAINT_HOLD_MS = 100;
+
 // Average character width, in the dialog manager's measure, of the 8-point font the
 // column widths were drawn for.
 constexpr int DESIGN_FONT_BASE_X = 6;
@@ -182,6 +185,27 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     list->viewport()->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &CDeviceListView::OnContextMenuRequested);
+
+    repaint_timer_ = new QTimer(this);
+    repaint_timer_->setSingleShot(true);
+    repaint_timer_->setInterval(REPAINT_HOLD_MS);
+    connect(repaint_timer_, &QTimer::timeout, this, &CDeviceListView::ReleaseRepaints);
+}
+
+// Replies arrive in bursts, each in its own turn of the event loop; painting the list
+// after every one of them costs far more than the rows themselves. New rows are shown
+// together a moment later instead, which the eye cannot tell from at once.
+void CDeviceListView::HoldRepaints() {
+    if (list_ == nullptr || repaint_timer_->isActive()) return;
+    list_->setUpdatesEnabled(false);
+    repaint_timer_->start();
+}
+
+void CDeviceListView::ReleaseRepaints() {
+    repaint_timer_->stop();
+    if (list_ == nullptr) return;
+    list_->setUpdatesEnabled(true);
+    list_->viewport()->update();
 }
 
 CDeviceListView::~CDeviceListView() = default;
@@ -212,6 +236,7 @@ void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> 
 int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) {
     if (list_ == nullptr || index < 0) return -1;
     const int position = std::min(index, list_->topLevelItemCount());
+    HoldRepaints();
     list_->insertTopLevelItem(position, new CDeviceRowItem(RowTexts(entry), table_));
     return position;
 }
@@ -236,9 +261,7 @@ int CDeviceListView::SelectionMark() const {
     return selection_mark_;
 }
 
-void CDeviceListView::Invalidate(bool /*erase*/) {
-    if (list_ != nullptr) list_->viewport()->update();
-}
+void CDeviceListView::Invalidate(bool /*erase*/) { ReleaseRepaints(); }
 
 std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
     Q_ASSERT(&table == &table_);

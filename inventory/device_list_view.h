@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QString>
 #include <QUrl>
 
@@ -87,8 +88,12 @@ private:
     void OnContextMenuRequested(const QPoint& pos);
     const DEVICE_INFO* EntryAt(int row) const;
 
+    void HoldRepaints();
+    void ReleaseRepaints();
+
     QPointer<QTreeWidget> list_;
     const DEVICE_TABLE& table_;
+    QTimer* repaint_timer_ = nullptr;
     UrlOpenerFn open_url_;
     int selection_mark_ = -1;
 };

@@ -11,14 +11,31 @@ ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES
 
 jobs=$(nproc)
 failures=0
+passed_total=0
+failed_total=0
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
 step() { printf '\n=== %s\n' "$*"; }
+
+# Runs a ctest stage, keeping its counts for the closing line.
+count_stage() {
+    local log=$1 line total failed
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1) || true
+    [ -n "$line" ] || return 0
+    failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    passed_total=$((passed_total + total - failed))
+    failed_total=$((failed_total + failed))
+}
 
 step "build (debug, warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j "$jobs"
 
 step "unit tests"
-(cd build && QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") || failures=$((failures + 1))
+(cd build && QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") 2>&1 | tee "$logs/unit" \
+    || failures=$((failures + 1))
+count_stage "$logs/unit"
 
 step "build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
@@ -26,7 +43,9 @@ cmake --build build-asan -j "$jobs"
 
 step "unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") || failures=$((failures + 1))
+    QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") 2>&1 | tee "$logs/asan" \
+    || failures=$((failures + 1))
+count_stage "$logs/asan"
 
 step "fuzzing (short pass; scripts/fuzz.sh runs longer)"
 scripts/fuzz.sh "${TELVANE_FUZZ_SECONDS:-15}" || failures=$((failures + 1))
@@ -34,7 +53,8 @@ scripts/fuzz.sh "${TELVANE_FUZZ_SECONDS:-15}" || failures=$((failures + 1))
 if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Tests: [1-9]'); then
     step "network tests (private namespaces)"
     scripts/netns.sh run -- bash -c "cd '$root/build' && QT_QPA_PLATFORM=offscreen ctest -L netns --output-on-failure" \
-        || failures=$((failures + 1))
+        2>&1 | tee "$logs/netns" || failures=$((failures + 1))
+    count_stage "$logs/netns"
 fi
 
 if [ -x scripts/extra-tests.sh ]; then
@@ -42,8 +62,13 @@ if [ -x scripts/extra-tests.sh ]; then
     scripts/extra-tests.sh || failures=$((failures + 1))
 fi
 
+echo
 if [ "$failures" -ne 0 ]; then
-    echo "test.sh: $failures test stage(s) failed" >&2
+    echo "test.sh: $failures stage(s) failed"
+    # A failed build or check outside ctest still fails the run.
+    [ "$failed_total" -gt 0 ] || failed_total=$failures
+    echo "tests: $passed_total passed, $failed_total failed"
     exit 1
 fi
 echo "test.sh: all stages passed"
+echo "tests: $passed_total passed, $failed_total failed"

@@ -23,11 +23,15 @@ void PrintHelp() {
         "  --json                a JSON array in table order, one object per device\n"
         "  --csv                 a CSV table with a header line\n"
         "\n"
+        "Options of set:\n"
+        "%s"
+        "\n"
         "  --help                this text\n"
         "  --version             the version\n"
         "\n"
         "Exit codes: 0 done, 1 the socket could not be opened, 2 wrong usage,\n"
-        "3 no adapter, or not the one asked for.\n");
+        "3 no adapter, or not the one asked for.\n",
+        SetCommandHelp().c_str());
 }
 
 }  // namespace

@@ -1,0 +1,68 @@
+#include <initializer_list>
+
+#include "app/telvane_dlg.h"
+#include "inventory/device_list_view.h"
+#include "platform/ipv4_address_box.h"
+#include "procedures/discovery.h"
+#include "resources/resource.h"
+
+namespace telvane {
+
+void CTelvaneDlg::EnableActionControls(bool enable) {
+    for (const int id : {IDC_EXIT, IDC_ENUMERATE, IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_ADAPTER, IDC_PROTOCOL,
+                         IDC_IPV4_GROUP, IDC_DEVICE_LIST, IDC_SET_IP})
+        EnableDlgItem(id, enable);
+}
+
+void CTelvaneDlg::Enumerate() {
+    // 1. No adapter, or the socket failed and the dialog is being cancelled.
+    if (!CreateDiscoverySocket()) return;
+    // 2.
+    table.selected_index = -1;
+    busy = 1;
+    // 3.
+    EnableActionControls(false);
+    // 4. The settings panel blank and disabled; the six DNS and IPv6 choices keep
+    // their check marks and enabled states.
+    for (const int id : {IDC_SET_IP, IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_IPV4_GROUP}) EnableDlgItem(id, false);
+    for (const auto& [label, box] :
+         {std::pair{IDC_IPV4_ADDRESS_LABEL, IDC_IPV4_ADDRESS}, std::pair{IDC_IPV4_MASK_LABEL, IDC_IPV4_MASK},
+          std::pair{IDC_IPV4_GATEWAY_LABEL, IDC_IPV4_GATEWAY}}) {
+        EnableDlgItem(label, false);
+        EnableDlgItem(box, false);
+        GetAddressBox(box)->SetAddress(0);
+    }
+    for (const auto& [label, box] : {std::pair{IDC_DNS4_PREFERRED_LABEL, IDC_DNS4_PREFERRED},
+                                     std::pair{IDC_DNS4_ALTERNATE_LABEL, IDC_DNS4_ALTERNATE}}) {
+        EnableDlgItem(label, false);
+        EnableDlgItem(box, false);
+        GetAddressBox(box)->ClearAddress();
+    }
+    for (const int id : {IDC_IPV6_GROUP, IDC_IPV6_ADDRESS_LABEL, IDC_IPV6_ADDRESS, IDC_IPV6_PREFIX_LABEL,
+                         IDC_IPV6_PREFIX, IDC_IPV6_GATEWAY_LABEL, IDC_IPV6_GATEWAY, IDC_DNS6_PREFERRED_LABEL,
+                         IDC_DNS6_PREFERRED, IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
+        EnableDlgItem(id, false);
+    // 5.
+    EnableDlgItem(IDC_ENUMERATE, false);
+    table.device_count = 0;
+    list_view_->DeleteAllItems();
+    // 6, 7. Replies are taken in by OnDatagram during the waits.
+    BroadcastEnumerateRequests(socket);
+    // 8.
+    EnableDlgItem(IDC_ENUMERATE, true);
+    GotoDlgCtrl(IDC_ENUMERATE);
+    // 9.
+    if (table.device_count != 0) {
+        list_view_->SetSelectionMark(0);
+        SelectDevice(0);
+        EnableActionControls(true);
+        const bool locked = table.entries[0].locked != 0;
+        for (const int id : {IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_SET_IP}) EnableDlgItem(id, !locked);
+    }
+    // 10.
+    for (const int id : {IDC_EXIT, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP}) EnableDlgItem(id, true);
+    // 11.
+    busy = 0;
+}
+
+}  // namespace telvane

@@ -1,0 +1,14 @@
+#include <QtWidgets/QApplication>
+
+#include "app/telvane_app.h"
+#include "resources/main_dialog.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // One style everywhere, so that the layout measured in the dialog font holds.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(telvane::LoadProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("telvane"));
+    telvane::CTelvaneApp app;
+    return app.InitInstance();
+}

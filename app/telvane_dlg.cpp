@@ -1,0 +1,146 @@
+#include "app/telvane_dlg.h"
+
+#include <QtWidgets/QTreeWidget>
+
+#include <algorithm>
+#include <optional>
+#include <span>
+
+#include "inventory/device_list_view.h"
+#include "inventory/reply_intake.h"
+#include "platform/message_box.h"
+#include "platform/system_checks.h"
+#include "procedures/discovery.h"
+#include "protocol/text.h"
+#include "resources/main_dialog.h"
+
+namespace telvane {
+
+std::array<std::array<char16_t, ADAPTER_ADDRESS_SIZE>, MAX_ADAPTERS> adapter_addresses{};
+std::int32_t adapter_count = 0;
+
+namespace {
+constexpr char16_t IPV6_REQUIRED[] = u"IPv6 protocol is required for full function support.";
+constexpr char16_t LIMITED_FUNCTION[] =
+    u"Limited function is supported for your system (Windows 2000 or earlier version).";
+constexpr char16_t NO_ADAPTER[] = u"Network adapter not found.";
+constexpr char16_t SOCKET_FAILED[] = u"Socket Initialization failure";
+}  // namespace
+
+// Control notifications and their handlers. The list's own notifications are
+// connected in AttachDeviceList.
+const CTelvaneDlg::MESSAGE_MAP_ENTRY CTelvaneDlg::message_map[] = {
+    {IDC_ENUMERATE, NOTIFICATION::CLICKED, &CTelvaneDlg::Enumerate},
+    {IDC_SET_IP, NOTIFICATION::CLICKED, &CTelvaneDlg::OnSetIp},
+    {IDC_ADAPTER, NOTIFICATION::SELECTION_CHANGE, &CTelvaneDlg::OnAdapterSelChange},
+};
+
+CTelvaneDlg::CTelvaneDlg() : CDialog(MainDialogTemplate()), icon(LoadProgramIcon()) {
+    adapter_count = 0;
+    for (const MESSAGE_MAP_ENTRY& entry : message_map)
+        MapNotification(entry.id, entry.code, [this, handler = entry.handler] { (this->*handler)(); });
+}
+
+CTelvaneDlg::~CTelvaneDlg() {
+    if (socket_open == 1) socket.Close();
+    socket_open = 0;
+}
+
+void CTelvaneDlg::AttachDeviceList() {
+    auto* list = dynamic_cast<QTreeWidget*>(GetDlgItem(IDC_DEVICE_LIST));
+    list_view_ = std::make_unique<CDeviceListView>(list, table);
+    connect(list_view_.get(), &CDeviceListView::headerItemClicked, this, &CTelvaneDlg::OnHeaderItemClick);
+    connect(list_view_.get(), &CDeviceListView::listItemChanged, this, &CTelvaneDlg::OnListItemChanged);
+    connect(list_view_.get(), &CDeviceListView::listClicked, this, &CTelvaneDlg::OnListClick);
+}
+
+bool CTelvaneDlg::OnInitDialog() {
+    AttachDeviceList();
+    // 1. The initialisation data ("IPv4" into the protocol choice) and the members.
+    CDialog::OnInitDialog();
+    // 2. What the system can do; either message is information only.
+    if (SupportsFullFunction()) {
+        if (!Ipv6Available()) ShowMessageBox(this, IPV6_REQUIRED);
+    } else {
+        ShowMessageBox(this, LIMITED_FUNCTION);
+    }
+    // 3. Title bar and task bar.
+    setWindowIcon(icon);
+    // 4.
+    list_view_->InsertListColumns(DEVICE_LIST_COLUMN_COUNT, columns);
+    // 5. Not signalled until a set reply is taken in.
+    table.reply_event.Reset();
+    // 6.
+    ListAdapters();
+    if (adapter_count >= 1) {
+        // 7.
+        ComboSetCurSel(IDC_ADAPTER, 0);
+        Enumerate();
+    } else {
+        // 8. No adapter: only Exit can be used.
+        ComboSetCurSel(IDC_ADAPTER, ComboAddString(IDC_ADAPTER, NO_ADAPTER));
+        EnableActionControls(false);
+        for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL, IDC_PROTOCOL_LABEL, IDC_IPV4_GROUP})
+            EnableDlgItem(id, false);
+        EnableDlgItem(IDC_EXIT, true);
+    }
+    // 9. No initial focus from the dialog; the enumeration gave it to Enumerate.
+    return false;
+}
+
+void CTelvaneDlg::ListAdapters() {
+    for (const ADAPTER& adapter : UsableAdapters(QueryAdapters())) {
+        if (adapter_count >= MAX_ADAPTERS) break;
+        const std::u16string address = FromUtf8(adapter.ipv4_text);
+        auto& entry = adapter_addresses[static_cast<std::size_t>(adapter_count)];
+        entry.fill(u'\0');
+        std::copy_n(address.begin(), std::min<std::size_t>(address.size(), entry.size() - 1), entry.begin());
+        ComboAddString(IDC_ADAPTER, AdapterEntryText(adapter));
+        ++adapter_count;
+    }
+}
+
+bool CTelvaneDlg::CreateDiscoverySocket() {
+    if (adapter_count == 0) return false;
+    if (socket_open == 1) socket.Close();
+    socket_open = 0;
+    ComboSetCurSel(IDC_PROTOCOL, 0);
+    std::optional<std::string> local_address;
+    const int i = ComboGetCurSel(IDC_ADAPTER);
+    if (i >= 0 && i < adapter_count) local_address = ToUtf8(adapter_addresses[static_cast<std::size_t>(i)].data());
+    switch (OpenDiscoverySocket(socket, local_address, this)) {
+        case OPEN_RESULT::OPENED:
+            socket_open = 1;
+            return true;
+        case OPEN_RESULT::NO_ADAPTER:
+            return false;
+        case OPEN_RESULT::SOCKET_FAILED:
+            break;
+    }
+    ShowMessageBox(this, SOCKET_FAILED);
+    OnCancel();
+    return false;
+}
+
+void CTelvaneDlg::OnDatagram(const std::uint8_t* datagram, int length, const std::string&, std::uint16_t) {
+    if (datagram == nullptr || length < 0) return;
+    telvane::OnDatagram(
+        table, std::span(datagram, static_cast<std::size_t>(length)), SupportsFullFunction(),
+        [this](std::int32_t index, const DEVICE_INFO& entry) { list_view_->AddDeviceRow(index, entry); });
+}
+
+void CTelvaneDlg::DoDataExchange(bool save) {
+    if (save)
+        prefix_text = QString::fromStdU16String(GetDlgItemText(IDC_IPV6_PREFIX));
+    else
+        SetDlgItemText(IDC_IPV6_PREFIX, prefix_text.toStdU16String());
+}
+
+// The choice takes effect at the next enumeration.
+void CTelvaneDlg::OnAdapterSelChange() {}
+
+void CTelvaneDlg::OnHeaderItemClick(int column) {
+    list_view_->SortDeviceList(table, column, [this](std::int32_t index) { SelectDevice(index); });
+}
+
+}  // namespace telvane

@@ -1,0 +1,89 @@
+#pragma once
+
+// The main window: a modal dialog built from template 102 that owns the discovery
+// socket, the device table and the busy flag, and routes the controls' notifications
+// to its handlers.
+
+#include <QtCore/QString>
+#include <QtGui/QIcon>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "inventory/device_info.h"
+#include "inventory/device_list.h"
+#include "platform/adapters.h"
+#include "platform/dialog.h"
+#include "platform/discovery_socket.h"
+
+namespace telvane {
+
+class CDeviceListView;
+
+// The local adapters offered in the adapter choice (1015), entry i for combo entry i.
+// Filled once while the main dialog initialises.
+inline constexpr int ADAPTER_ADDRESS_SIZE = 32;
+extern std::array<std::array<char16_t, ADAPTER_ADDRESS_SIZE>, MAX_ADAPTERS> adapter_addresses;
+extern std::int32_t adapter_count;
+
+class CTelvaneDlg final : public CDialog, public IDatagramSink {
+public:
+    CTelvaneDlg();
+    ~CTelvaneDlg() override;
+    Q_DISABLE_COPY_MOVE(CTelvaneDlg)
+
+    // Closes the socket when open and opens it anew on the chosen adapter. False when
+    // there is no adapter, or when the socket failed: then the failure has been shown
+    // and the dialog cancelled.
+    bool CreateDiscoverySocket();
+    // Finds the devices on the chosen adapter's segment (button 1125, start-up, after a set).
+    void Enumerate();
+    // Enables or disables the nine controls that must not be used while a procedure runs.
+    void EnableActionControls(bool enable);
+    // Makes table entry index the selection and fills the settings panel from it.
+    void SelectDevice(std::int32_t index);
+    // Sends the panel's settings to the selected device (button 1126).
+    void OnSetIp();
+
+    // Every datagram the socket reads: taken into the table, a new device becomes a row.
+    void OnDatagram(const std::uint8_t* datagram, int length, const std::string& sender_address,
+                    std::uint16_t sender_port) override;
+
+    CDeviceListView& ListView() const { return *list_view_; }
+
+    // The dialog's state, in declaration order.
+    std::array<LIST_COLUMN, DEVICE_LIST_COLUMN_COUNT> columns = DEVICE_LIST_COLUMNS;
+    CTelvaneSocket socket;
+    std::int32_t socket_open = 0;
+    // Entries, device_count, sort_toggles, reply_event, set_result and selected_index.
+    DEVICE_TABLE table;
+    std::int32_t busy = 0;
+    QIcon icon;
+    QString prefix_text;
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(bool save) override;
+    bool IsBusy() const override { return busy != 0; }
+
+private:
+    struct MESSAGE_MAP_ENTRY {
+        int id;
+        NOTIFICATION code;
+        void (CTelvaneDlg::*handler)();
+    };
+    static const MESSAGE_MAP_ENTRY message_map[];
+
+    void AttachDeviceList();
+    void ListAdapters();
+    void OnAdapterSelChange();
+    void OnHeaderItemClick(int column);
+    void OnListItemChanged(int row, bool selected);
+    void OnListClick(int row);
+
+    std::unique_ptr<CDeviceListView> list_view_;
+};
+
+}  // namespace telvane

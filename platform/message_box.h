@@ -1,0 +1,24 @@
+#pragma once
+
+// The one kind of message the program shows: modal, an OK button, the warning icon,
+// captioned with the application name (the executable's file name without extension).
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QWidget;
+
+namespace telvane {
+
+// Shows text and returns when the user has answered OK.
+void ShowMessageBox(QWidget* owner, std::u16string_view text);
+
+// The application name: the executable's file name without its extension.
+std::u16string ApplicationName();
+
+// While a hook is set, no box is shown: the hook receives each text and the call
+// returns at once, as if OK had been pressed. An empty function restores the box.
+void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook);
+
+}  // namespace telvane

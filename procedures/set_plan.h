@@ -1,0 +1,40 @@
+#pragma once
+
+// The command line's road from "set this MAC to these options" to a request: find the
+// device in the enumerated table, refuse a locked one, start from the panel as the
+// window would show the device, apply the options and run the window's checks. No Qt.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "procedures/set_form.h"
+#include "procedures/set_options.h"
+
+namespace telvane {
+
+enum class SetPlanKind {
+    Ready,     // request built; the device is the table's selection
+    NotFound,  // no entry has the MAC
+    Locked,    // the device refuses changes; nothing may be sent
+    BadInput,  // an option of the wrong form, or a failed check (message as the window's)
+};
+
+struct SET_PLAN {
+    SetPlanKind kind = SetPlanKind::BadInput;
+    std::string message;  // for everything but Ready
+    std::int32_t index = -1;
+    SET_FORM form;  // the panel after the options
+    SET_SETTINGS settings;
+    SET_REQUEST request;
+};
+
+// On Ready the found entry becomes table.selected_index, so that the intake takes its
+// set reply. Should two entries share the MAC (a device that answered from two
+// addresses), the first one found is used.
+SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_OPTION> options);
+
+// The entry with this MAC among the first device_count, or -1.
+std::int32_t FindDevice(const DEVICE_TABLE& table, const MAC& mac);
+
+}  // namespace telvane

@@ -1,0 +1,203 @@
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtGui/QImage>
+#include <QtTest/QTest>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QRadioButton>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOptionButton>
+#include <QtWidgets/QTreeWidget>
+
+#include <array>
+#include <cstdlib>
+
+#include "app_fixture.h"
+#include "inventory/device_list_view.h"
+#include "platform/ipv4_address_box.h"
+#include "resources/main_dialog.h"
+#include "tests/inventory/reply_builder.h"
+
+namespace telvane {
+namespace {
+
+// The main window's controls in template (and tab) order.
+constexpr std::array<int, 44> TEMPLATE_ORDER = {1036, 1127, 1129, -1,   1132, 1133, 1021, 1128, 1023, 1131, 1025,
+                                                1130, 1125, 1126, 1,    1035, 1015, 1033, -1,   1134, 1135, 1027,
+                                                1136, 1029, 1137, -1,   1139, 1140, 1022, 1024, 1026, 1032, -1,
+                                                1144, 1145, 1028, 1030, 1016, 1017, 1018, 1019, 1020, 1034, 1031};
+
+bool WidgetIsOfKind(const QWidget* w, CONTROL_KIND kind) {
+    switch (kind) {
+        case CONTROL_KIND::LABEL:
+            return dynamic_cast<const QLabel*>(w) != nullptr;
+        case CONTROL_KIND::LIST_VIEW:
+            return dynamic_cast<const QTreeWidget*>(w) != nullptr;
+        case CONTROL_KIND::PROGRESS_BAR:
+            return dynamic_cast<const QProgressBar*>(w) != nullptr;
+        case CONTROL_KIND::GROUP_FRAME:
+            return dynamic_cast<const QGroupBox*>(w) != nullptr;
+        case CONTROL_KIND::RADIO_BUTTON:
+            return dynamic_cast<const QRadioButton*>(w) != nullptr;
+        case CONTROL_KIND::IPV4_ADDRESS:
+            return dynamic_cast<const CIpv4AddressBox*>(w) != nullptr;
+        case CONTROL_KIND::PUSH_BUTTON:
+        case CONTROL_KIND::DEFAULT_PUSH_BUTTON: {
+            const auto* b = dynamic_cast<const QPushButton*>(w);
+            return b != nullptr && b->isDefault() == (kind == CONTROL_KIND::DEFAULT_PUSH_BUTTON);
+        }
+        case CONTROL_KIND::DROP_DOWN_LIST: {
+            const auto* c = dynamic_cast<const QComboBox*>(w);
+            return c != nullptr && !c->isEditable();
+        }
+        case CONTROL_KIND::EDIT:
+            return dynamic_cast<const QLineEdit*>(w) != nullptr;
+    }
+    return false;
+}
+
+// Guards against a control lost, reordered, or built with another kind, text,
+// place or state than the template gives.
+TEST(MainTemplate, ControlsAsTheTemplateSays) {
+    const DLG_TEMPLATE& t = MainDialogTemplate();
+    EXPECT_EQ(t.id, IDD_TELVANE_DIALOG);
+    EXPECT_STREQ(t.title, "Network Device Telvane");
+    EXPECT_EQ(t.cx, 461);
+    EXPECT_EQ(t.cy, 330);
+    ASSERT_EQ(t.items.size(), TEMPLATE_ORDER.size());
+    for (std::size_t i = 0; i < TEMPLATE_ORDER.size(); ++i) EXPECT_EQ(t.items[i].id, TEMPLATE_ORDER[i]) << i;
+
+    CDialog dialog(t);
+    dialog.Create();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Network Device Telvane"));
+    EXPECT_EQ(dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 44);
+    const std::vector<QWidget*>& controls = dialog.Controls();
+    ASSERT_EQ(controls.size(), 44u);
+    for (std::size_t i = 0; i < t.items.size(); ++i) {
+        const DLG_ITEM_TEMPLATE& item = t.items[i];
+        QWidget* w = controls[i];
+        EXPECT_EQ(w->parentWidget(), &dialog);
+        EXPECT_EQ(w->objectName().toInt(), item.id);
+        EXPECT_TRUE(WidgetIsOfKind(w, item.kind)) << item.id;
+        EXPECT_EQ(!w->testAttribute(Qt::WA_Disabled), item.enabled) << item.id;
+        EXPECT_FALSE(w->isHidden()) << item.id;
+        const QRect r = dialog.MapDialogRect(item.x, item.y, item.cx, item.cy);
+        EXPECT_EQ(w->pos(), r.topLeft()) << item.id;
+        EXPECT_EQ(w->width(), r.width()) << item.id;
+        if (item.kind != CONTROL_KIND::DROP_DOWN_LIST) {
+            EXPECT_EQ(w->height(), r.height()) << item.id;
+        }
+        if (auto* radio = dynamic_cast<QRadioButton*>(w)) {
+            EXPECT_FALSE(radio->isChecked()) << item.id;
+            EXPECT_FALSE(radio->autoExclusive()) << item.id;
+        }
+        if (auto* box = dynamic_cast<CIpv4AddressBox*>(w)) {
+            EXPECT_TRUE(box->IsBlank()) << item.id;
+        }
+        if (auto* edit = dynamic_cast<QLineEdit*>(w)) {
+            EXPECT_TRUE(edit->text().isEmpty()) << item.id;
+        }
+        const std::u16string text = QString::fromUtf8(item.text).toStdU16String();
+        if (item.kind == CONTROL_KIND::LABEL || item.kind == CONTROL_KIND::RADIO_BUTTON ||
+            item.kind == CONTROL_KIND::PUSH_BUTTON || item.kind == CONTROL_KIND::DEFAULT_PUSH_BUTTON ||
+            item.kind == CONTROL_KIND::GROUP_FRAME) {
+            EXPECT_EQ(dialog.GetDlgItemText(item.id), text) << item.id;
+        }
+    }
+    EXPECT_EQ(LoadString(IDS_SOCKETS_INIT_FAILED), u"Windows sockets initialization failed.");
+}
+
+// Guards against captions cut off in the font really used: each must fit its control.
+TEST(MainTemplate, EveryCaptionFits) {
+    CDialog dialog(MainDialogTemplate());
+    dialog.Create();
+    const QFontMetrics fm(dialog.font());
+    for (const DLG_ITEM_TEMPLATE& item : MainDialogTemplate().items) {
+        if (item.id == IDC_STATIC) continue;
+        QWidget* w = dialog.GetDlgItem(item.id);
+        const QString text = QString::fromUtf8(item.text).remove(QLatin1Char('&'));
+        if (auto* label = dynamic_cast<QLabel*>(w)) {
+            // A trailing blank is spacing, not caption.
+            EXPECT_LE(fm.horizontalAdvance(text.trimmed()), label->width()) << item.id;
+            EXPECT_LE(fm.height(), label->height()) << item.id;
+        } else if (auto* radio = dynamic_cast<QRadioButton*>(w)) {
+            EXPECT_LE(radio->sizeHint().width(), radio->width()) << item.id;
+            EXPECT_LE(fm.height(), radio->height()) << item.id;
+        } else if (auto* button = dynamic_cast<QPushButton*>(w)) {
+            const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+            EXPECT_LE(fm.horizontalAdvance(text) + 2 * margin, button->width()) << item.id;
+            EXPECT_LE(fm.height() + 4, button->height()) << item.id;
+        } else if (auto* frame = dynamic_cast<QGroupBox*>(w)) {
+            EXPECT_LE(fm.horizontalAdvance(text) + 2 * fm.averageCharWidth(), frame->width()) << item.id;
+        }
+    }
+    // The protocol choice shows its only entry whole, arrow included.
+    auto* protocol = dynamic_cast<QComboBox*>(dialog.GetDlgItem(IDC_PROTOCOL));
+    EXPECT_LE(protocol->minimumSizeHint().width(), protocol->width());
+    // An address box shows 255 in each field.
+    auto* box = dialog.GetAddressBox(IDC_IPV4_MASK);
+    box->SetAddress(0xFFFFFFFFu);
+    EXPECT_LE(fm.horizontalAdvance(QStringLiteral("255")), box->Field(0)->contentsRect().width());
+}
+
+using MainWindow = AppFixture;
+
+// Renders the window with devices listed; TELVANE_SCREENSHOT names the picture file.
+// Guards against a reply handed to the window not becoming a table entry and a row.
+TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
+    CTelvaneDlg dialog;
+    dialog.Create();
+    const std::vector<Bytes> replies = {
+        Reply().Model("TLV-100").Sealed(),
+        Reply().Mac(0x5F).Address(21).Model("TLV-200X").Extension(0x0B, 13, Text("Lobby camera")).Sealed(),
+        Reply().Mac(0x60).Address(22).Model("TLV-600").Extension(0x0F, 27, Utf16Name(u"Überwachung 2")).Sealed(),
+        Reply().Mac(0x61).Address(23).Status(0x02).Model("TLV-100").Sealed(),
+        Reply().Mac(0x62).Ipv4(10, 0, 0, 9).Model("TLV-300").Extension(0x01, 7, Text("Printer")).Sealed(),
+    };
+    for (const Bytes& r : replies) dialog.OnDatagram(r.data(), static_cast<int>(r.size()), "192.0.2.9", 18768);
+    dialog.OnDatagram(replies[0].data(), static_cast<int>(replies[0].size()), "192.0.2.9", 18768);
+    ASSERT_EQ(dialog.table.device_count, 5);
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    ASSERT_EQ(list->topLevelItemCount(), 5);
+
+    // The look after an enumeration that found these devices.
+    dialog.ComboSetCurSel(IDC_ADAPTER, -1);
+    dynamic_cast<QComboBox*>(dialog.GetDlgItem(IDC_ADAPTER))->clear();
+    dialog.ComboSetCurSel(IDC_ADAPTER,
+                          dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.1.2"));
+    dialog.ComboSetCurSel(IDC_PROTOCOL, 0);
+    for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL_LABEL}) dialog.EnableDlgItem(id, true);
+    dialog.EnableActionControls(true);
+    dialog.SelectDevice(0);
+    EXPECT_EQ(dialog.table.selected_index, 0);
+    EXPECT_NE(dialog.table.entries[0].state & STATE_SELECTED, 0);
+    // The first device's settings, as the panel shows a static base device.
+    dialog.CheckDlgButton(IDC_IPV4_STATIC, 1);
+    dialog.GetAddressBox(IDC_IPV4_ADDRESS)->SetAddress(0xC0A80114u);
+    dialog.GetAddressBox(IDC_IPV4_MASK)->SetAddress(0xFFFFFF00u);
+    dialog.GetAddressBox(IDC_IPV4_GATEWAY)->SetAddress(0xC0A80101u);
+    for (const int id : {IDC_DNS4_PREFERRED_LABEL, IDC_DNS4_PREFERRED,       IDC_DNS4_ALTERNATE_LABEL,
+                         IDC_DNS4_ALTERNATE,       IDC_IPV6_GROUP,           IDC_IPV6_DHCP,
+                         IDC_IPV6_STATIC,          IDC_IPV6_ADDRESS_LABEL,   IDC_IPV6_ADDRESS,
+                         IDC_IPV6_PREFIX_LABEL,    IDC_IPV6_PREFIX,          IDC_IPV6_GATEWAY_LABEL,
+                         IDC_IPV6_GATEWAY,         IDC_IPV4_DNS_AUTO,        IDC_IPV4_DNS_MANUAL,
+                         IDC_IPV6_DNS_AUTO,        IDC_IPV6_DNS_MANUAL,      IDC_DNS6_PREFERRED_LABEL,
+                         IDC_DNS6_PREFERRED,       IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
+        dialog.EnableDlgItem(id, false);
+    dialog.ListView().Invalidate(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const QImage picture = dialog.grab().toImage();
+    ASSERT_EQ(picture.size(), dialog.size() * picture.devicePixelRatio());
+    if (const char* path = std::getenv("TELVANE_SCREENSHOT")) {
+        QDir().mkpath(QFileInfo(QString::fromLocal8Bit(path)).absolutePath());
+        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(path)));
+    }
+}
+
+}  // namespace
+}  // namespace telvane

@@ -1,0 +1,310 @@
+// telvane-cli set against the simulator: the bytes on the wire, the number and spacing of
+// the sends, the outcomes and their exit codes.
+#include <gtest/gtest.h>
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/pumped_wait.h"
+#include "procedures/discovery.h"
+#include "procedures/set_exchange_net.h"
+#include "tests/netns/harness.h"
+
+namespace telvane {
+namespace {
+
+using netns::FromHex;
+using netns::RunTool;
+using netns::SIM_LOG_LINE;
+using netns::SimProcess;
+using Bytes = std::vector<std::uint8_t>;
+
+class SetNetnsTest : public netns::NetnsTest {};
+
+constexpr char MAC[] = "00-1a-2b-3c-4d-5e";
+const std::vector<std::string> kStatic = {"--ip",        "192.168.1.20", "--gateway",
+                                          "192.168.1.1", "--mask",       "255.255.255.0"};
+
+// A device at 192.0.2.20 on the first link; `extra` adds JSON fields.
+std::string Config(const std::string& extra) {
+    return std::string(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", )"
+                       R"("ipv4_gateway": "192.0.2.1", "model_name": "MODEL01")") +
+           (extra.empty() ? "" : ", " + extra) + "}]}";
+}
+
+// The set requests the simulator received (anything but the enumerate request).
+std::vector<SIM_LOG_LINE> SetRequests(const SimProcess& sim) {
+    std::vector<SIM_LOG_LINE> out;
+    for (const SIM_LOG_LINE& line : sim.Received())
+        if (line.data.size() >= 4 && line.data[2] == 0x49) out.push_back(line);
+    return out;
+}
+
+netns::TOOL_RESULT Set(std::vector<std::string> args) {
+    args.insert(args.begin(), {"set", "--mac", MAC});
+    return RunTool("telvane-cli", args);
+}
+
+std::vector<std::string> With(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// ---- The request on the wire -------------------------------------------------------
+
+// Guards against the basic request's layout drifting from the protocol's example.
+TEST_F(SetNetnsTest, BasicStaticRequestIsTheGoldenVector) {
+    SimProcess sim(Config(R"("reply": "base")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(kStatic);
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5ec0a80114c0a80101ffffff0000a7"));
+    EXPECT_EQ(sets[0].to_address, "255.255.255.255");
+}
+
+// Guards against DHCP still carrying the boxes' addresses.
+TEST_F(SetNetnsTest, BasicDhcpRequestCarriesOnlyTheDhcpByte) {
+    SimProcess sim(Config(R"("reply": "base")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set({"--dhcp"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5e"
+                                    "000000000000000000000000"
+                                    "01c4"));
+}
+
+// Guards against the extended layout (mask before gateway, flags at 30) and the flag
+// assignment of the set request.
+TEST_F(SetNetnsTest, ExtendedIpv6RequestIsTheGoldenVector) {
+    SimProcess sim(Config(R"("ipv6": true, "ipv6_address": "2001:db8::20", "dns4_preferred": "192.0.2.53")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--dns4-auto", "--ipv6-dhcp", "--dns6-auto"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5ec0a80114ffffff00c0a80101" + std::string(16, '0') + "0d" +
+                                    std::string(130, '0') + "a5"));
+}
+
+// Guards against IPv6 bits or values reaching a device that does not support IPv6.
+TEST_F(SetNetnsTest, ExtendedWithoutIpv6SendsNoIpv6) {
+    SimProcess sim(Config(R"("ipv6": false, "ipv6_address": "2001:db8::20")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--dns4-auto"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5ec0a80114ffffff00c0a80101" + std::string(16, '0') + "01" +
+                                    std::string(130, '0') + "99"));
+}
+
+// Guards against two-valued options losing their second value, a scope reaching the wire,
+// and the manual IPv4 and IPv6 fields landing at the wrong offsets.
+TEST_F(SetNetnsTest, ExtendedStaticIpv6RequestCarriesEveryField) {
+    SimProcess sim(Config(R"("ipv6": true, "ipv6_dhcp": true, "dns4_auto": true, "dhcp": true)"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--dns4", "192.0.2.53", "192.0.2.54", "--ipv6", "fe80::20%tvp1", "--prefix", "64",
+                                      "--ipv6-gateway", "fe80::1", "--dns6", "2001:db8::53", "2001:db8::54"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5e"              // header, mac
+                                    "c0a80114ffffff00c0a80101"          // address, mask, gateway
+                                    "c0000235c0000236"                  // IPv4 DNS
+                                    "00"                                // set_flags: all manual
+                                    "fe800000000000000000000000000020"  // IPv6 address, scope dropped
+                                    "40"                                // prefix 64
+                                    "fe800000000000000000000000000001"  // IPv6 gateway
+                                    "20010db8000000000000000000000053"  // IPv6 DNS
+                                    "20010db8000000000000000000000054"
+                                    "57"));  // checksum
+}
+
+// ---- Nothing is sent when the input is refused ---------------------------------------
+
+// Guards against a request leaving before (or despite) a failed check.
+TEST_F(SetNetnsTest, FailedCheckSendsNothingAndExitsTwo) {
+    SimProcess sim(Config(R"("ipv6": true)"));
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ip", "0.0.0.0"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("IPv4 address is invalid."), std::string::npos) << r.err;
+    r = Set({"--ipv6", "192.0.2.7"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("IPv6 address is invalid."), std::string::npos) << r.err;
+    r = Set({"--ip", "192.0.2.30", "--dhcp"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_TRUE(SetRequests(sim).empty()) << sim.LogText();
+}
+
+TEST_F(SetNetnsTest, UnknownOrLockedDeviceIsRefusedWithoutSending) {
+    SimProcess sim(Config(R"("locked": true)"));
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--dhcp"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("locked"), std::string::npos) << r.err;
+    r = RunTool("telvane-cli", {"set", "--mac", "02-00-00-00-00-99", "--dhcp", "--json"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.out.find("\"outcome\": \"not-found\""), std::string::npos) << r.out;
+    EXPECT_TRUE(SetRequests(sim).empty()) << sim.LogText();
+}
+
+// ---- The acknowledgement -------------------------------------------------------------
+
+// Guards against a refusal being retried or reported as success.
+TEST_F(SetNetnsTest, RefusalEndsAtOnceAfterOneSend) {
+    SimProcess sim(Config(R"("set": "refuse", "refuse_code": 5)"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--json"}));
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"refused\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"result\": 5"), std::string::npos) << r.out;
+    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+}
+
+// Guards against a single attempt, a third one, or no wait between them.
+TEST_F(SetNetnsTest, SilenceGivesTwoSendsHalfASecondApart) {
+    SimProcess sim(Config(R"("set": "silent")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(kStatic);
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("no-answer"), std::string::npos) << r.out;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 2u) << sim.LogText();
+    EXPECT_EQ(sets[0].data, sets[1].data);
+    const double gap = sets[1].t_ms - sets[0].t_ms;
+    EXPECT_GE(gap, 450.0) << "the second send follows a 500 ms wait";
+    EXPECT_LT(gap, 1500.0);
+}
+
+TEST_F(SetNetnsTest, WrongChecksumReplyFailsAtOnce) {
+    SimProcess sim(Config(R"("set": "bad_checksum")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--json"}));
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"result\": -1"), std::string::npos) << r.out;
+    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+}
+
+// Guards against a reply being matched by anything but the MAC inside it.
+TEST_F(SetNetnsTest, ReplyWithAnotherMacIsIgnored) {
+    SimProcess sim(Config(R"("set": "other_mac")"));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set(With(kStatic, {"--json"}));
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"no-answer\""), std::string::npos) << r.out;
+    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+}
+
+// Guards against an acceptance that the device does not carry out being reported, and
+// against the re-enumeration looking at the old table.
+TEST_F(SetNetnsTest, AcceptedSetShowsTheNewAddressAtTheNextEnumeration) {
+    SimProcess sim(Config(""));
+    ASSERT_TRUE(sim.Start());
+    const auto r = Set({"--ip", "192.0.2.77", "--json", "--wait-reenumerate"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"accepted\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"confirmed\": true"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"address\": \"192.0.2.77\""), std::string::npos) << r.out;
+    const auto listed = RunTool("telvane-cli", {"enumerate", "--csv"});
+    EXPECT_NE(listed.out.find("00-1a-2b-3c-4d-5e,192.0.2.77,255.255.255.0,192.0.2.1"), std::string::npos) << listed.out;
+}
+
+// ---- The exchange as the window calls it --------------------------------------------
+
+// Guards against the window's road (socket, intake, selection, ExchangeSetRequest) differing
+// from the command line's: the device's reply must reach the exchange through the intake
+// while it waits, and a refusal must end it after one send.
+TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "set": "refuse", "refuse_code": 200}]})");
+    ASSERT_TRUE(sim.Start());
+    auto table = std::make_unique<DEVICE_TABLE>();
+    CTableIntake intake(*table);
+    CTelvaneSocket socket;
+    ASSERT_EQ(OpenDiscoverySocket(socket, netns::AdapterAddress(1), &intake), OPEN_RESULT::OPENED);
+    EnumerateIntoTable(socket, *table);
+    ASSERT_EQ(table->device_count, 2);
+
+    for (std::int32_t i = 0; i < 2; ++i) {
+        table->selected_index = i;
+        const DEVICE_INFO& device = table->entries[static_cast<std::size_t>(i)];
+        SET_FORM form = SetFormFromDevice(device);
+        form.ipv4_address = IPV4_BOX::Of({192, 0, 2, static_cast<std::uint8_t>(60 + i)});
+        const SET_FORM_CHECK check = CheckSetForm(form, &device);
+        ASSERT_TRUE(check.Ok());
+        const SET_EXCHANGE x = ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings));
+        EXPECT_EQ(x.sends, 1);
+        EXPECT_TRUE(x.answered);
+        if (device.mac[5] == 0x5e) {
+            EXPECT_EQ(x.outcome, STATE_SET_OK);
+        } else {
+            EXPECT_EQ(x.outcome, STATE_SET_FAILED);
+            EXPECT_EQ(x.set_result, 200);
+        }
+    }
+    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+}
+
+// ---- Many devices from a file --------------------------------------------------------
+
+// Guards against a bad row stopping the good ones, or being sent.
+TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21"}]})");
+    ASSERT_TRUE(sim.Start());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("devices.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "mac,ip,mask\r\n00-1a-2b-3c-4d-5e,192.0.2.40,255.255.255.0\r\n\"00-1a-2b-3c-4d-5f\",255.255.255.255,\r\n");
+    file.close();
+
+    const auto r = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString()});
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e accepted"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f invalid: IPv4 address is invalid."), std::string::npos) << r.out;
+    const auto sets = SetRequests(sim);
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data[9], 0x5e);
+
+    // An unknown column stops the file before anything is sent.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("mac,ip,colour\n00-1a-2b-3c-4d-5f,192.0.2.41,blue\n");
+    file.close();
+    const auto bad = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString()});
+    EXPECT_EQ(bad.exit_code, 2);
+    EXPECT_NE(bad.err.find("unknown column"), std::string::npos) << bad.err;
+    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+
+    // The JSON form of a batch: one object per row, and the count of failures.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("mac,dhcp\n00-1a-2b-3c-4d-5f,yes\n02-00-00-00-00-99,yes\n");
+    file.close();
+    const auto json = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString(), "--json"});
+    EXPECT_EQ(json.exit_code, 1) << json.err;
+    EXPECT_EQ(json.out,
+              "{\"failed\": 1, \"devices\": [\n"
+              "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
+              "\"result\": 0},\n"
+              "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
+              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\"}\n"
+              "]}\n");
+    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+}
+
+}  // namespace
+}  // namespace telvane

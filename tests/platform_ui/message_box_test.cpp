@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace telvane {
+namespace {
+
+// Guards against a caption that is not the executable's name.
+TEST(MessageBox, CaptionIsTheExecutableNameWithoutExtension) {
+    EXPECT_EQ(ApplicationName(), u"test_platform_ui");
+}
+
+TEST(MessageBox, HookTakesTheTextWithoutBlocking) {
+    std::vector<std::u16string> texts;
+    SetMessageBoxHookForTesting([&](const std::u16string& t) { texts.push_back(t); });
+    ShowMessageBox(nullptr, u"First");
+    ShowMessageBox(nullptr, u"Second");
+    SetMessageBoxHookForTesting({});
+    EXPECT_EQ(texts, (std::vector<std::u16string>{u"First", u"Second"}));
+}
+
+// Guards against a box with the wrong icon, buttons or caption when no hook is set.
+TEST(MessageBox, RealBoxIsAModalWarningWithOk) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = true;
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("test_platform_ui"));
+        EXPECT_EQ(box->text(), QStringLiteral("Socket Initialization failure"));
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+    });
+    ShowMessageBox(nullptr, u"Socket Initialization failure");
+    EXPECT_TRUE(seen);
+}
+
+}  // namespace
+}  // namespace telvane

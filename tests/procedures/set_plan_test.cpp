@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "procedures/set_plan.h"
+
+namespace telvane {
+namespace {
+
+const MAC kMacA = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+const MAC kMacB = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5F};
+
+class SetPlan : public testing::Test {
+protected:
+    SetPlan() {
+        DEVICE_INFO& a = table.entries[0];
+        a.mac = kMacA;
+        a.ipv4_address = {192, 0, 2, 20};
+        a.ipv4_mask = {255, 255, 255, 0};
+        a.ipv4_gateway = {192, 0, 2, 1};
+        a.state = STATE_NORMAL;
+        DEVICE_INFO& b = table.entries[1];
+        b = a;
+        b.mac = kMacB;
+        b.ipv4_address = {192, 0, 2, 21};
+        b.has_extension = 1;
+        b.ext_flags = EXT_IPV6;
+        b.ipv6_address[0] = 0x20;
+        b.ipv6_address[15] = 0x21;
+        b.ipv6_prefix_length = 64;
+        table.device_count = 2;
+    }
+    DEVICE_TABLE table;
+};
+
+// Guards against the unchanged settings not round-tripping: without options the request
+// repeats what the device reported.
+TEST_F(SetPlan, NoOptionsResendsTheCurrentSettings) {
+    const SET_PLAN plan = PlanDeviceSet(table, kMacB, {});
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_EQ(plan.index, 1);
+    EXPECT_EQ(table.selected_index, 1) << "the intake matches set replies against the selection";
+    EXPECT_EQ(plan.request.size, SET_EXTENDED_SIZE);
+    EXPECT_EQ(plan.settings.ipv4_address, (IPV4{192, 0, 2, 21}));
+    EXPECT_EQ(plan.settings.ipv6_address, table.entries[1].ipv6_address);
+    EXPECT_EQ(plan.settings.ipv6_prefix_length, 64);
+}
+
+TEST_F(SetPlan, OptionsChangeTheRequestOfTheNamedDevice) {
+    const std::vector<SET_OPTION> options = {{"ip", {"192.0.2.99"}}};
+    const SET_PLAN plan = PlanDeviceSet(table, kMacA, options);
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_EQ(plan.request.size, SET_BASIC_SIZE);
+    EXPECT_EQ(plan.request.bytes[4 + 5], 0x5E);
+    EXPECT_EQ(plan.request.bytes[13], 99);
+}
+
+// Guards against sending to a device the table does not hold, or to a locked one.
+TEST_F(SetPlan, UnknownAndLockedDevicesAreRefused) {
+    const MAC unknown = {0x02, 0, 0, 0, 0, 1};
+    SET_PLAN plan = PlanDeviceSet(table, unknown, {});
+    EXPECT_EQ(plan.kind, SetPlanKind::NotFound);
+    EXPECT_EQ(plan.message, "no device with MAC 02-00-00-00-00-01 answered");
+    table.entries[0].locked = 1;
+    plan = PlanDeviceSet(table, kMacA, {});
+    EXPECT_EQ(plan.kind, SetPlanKind::Locked);
+    EXPECT_EQ(table.selected_index, -1);
+    // A device past device_count is a leftover of an earlier enumeration.
+    table.device_count = 1;
+    EXPECT_EQ(PlanDeviceSet(table, kMacB, {}).kind, SetPlanKind::NotFound);
+}
+
+// Guards against the CLI wording its own messages for what the window's checks say.
+TEST_F(SetPlan, FailedChecksCarryTheWindowsMessage) {
+    const std::vector<SET_OPTION> options = {{"ipv6", {"fe80::1"}}, {"ipv6-gateway", {"router"}}};
+    const SET_PLAN plan = PlanDeviceSet(table, kMacB, options);
+    EXPECT_EQ(plan.kind, SetPlanKind::BadInput);
+    EXPECT_EQ(plan.message, "IPv6 gateway address is invalid.");
+    EXPECT_EQ(table.selected_index, -1);
+}
+
+}  // namespace
+}  // namespace telvane
