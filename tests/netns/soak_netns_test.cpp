@@ -11,9 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/pumped_wait.h"
 #include "procedures/discovery.h"
-#include "protocol/messages.h"
+#include "procedures/set_exchange_net.h"
 #include "protocol/text.h"
 #include "tests/netns/harness.h"
 
@@ -83,8 +82,8 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
     const long rss_after_enumerations = ResidentKb();
     const int fds_after_enumerations = OpenDescriptors();
 
-    // Sets: the request to the selected device, answered by its set reply through the
-    // intake, at most two attempts of a send and a 500 ms pumped wait.
+    // Sets: the exchange as the window and the command line run it, answered by the
+    // device's set reply through the intake.
     std::int32_t index = -1;
     for (std::int32_t i = 0; i < table->device_count; ++i) {
         if (FormatMac(table->entries[static_cast<std::size_t>(i)].mac) == SET_MAC) index = i;
@@ -94,17 +93,10 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
     SET_SETTINGS settings;
     settings.ipv4_address = {192, 0, 2, 97};
     settings.ipv4_mask = {255, 255, 255, 0};
-    const auto request = BuildSetBasic(table->entries[static_cast<std::size_t>(index)].mac, settings);
+    const SET_REQUEST request = BuildSetRequest(table->entries[static_cast<std::size_t>(index)], settings);
     int accepted = 0;
     for (int i = 0; i < sets; ++i) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            table->reply_event.Reset();
-            socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
-            if (WaitEventPumping(table->reply_event, 500) == WAIT_OBJECT_0) {
-                accepted += table->set_result == 0 ? 1 : 0;
-                break;
-            }
-        }
+        accepted += ExchangeSetRequest(socket, *table, request).outcome == STATE_SET_OK ? 1 : 0;
         rss_peak = std::max(rss_peak, ResidentKb());
     }
     const long rss_end = ResidentKb();
