@@ -105,7 +105,9 @@ struct CTelvaneSocket::State {
 
 CTelvaneSocket::CTelvaneSocket() : state_(std::make_unique<State>()) {}
 
-CTelvaneSocket::~CTelvaneSocket() { Close(); }
+CTelvaneSocket::~CTelvaneSocket() {
+    Close();
+}
 
 bool CTelvaneSocket::Create(const std::string& local_address) {
     Close();
@@ -159,7 +161,9 @@ void CTelvaneSocket::Close() {
     state_->interface_index = 0;
 }
 
-bool CTelvaneSocket::IsOpen() const { return state_->fd >= 0; }
+bool CTelvaneSocket::IsOpen() const {
+    return state_->fd >= 0;
+}
 
 bool CTelvaneSocket::SetBroadcast(bool on) {
     if (state_->fd < 0) return false;
@@ -167,7 +171,9 @@ bool CTelvaneSocket::SetBroadcast(bool on) {
     return setsockopt(state_->fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
 }
 
-void CTelvaneSocket::SetOwner(IDatagramSink* owner) { owner_ = owner; }
+void CTelvaneSocket::SetOwner(IDatagramSink* owner) {
+    owner_ = owner;
+}
 
 int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port) {
     if (state_->fd < 0 || data == nullptr || length < 0) return -1;
@@ -203,7 +209,9 @@ int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t a
     return sent < 0 ? -1 : static_cast<int>(sent);
 }
 
-std::uint16_t CTelvaneSocket::LocalPort() const { return state_->fd < 0 ? 0 : PortOf(state_->fd); }
+std::uint16_t CTelvaneSocket::LocalPort() const {
+    return state_->fd < 0 ? 0 : PortOf(state_->fd);
+}
 
 void CTelvaneSocket::OnReceive(int /*error_code*/) {
     if (state_->fd < 0) return;

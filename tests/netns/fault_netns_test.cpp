@@ -186,8 +186,12 @@ void IcmpErrorsNeitherSpinNorStop(bool queue_errors) {
     EXPECT_TRUE(Lists(*d.table, DEVICE_MAC)) << sim.LogText();
 }
 
-TEST_F(FaultNetnsTest, IcmpErrorsNeitherSpinNorStopLaterDatagrams) { IcmpErrorsNeitherSpinNorStop(false); }
-TEST_F(FaultNetnsTest, QueuedIcmpErrorsNeitherSpinNorStopLaterDatagrams) { IcmpErrorsNeitherSpinNorStop(true); }
+TEST_F(FaultNetnsTest, IcmpErrorsNeitherSpinNorStopLaterDatagrams) {
+    IcmpErrorsNeitherSpinNorStop(false);
+}
+TEST_F(FaultNetnsTest, QueuedIcmpErrorsNeitherSpinNorStopLaterDatagrams) {
+    IcmpErrorsNeitherSpinNorStop(true);
+}
 
 // Guards against a datagram over the receive area being cut and handed on, and
 // against one that throws the following datagrams off.

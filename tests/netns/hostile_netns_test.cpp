@@ -70,8 +70,8 @@ TEST_F(HostilePeerNetnsTest, EnumerationUnderFloodStaysLiveBoundedAndFindsTheDev
         }
         datagrams += intake.DatagramCount() - before;
     }
-    std::printf("flood: %d datagrams handed to the intake in 6 enumerations, the longest took %.0f ms\n",
-                datagrams, longest_ms);
+    std::printf("flood: %d datagrams handed to the intake in 6 enumerations, the longest took %.0f ms\n", datagrams,
+                longest_ms);
     // The flood really reached the socket, and it filled the table past what one
     // device gives.
     EXPECT_GT(datagrams, 3000) << sim.LogText().substr(0, 2000);
@@ -95,6 +95,26 @@ TEST_F(HostilePeerNetnsTest, CommandLineEnumerationUnderFlood) {
         EXPECT_GE(entries, 1u);
         EXPECT_LE(entries, static_cast<std::size_t>(DEVICE_TABLE_CAPACITY));
         EXPECT_NE(result.out.find(GOOD_MAC), std::string::npos) << "run " << run;
+    }
+}
+
+// Guards against a set that the noise derails: set replies from random MACs must
+// not end the wait, and the device's own reply must still be found among the flood.
+// Set replies with a wrong checksum are left out: by the protocol any of them ends a
+// set's wait as a refusal, whoever sent it.
+TEST_F(HostilePeerNetnsTest, CommandLineSetUnderFlood) {
+    SimProcess sim(R"({"devices": [{"mac": "02-00-00-00-0f-01", "ipv4_address": "192.0.2.90", "set": "accept"}]})",
+                   Flood(20000, 8,
+                         "random,bad_marker,bad_checksum,truncated,oversized,name_byte,reserved_status,"
+                         "set_reply_mac,valid_random,request_echo"));
+    ASSERT_TRUE(sim.Start());
+    for (int run = 0; run < 3; ++run) {
+        const auto start = Clock::now();
+        const auto result = RunTool("telvane-cli", {"set", "--mac", GOOD_MAC, "--adapter", netns::AdapterAddress(1),
+                                                    "--ip", "192.0.2.90", "--mask", "255.255.255.0"});
+        EXPECT_LT(MsSince(start), LIVE_LIMIT_MS + 1000) << "run " << run;  // an enumeration and a set
+        EXPECT_EQ(result.exit_code, 0) << result.out << result.err;
+        EXPECT_NE(result.out.find("accepted"), std::string::npos) << result.out << result.err;
     }
 }
 

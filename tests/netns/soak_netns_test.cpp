@@ -104,10 +104,10 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
 
     std::printf("soak: %d enumerations, %d sets (%d accepted)%s\n", enumerations, sets, accepted,
                 UNDER_ASAN ? ", AddressSanitizer build" : "");
-    std::printf("soak: RSS after %d enumerations %ld kB, after %d %ld kB, after the sets %ld kB, peak %ld kB\n", warm_up,
-                rss_start, enumerations, rss_after_enumerations, rss_end, rss_peak);
-    std::printf("soak: file descriptors after %d enumerations %d, after %d %d, after the sets %d\n", warm_up,
-                fds_start, enumerations, fds_after_enumerations, fds_end);
+    std::printf("soak: RSS after %d enumerations %ld kB, after %d %ld kB, after the sets %ld kB, peak %ld kB\n",
+                warm_up, rss_start, enumerations, rss_after_enumerations, rss_end, rss_peak);
+    std::printf("soak: file descriptors after %d enumerations %d, after %d %d, after the sets %d\n", warm_up, fds_start,
+                enumerations, fds_after_enumerations, fds_end);
 
     EXPECT_EQ(accepted, sets);
     EXPECT_EQ(fds_after_enumerations, fds_start);

@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
             std::printf("%s\n", VERSION);
             return 0;
         }
-        const bool takes_value = arg == "--config" || arg == "--log" || arg == "--many" || arg == "--port" ||
-                                 arg.rfind("--flood", 0) == 0;
+        const bool takes_value =
+            arg == "--config" || arg == "--log" || arg == "--many" || arg == "--port" || arg.rfind("--flood", 0) == 0;
         if (takes_value && !has_value) {
             return Usage(arg + " needs a value");
         }

@@ -10,7 +10,7 @@ namespace telvane::sim {
 namespace {
 
 constexpr const char* KIND_NAMES[FLOOD_KIND_COUNT] = {
-    "random", "bad_marker", "bad_checksum", "truncated", "oversized", "name_byte",
+    "random",          "bad_marker",    "bad_checksum",      "truncated",    "oversized",    "name_byte",
     "reserved_status", "set_reply_mac", "set_reply_bad_sum", "valid_random", "request_echo",
 };
 
@@ -22,7 +22,9 @@ std::uint8_t Sum(const std::vector<std::uint8_t>& bytes, std::size_t count) {
 
 }  // namespace
 
-const char* FloodKindName(FLOOD_KIND kind) { return KIND_NAMES[static_cast<int>(kind)]; }
+const char* FloodKindName(FLOOD_KIND kind) {
+    return KIND_NAMES[static_cast<int>(kind)];
+}
 
 std::optional<std::vector<FLOOD_KIND>> ParseFloodKinds(const std::string& text) {
     std::vector<FLOOD_KIND> out;
@@ -51,7 +53,9 @@ CFloodGenerator::CFloodGenerator(std::uint64_t seed, std::vector<FLOOD_KIND> kin
     if (kinds_.empty()) kinds_.push_back(FLOOD_KIND::RANDOM_BYTES);
 }
 
-std::uint8_t CFloodGenerator::Byte() { return static_cast<std::uint8_t>(random_() & 0xFF); }
+std::uint8_t CFloodGenerator::Byte() {
+    return static_cast<std::uint8_t>(random_() & 0xFF);
+}
 
 std::size_t CFloodGenerator::Between(std::size_t low, std::size_t high) {
     return low + static_cast<std::size_t>(random_() % (high - low + 1));

@@ -87,9 +87,9 @@ void CSimResponder::FloodTick() {
     const QHostAddress routes[] = {f.target.source, QHostAddress(QHostAddress::Broadcast), entry.broadcast()};
     for (std::int64_t i = 0; i < burst; ++i) {
         const FLOOD_DATAGRAM d = f.generator->Next();
-        QNetworkDatagram datagram(QByteArray(reinterpret_cast<const char*>(d.bytes.data()),
-                                             static_cast<qsizetype>(d.bytes.size())),
-                                  routes[(f.sent + i) % 3], f.target.source_port);
+        QNetworkDatagram datagram(
+            QByteArray(reinterpret_cast<const char*>(d.bytes.data()), static_cast<qsizetype>(d.bytes.size())),
+            routes[(f.sent + i) % 3], f.target.source_port);
         datagram.setInterfaceIndex(static_cast<uint>(f.target.interface_index));
         datagram.setSender(entry.ip());
         if (f.socket->writeDatagram(datagram) != static_cast<qint64>(d.bytes.size())) ++f.failed;
@@ -174,9 +174,8 @@ void CSimResponder::Answer(const REQUEST_ORIGIN& origin, ANSWER_MODE mode, const
         SendNow(to, port, interface_index, datagram);
         return;
     }
-    QTimer::singleShot(static_cast<int>(delay_ms), this, [this, to, port, interface_index, datagram] {
-        SendNow(to, port, interface_index, datagram);
-    });
+    QTimer::singleShot(static_cast<int>(delay_ms), this,
+                       [this, to, port, interface_index, datagram] { SendNow(to, port, interface_index, datagram); });
 }
 
 void CSimResponder::SendNow(const QHostAddress& to, std::uint16_t port, int interface_index,
