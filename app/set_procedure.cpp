@@ -1,9 +1,93 @@
+#include <QtWidgets/QProgressBar>
+
 #include "app/telvane_dlg.h"
+#include "inventory/device_list_view.h"
+#include "platform/ipv4_address_box.h"
+#include "platform/message_box.h"
+#include "platform/pumped_wait.h"
+#include "procedures/set_exchange_net.h"
+#include "procedures/set_form.h"
+#include "protocol/text.h"
+#include "resources/resource.h"
 
 namespace telvane {
 
-// Sending the panel's settings comes with the set procedure; until then the button
-// does nothing.
-void CTelvaneDlg::OnSetIp() {}
+namespace {
+
+// After an acceptance the device takes a while to apply its settings: 300 waits of
+// 40 ms, about twelve seconds, before it is enumerated again.
+constexpr int SETTLE_STEPS = 300;
+constexpr std::uint32_t SETTLE_STEP_MS = 40;
+
+}  // namespace
+
+IPV4_BOX CTelvaneDlg::ReadAddressBox(int id) const {
+    const CIpv4AddressBox* box = GetAddressBox(id);
+    IPV4_BOX out;
+    out.blank = box->IsBlank();
+    box->GetAddress(out.value);
+    return out;
+}
+
+SET_FORM CTelvaneDlg::ReadSetForm() const {
+    SET_FORM form;
+    form.ipv4_dhcp = IsDlgButtonChecked(IDC_IPV4_DHCP) == 1;
+    form.ipv4_address = ReadAddressBox(IDC_IPV4_ADDRESS);
+    form.ipv4_gateway = ReadAddressBox(IDC_IPV4_GATEWAY);
+    form.ipv4_mask = ReadAddressBox(IDC_IPV4_MASK);
+    form.dns4_auto = IsDlgButtonChecked(IDC_IPV4_DNS_AUTO) == 1;
+    form.dns4_preferred = ReadAddressBox(IDC_DNS4_PREFERRED);
+    form.dns4_alternate = ReadAddressBox(IDC_DNS4_ALTERNATE);
+    form.ipv6_dhcp = IsDlgButtonChecked(IDC_IPV6_DHCP) == 1;
+    form.ipv6_address = GetDlgItemText(IDC_IPV6_ADDRESS);
+    form.ipv6_prefix_length = GetDlgItemText(IDC_IPV6_PREFIX);
+    form.ipv6_gateway = GetDlgItemText(IDC_IPV6_GATEWAY);
+    form.dns6_auto = IsDlgButtonChecked(IDC_IPV6_DNS_AUTO) == 1;
+    form.dns6_preferred = GetDlgItemText(IDC_DNS6_PREFERRED);
+    form.dns6_alternate = GetDlgItemText(IDC_DNS6_ALTERNATE);
+    return form;
+}
+
+void CTelvaneDlg::OnSetIp() {
+    // 1-3. The first failed check is shown and nothing is sent.
+    const SET_FORM_CHECK check = CheckSetForm(ReadSetForm(), table.Selected());
+    if (!check.Ok()) {
+        ShowMessageBox(this, FromUtf8(SetFormMessage(check.fault)));
+        if (check.fault == SetFormFault::NoDeviceSelected) EnableActionControls(true);
+        return;
+    }
+    // 4.
+    busy = 1;
+    EnableActionControls(false);
+    // 5. 24 or 97 bytes, after whether the device reported the extension.
+    const std::size_t index = static_cast<std::size_t>(table.selected_index);
+    const SET_REQUEST request = BuildSetRequest(table.entries[index], check.settings);
+    // 6. The whole state byte: the row loses its selected look while the request is out.
+    table.entries[index].state = STATE_SET_OK;
+    // 7. At most two sends, each followed by a 500 ms pumped wait for the reply.
+    const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, request);
+    // 8.
+    table.entries[index].state = exchange.outcome;
+    list_view_->RefillDeviceList();
+    list_view_->Invalidate(false);
+    // 9.
+    if (exchange.outcome != STATE_SET_OK) {
+        EnableActionControls(true);
+        busy = 0;
+        return;
+    }
+    // 10. Time for the device to take its new settings, then find it again.
+    auto* progress = dynamic_cast<QProgressBar*>(GetDlgItem(IDC_PROGRESS));
+    progress->setRange(0, SETTLE_STEPS);
+    progress->setValue(0);
+    for (int done = 0; done < SETTLE_STEPS; ++done) {
+        PumpMessages(SETTLE_STEP_MS);
+        progress->setValue(done);
+    }
+    progress->setValue(0);
+    Enumerate();
+    EnableActionControls(true);
+    busy = 0;
+}
 
 }  // namespace telvane

@@ -32,7 +32,16 @@ constexpr char16_t SOCKET_FAILED[] = u"Socket Initialization failure";
 const CTelvaneDlg::MESSAGE_MAP_ENTRY CTelvaneDlg::message_map[] = {
     {IDC_ENUMERATE, NOTIFICATION::CLICKED, &CTelvaneDlg::Enumerate},
     {IDC_SET_IP, NOTIFICATION::CLICKED, &CTelvaneDlg::OnSetIp},
+    {IDC_IPV4_DHCP, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv4Dhcp},
+    {IDC_IPV4_STATIC, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv4Static},
     {IDC_ADAPTER, NOTIFICATION::SELECTION_CHANGE, &CTelvaneDlg::OnAdapterSelChange},
+    {IDC_IPV4_DNS_AUTO, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv4DnsAuto},
+    {IDC_IPV4_DNS_MANUAL, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv4DnsManual},
+    {IDC_IPV6_DHCP, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv6Dhcp},
+    {IDC_IPV6_STATIC, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv6Static},
+    {IDC_IPV6_DNS_AUTO, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv6DnsAuto},
+    {IDC_IPV6_DNS_MANUAL, NOTIFICATION::CLICKED, &CTelvaneDlg::OnIpv6DnsManual},
+    {IDC_IPV6_PREFIX, NOTIFICATION::CHANGE, &CTelvaneDlg::OnPrefixLengthChanged},
 };
 
 CTelvaneDlg::CTelvaneDlg() : CDialog(MainDialogTemplate()), icon(LoadProgramIcon()) {

@@ -21,6 +21,8 @@
 namespace telvane {
 
 class CDeviceListView;
+struct IPV4_BOX;
+struct SET_FORM;
 
 // The local adapters offered in the adapter choice (1015), entry i for combo entry i.
 // Filled once while the main dialog initialises.
@@ -46,6 +48,9 @@ public:
     void SelectDevice(std::int32_t index);
     // Sends the panel's settings to the selected device (button 1126).
     void OnSetIp();
+    // The panel as the set checks take it: each box's blank flag and value, the
+    // automatic choices, the edits' texts.
+    SET_FORM ReadSetForm() const;
 
     // Every datagram the socket reads: taken into the table, a new device becomes a row.
     void OnDatagram(const std::uint8_t* datagram, int length, const std::string& sender_address,
@@ -82,6 +87,23 @@ private:
     void OnHeaderItemClick(int column);
     void OnListItemChanged(int row, bool selected);
     void OnListClick(int row);
+
+    // The settings panel's radio pairs and the prefix length guard.
+    void OnIpv4Dhcp();
+    void OnIpv4Static();
+    void OnIpv4DnsAuto();
+    void OnIpv4DnsManual();
+    void OnIpv6Dhcp();
+    void OnIpv6Static();
+    void OnIpv6DnsAuto();
+    void OnIpv6DnsManual();
+    void OnPrefixLengthChanged();
+    void EnableIpv4AddressBoxes(bool enable);
+    void EnableDns4Boxes(bool enable);
+    void EnableIpv6AddressEdits(bool enable);
+    void EnableDns6Edits(bool enable);
+    bool IsEnabledAndChecked(int id) const;
+    IPV4_BOX ReadAddressBox(int id) const;
 
     std::unique_ptr<CDeviceListView> list_view_;
 };
