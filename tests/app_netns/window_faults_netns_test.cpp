@@ -153,5 +153,60 @@ TEST_F(WindowFaults, ClosedTheMomentAnEnumerationEnds) {
     EXPECT_GE(sim.Sent().size(), 9u);
 }
 
+// Set IP under a flood, with close requests knocking all the while. Guards against
+// set replies from random MACs ending the wait, a close honoured in the middle of the
+// set, its progress or its new enumeration, and one refused once the set is over.
+// Set replies with a wrong checksum are left out of the flood: by the protocol any of
+// them ends the wait as a refusal.
+TEST_F(WindowFaults, SetUnderAFloodThenClosedTheMomentItEnds) {
+    netns::SimProcess sim(R"({"devices": [{"mac": "02-00-00-00-0b-05", "ipv4_address": "192.0.2.96",
+        "ipv4_mask": "255.255.255.0", "interface": "tvd1", "set": "accept"}]})",
+                          {"--flood", "20000", "--flood-seconds", "20", "--flood-kinds",
+                           "random,bad_marker,bad_checksum,truncated,oversized,name_byte,reserved_status,"
+                           "set_reply_mac,valid_random,request_echo"});
+    ASSERT_TRUE(sim.Start());
+    auto dialog = std::make_unique<CTelvaneDlg>();
+    dialog->Create();
+    ASSERT_FALSE(dialog->IsEnded());
+    ASSERT_EQ(dialog->table.selected_index, 0);
+    ASSERT_EQ(FormatMac(dialog->table.entries[0].mac), "02-00-00-00-0b-05");
+    int refused_while_busy = 0;
+    int honoured_while_busy = 0;
+    QTimer knocker;
+    knocker.setInterval(20);
+    QObject::connect(&knocker, &QTimer::timeout, dialog.get(), [&] {
+        const bool busy = dialog->busy != 0;
+        const bool closed = dialog->close();
+        if (busy) (closed ? honoured_while_busy : refused_while_busy) += 1;
+    });
+    knocker.start();
+    const auto start = Clock::now();
+    dialog->OnSetIp();
+    const double ms = MsSince(start);
+    knocker.stop();
+    EXPECT_TRUE(messages.empty());
+    // Accepted at the first send (the progress and the new enumeration ran), and the
+    // device is listed again after it.
+    int set_requests = 0;
+    int accepting_replies = 0;
+    for (const auto& line : sim.Received()) set_requests += line.data.size() >= 4 && line.data[2] == 0x49 ? 1 : 0;
+    for (const auto& line : sim.Sent()) {
+        accepting_replies += line.data.size() == 12 && line.data[2] == 0xC9 && line.data[10] == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(set_requests, 1);
+    EXPECT_EQ(accepting_replies, 1);
+    EXPECT_GT(ms, 12000.0);
+    EXPECT_LT(ms, 16000.0);
+    EXPECT_TRUE(Lists(*dialog, "02-00-00-00-0b-05"));
+    EXPECT_LE(Rows(*dialog), DEVICE_TABLE_CAPACITY);
+    EXPECT_GT(refused_while_busy, 100);
+    EXPECT_EQ(honoured_while_busy, 0);
+    EXPECT_FALSE(dialog->IsEnded());
+    EXPECT_TRUE(dialog->close());
+    EXPECT_EQ(dialog->EndResult(), IDCANCEL);
+    dialog.reset();
+    PumpMessages(100);
+}
+
 }  // namespace
 }  // namespace telvane
