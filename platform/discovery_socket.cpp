@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 
 #include "protocol/text.h"
@@ -39,6 +38,51 @@ unsigned InterfaceHolding(in_addr address) {
     return index;
 }
 
+std::uint16_t PortOf(int fd) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+// A UDP socket on the wildcard address and a port of the system's choosing, reporting
+// the interface each datagram arrived on; -1 on failure.
+int OpenWildcard() {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int on = 1;
+    sockaddr_in bind_address{};
+    bind_address.sin_family = AF_INET;
+    bind_address.sin_port = 0;
+    bind_address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&bind_address), sizeof bind_address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Takes a pending error and every queued error report off the socket. Either keeps
+// the socket readable without a datagram to read, so the notification would fire
+// again and again.
+void DrainErrors(int fd) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    std::array<std::uint8_t, 64> payload_area{};
+    alignas(cmsghdr) std::array<char, 256> control{};
+    for (;;) {
+        iovec payload{payload_area.data(), payload_area.size()};
+        msghdr message{};
+        message.msg_iov = &payload;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        if (recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return;
+    }
+}
+
 void EnlargeReceiveQueue(int fd) {
     const int bytes = RECEIVE_QUEUE_BYTES;
     // The forcing variant passes the system's ceiling where the process may; the plain
@@ -56,11 +100,14 @@ struct CTelvaneSocket::State {
     in_addr local_address{};
     QSocketNotifier* notifier = nullptr;
     bool in_receive = false;
+    std::uint16_t last_port = 0;  // of the socket closed last
 };
 
 CTelvaneSocket::CTelvaneSocket() : state_(std::make_unique<State>()) {}
 
-CTelvaneSocket::~CTelvaneSocket() { Close(); }
+CTelvaneSocket::~CTelvaneSocket() {
+    Close();
+}
 
 bool CTelvaneSocket::Create(const std::string& local_address) {
     Close();
@@ -71,19 +118,19 @@ bool CTelvaneSocket::Create(const std::string& local_address) {
     const unsigned index = InterfaceHolding(address);
     if (index == 0) return false;
 
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
     // The wildcard address, so replies sent to 255.255.255.255 or to the subnet
     // broadcast reach us too; IP_PKTINFO tells on which interface each one arrived.
-    const int on = 1;
-    sockaddr_in bind_address{};
-    bind_address.sin_family = AF_INET;
-    bind_address.sin_port = 0;
-    bind_address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
-        bind(fd, reinterpret_cast<const sockaddr*>(&bind_address), sizeof bind_address) != 0) {
-        ::close(fd);
-        return false;
+    int fd = OpenWildcard();
+    if (fd < 0) return false;
+    if (state_->last_port != 0 && PortOf(fd) == state_->last_port) {
+        // The system handed back the port just closed: late replies to the previous
+        // socket would be taken as new. Hold it while asking again, so the system must
+        // choose another; with none free, the old one is better than none.
+        const int other = OpenWildcard();
+        if (other >= 0) {
+            ::close(fd);
+            fd = other;
+        }
     }
     EnlargeReceiveQueue(fd);
 
@@ -106,12 +153,17 @@ void CTelvaneSocket::Close() {
         }
         state_->notifier = nullptr;
     }
-    if (state_->fd >= 0) ::close(state_->fd);
+    if (state_->fd >= 0) {
+        state_->last_port = PortOf(state_->fd);
+        ::close(state_->fd);
+    }
     state_->fd = -1;
     state_->interface_index = 0;
 }
 
-bool CTelvaneSocket::IsOpen() const { return state_->fd >= 0; }
+bool CTelvaneSocket::IsOpen() const {
+    return state_->fd >= 0;
+}
 
 bool CTelvaneSocket::SetBroadcast(bool on) {
     if (state_->fd < 0) return false;
@@ -119,7 +171,9 @@ bool CTelvaneSocket::SetBroadcast(bool on) {
     return setsockopt(state_->fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
 }
 
-void CTelvaneSocket::SetOwner(IDatagramSink* owner) { owner_ = owner; }
+void CTelvaneSocket::SetOwner(IDatagramSink* owner) {
+    owner_ = owner;
+}
 
 int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port) {
     if (state_->fd < 0 || data == nullptr || length < 0) return -1;
@@ -156,11 +210,7 @@ int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t a
 }
 
 std::uint16_t CTelvaneSocket::LocalPort() const {
-    if (state_->fd < 0) return 0;
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (getsockname(state_->fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
-    return ntohs(local.sin_port);
+    return state_->fd < 0 ? 0 : PortOf(state_->fd);
 }
 
 void CTelvaneSocket::OnReceive(int /*error_code*/) {
@@ -182,12 +232,9 @@ void CTelvaneSocket::OnReceive(int /*error_code*/) {
     // MSG_TRUNC makes the result the datagram's real length, so a cut one is recognised.
     const ssize_t length = recvmsg(state_->fd, &message, MSG_TRUNC);
     if (length < 0) {
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            // A pending error (an ICMP report) is taken off the socket so readiness ends.
-            int error = 0;
-            socklen_t size = sizeof error;
-            getsockopt(state_->fd, SOL_SOCKET, SO_ERROR, &error, &size);
-        }
+        // Readable without a datagram: an ICMP report (pending or queued) is what is
+        // left; taken off, readiness ends.
+        DrainErrors(state_->fd);
         return;
     }
     if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return;

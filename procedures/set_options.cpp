@@ -11,7 +11,7 @@ namespace telvane {
 
 namespace {
 
-constexpr std::array<SET_OPTION_SPEC, 16> SPECS = {{
+constexpr std::array<SET_OPTION_DEF, 16> SPECS = {{
     {"dhcp", 0, 0, "", "take the IPv4 configuration by DHCP"},
     {"static", 0, 0, "", "use a static IPv4 address (the current one unless --ip is given)"},
     {"ip", 1, 1, "ADDRESS", "static IPv4 address (implies --static)"},
@@ -145,50 +145,50 @@ std::vector<std::string> SplitAddresses(std::string_view cell) {
 }
 
 // A non-empty cell of a known column as an option; an error text when it cannot be one.
-std::string CellToOption(const SET_OPTION_SPEC& spec, std::string_view cell, SET_OPTION& out) {
-    out.name = std::string(spec.name);
+std::string CellToOption(const SET_OPTION_DEF& def, std::string_view cell, SET_OPTION& out) {
+    out.name = std::string(def.name);
     out.values.clear();
-    if (spec.max_values == 0) {
+    if (def.max_values == 0) {
         const auto yes = YesNo(cell);
-        if (!yes) return "column " + std::string(spec.name) + ": \"" + std::string(cell) + "\" is not yes or no";
+        if (!yes) return "column " + std::string(def.name) + ": \"" + std::string(cell) + "\" is not yes or no";
         if (!*yes) {
             for (const auto& [name, opposite] : OPPOSITES)
-                if (name == spec.name) out.name = std::string(opposite);
+                if (name == def.name) out.name = std::string(opposite);
         }
         return {};
     }
-    if (spec.max_values == 1) {
+    if (def.max_values == 1) {
         out.values.emplace_back(cell);
         return {};
     }
     out.values = SplitAddresses(cell);
-    if (out.values.empty() || out.values.size() > static_cast<std::size_t>(spec.max_values))
-        return "column " + std::string(spec.name) + ": give one or two addresses";
+    if (out.values.empty() || out.values.size() > static_cast<std::size_t>(def.max_values))
+        return "column " + std::string(def.name) + ": give one or two addresses";
     return {};
 }
 
 }  // namespace
 
-std::span<const SET_OPTION_SPEC> SetOptionSpecs() {
+std::span<const SET_OPTION_DEF> SetOptionDefs() {
     return SPECS;
 }
 
-const SET_OPTION_SPEC* FindSetOption(std::string_view name) {
-    for (const SET_OPTION_SPEC& s : SPECS)
+const SET_OPTION_DEF* FindSetOption(std::string_view name) {
+    for (const SET_OPTION_DEF& s : SPECS)
         if (s.name == name) return &s;
     return nullptr;
 }
 
 std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options) {
     for (std::size_t i = 0; i < options.size(); ++i) {
-        const SET_OPTION_SPEC* spec = FindSetOption(options[i].name);
-        if (spec == nullptr) return "unknown option " + Dashed(options[i].name);
+        const SET_OPTION_DEF* def = FindSetOption(options[i].name);
+        if (def == nullptr) return "unknown option " + Dashed(options[i].name);
         const auto count = static_cast<int>(options[i].values.size());
-        if (count < spec->min_values || count > spec->max_values)
-            return Dashed(spec->name) + " takes " +
-                   (spec->max_values == 0 ? std::string("no value") : std::string(spec->values_help));
+        if (count < def->min_values || count > def->max_values)
+            return Dashed(def->name) + " takes " +
+                   (def->max_values == 0 ? std::string("no value") : std::string(def->values_help));
         for (std::size_t j = 0; j < i; ++j)
-            if (options[j].name == options[i].name) return Dashed(spec->name) + " is given twice";
+            if (options[j].name == options[i].name) return Dashed(def->name) + " is given twice";
     }
     for (const PAIR& pair : PAIRS) {
         const auto given = [&](std::string_view name) {
@@ -221,21 +221,21 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
     // The header: which column is the MAC, and which option each other column is.
     const CSV_RECORD& header = doc.records.front();
     std::optional<std::size_t> mac_column;
-    std::vector<const SET_OPTION_SPEC*> columns;
+    std::vector<const SET_OPTION_DEF*> columns;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
         std::string name = Lower(header.fields[i]);
         if (name.starts_with("--")) name.erase(0, 2);
-        const SET_OPTION_SPEC* spec = nullptr;
+        const SET_OPTION_DEF* def = nullptr;
         if (name == "mac") {
             if (mac_column) return fail(header.line, "column mac is named twice");
             mac_column = i;
         } else {
-            spec = FindSetOption(name);
-            if (spec == nullptr) return fail(header.line, "unknown column \"" + header.fields[i] + "\"");
-            if (std::find(columns.begin(), columns.end(), spec) != columns.end())
+            def = FindSetOption(name);
+            if (def == nullptr) return fail(header.line, "unknown column \"" + header.fields[i] + "\"");
+            if (std::find(columns.begin(), columns.end(), def) != columns.end())
                 return fail(header.line, "column " + name + " is named twice");
         }
-        columns.push_back(spec);
+        columns.push_back(def);
     }
     if (!mac_column) return fail(header.line, "no mac column");
 

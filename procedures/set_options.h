@@ -14,7 +14,7 @@
 
 namespace telvane {
 
-struct SET_OPTION_SPEC {
+struct SET_OPTION_DEF {
     std::string_view name;  // without the leading "--"
     int min_values;
     int max_values;
@@ -27,8 +27,8 @@ struct SET_OPTION {
     std::vector<std::string> values;
 };
 
-std::span<const SET_OPTION_SPEC> SetOptionSpecs();
-const SET_OPTION_SPEC* FindSetOption(std::string_view name);
+std::span<const SET_OPTION_DEF> SetOptionDefs();
+const SET_OPTION_DEF* FindSetOption(std::string_view name);
 
 // Applies the options to the form. A value option implies its manual choice (--ip makes
 // the address static, --dns4 makes IPv4 DNS manual, --ipv6/--prefix/--ipv6-gateway make

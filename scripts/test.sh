@@ -55,6 +55,16 @@ if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Te
     scripts/netns.sh run -- bash -c "cd '$root/build' && QT_QPA_PLATFORM=offscreen ctest -L netns --output-on-failure" \
         2>&1 | tee "$logs/netns" || failures=$((failures + 1))
     count_stage "$logs/netns"
+
+    # The hostile peer, the socket's faults and the soak once more under the sanitizers:
+    # a crash or a leak there is the finding. The soak's short form: scripts/soak.sh
+    # runs the long one.
+    step "network tests under the sanitizers (hostile peer, faults, soak)"
+    scripts/netns.sh run -- bash -c "cd '$root/build-asan' && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen \
+        ctest -L netns -R 'HostilePeer|FaultNetns|WindowFaults|SoakNetns' --output-on-failure" \
+        2>&1 | tee "$logs/netns-asan" || failures=$((failures + 1))
+    count_stage "$logs/netns-asan"
 fi
 
 if [ -x scripts/extra-tests.sh ]; then

@@ -79,13 +79,13 @@ std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
             continue;
         }
         if (!arg.starts_with("--")) return "unexpected argument \"" + arg + "\"";
-        const SET_OPTION_SPEC* spec = FindSetOption(std::string_view(arg).substr(2));
-        if (spec == nullptr) return "unknown option " + arg;
-        SET_OPTION option{std::string(spec->name), {}};
+        const SET_OPTION_DEF* def = FindSetOption(std::string_view(arg).substr(2));
+        if (def == nullptr) return "unknown option " + arg;
+        SET_OPTION option{std::string(def->name), {}};
         // Take values up to the option's most; past its least, stop at the next option.
-        while (static_cast<int>(option.values.size()) < spec->max_values && i + 1 < argv.size()) {
+        while (static_cast<int>(option.values.size()) < def->max_values && i + 1 < argv.size()) {
             const std::string& next = argv[i + 1];
-            if (static_cast<int>(option.values.size()) >= spec->min_values && next.starts_with("--")) break;
+            if (static_cast<int>(option.values.size()) >= def->min_values && next.starts_with("--")) break;
             option.values.push_back(next);
             ++i;
         }
@@ -208,7 +208,11 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     } else if (json) {
         std::fputs((ToJson(outcomes.front(), reenumerated) + "\n").c_str(), stdout);
     } else {
-        for (const DEVICE_OUTCOME& o : outcomes) PrintLine(o, reenumerated);
+        for (const DEVICE_OUTCOME& o : outcomes) {
+            // A single device refused before anything was sent says so once, below.
+            if (!batch && o.exit_code == EXIT_BAD_INPUT) continue;
+            PrintLine(o, reenumerated);
+        }
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
@@ -238,14 +242,14 @@ std::string SetCommandHelp() {
         "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
         "    confirm the device's address.\n"
         "  SETTINGS:\n";
-    for (const SET_OPTION_SPEC& spec : SetOptionSpecs()) {
-        std::string left = "    --" + std::string(spec.name);
-        if (!spec.values_help.empty()) left += " " + std::string(spec.values_help);
+    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
+        std::string left = "    --" + std::string(def.name);
+        if (!def.values_help.empty()) left += " " + std::string(def.values_help);
         if (left.size() < 36)
             left.resize(36, ' ');
         else
             left += "  ";
-        text += left + std::string(spec.help) + "\n";
+        text += left + std::string(def.help) + "\n";
     }
     return text;
 }

@@ -19,7 +19,7 @@ constexpr char VERSION[] = "telvane-sim " TELVANE_VERSION;
 
 void PrintHelp() {
     std::printf(
-        "Usage: telvane-sim [--config FILE] [--many N] [--log FILE] [--port PORT]\n"
+        "Usage: telvane-sim [--config FILE] [--many N] [--log FILE] [--port PORT] [--flood RATE ...]\n"
         "\n"
         "Plays devices that answer the discovery protocol on UDP port 18768 (all IPv4\n"
         "addresses). Every datagram received is logged, one line each, flushed at once:\n"
@@ -31,6 +31,16 @@ void PrintHelp() {
         "  --many N       N generated devices in 10.77.0.0/16 (added after the file's)\n"
         "  --log FILE     log to FILE instead of standard output\n"
         "  --port PORT    listen on PORT instead of 18768\n"
+        "  --flood RATE   a hostile peer besides the devices: from the first request on,\n"
+        "                 RATE random and malformed datagrams per second (1 to 200000) to\n"
+        "                 the latest requester's port, by unicast, limited and subnet\n"
+        "                 broadcast in turn; the devices keep answering. It ends by itself:\n"
+        "  --flood-seconds S   after S seconds (default 10, at most 600)\n"
+        "  --flood-count N     or N datagrams (default RATE x S)\n"
+        "  --flood-kinds LIST  \"all\" (default) or some of: random, bad_marker,\n"
+        "                 bad_checksum, truncated, oversized, name_byte, reserved_status,\n"
+        "                 set_reply_mac, set_reply_bad_sum, valid_random, request_echo\n"
+        "  --flood-seed N      seed of the random contents (default 1)\n"
         "  --help         this text\n"
         "  --version      the version\n"
         "\n"
@@ -57,6 +67,12 @@ int main(int argc, char** argv) {
     std::string log_path;
     long many = 0;
     long port = telvane::DISCOVERY_PORT;
+    long flood_rate = 0;
+    long flood_seconds = 10;
+    long flood_count = 0;
+    long flood_seed = 1;
+    FLOOD_CONFIG flood;
+    flood.kinds = *ParseFloodKinds("all");
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -68,7 +84,9 @@ int main(int argc, char** argv) {
             std::printf("%s\n", VERSION);
             return 0;
         }
-        if ((arg == "--config" || arg == "--log" || arg == "--many" || arg == "--port") && !has_value) {
+        const bool takes_value =
+            arg == "--config" || arg == "--log" || arg == "--many" || arg == "--port" || arg.rfind("--flood", 0) == 0;
+        if (takes_value && !has_value) {
             return Usage(arg + " needs a value");
         }
         if (arg == "--config") {
@@ -79,6 +97,18 @@ int main(int argc, char** argv) {
             if (!ReadCount(argv[++i], 0, 65000, many)) return Usage("--many takes a number from 0 to 65000");
         } else if (arg == "--port") {
             if (!ReadCount(argv[++i], 1, 65535, port)) return Usage("--port takes a number from 1 to 65535");
+        } else if (arg == "--flood") {
+            if (!ReadCount(argv[++i], 1, 200000, flood_rate)) return Usage("--flood takes a number from 1 to 200000");
+        } else if (arg == "--flood-seconds") {
+            if (!ReadCount(argv[++i], 1, 600, flood_seconds)) return Usage("--flood-seconds takes 1 to 600");
+        } else if (arg == "--flood-count") {
+            if (!ReadCount(argv[++i], 1, 100000000, flood_count)) return Usage("--flood-count takes 1 to 100000000");
+        } else if (arg == "--flood-seed") {
+            if (!ReadCount(argv[++i], 0, 2147483647, flood_seed)) return Usage("--flood-seed takes a number");
+        } else if (arg == "--flood-kinds") {
+            const auto kinds = ParseFloodKinds(argv[++i]);
+            if (!kinds) return Usage("--flood-kinds takes \"all\" or known kinds separated by commas");
+            flood.kinds = *kinds;
         } else {
             return Usage("unknown argument \"" + arg + "\"");
         }
@@ -107,6 +137,14 @@ int main(int argc, char** argv) {
     }
     const std::size_t count = devices.size();
     CSimResponder responder(std::move(devices), log);
+    flood.rate = static_cast<int>(flood_rate);
+    flood.duration_ms = static_cast<std::uint32_t>(flood_seconds * 1000);
+    flood.count = flood_count > 0 ? flood_count : flood_rate * flood_seconds;
+    flood.seed = static_cast<std::uint64_t>(flood_seed);
+    if (!responder.EnableFlood(flood)) {
+        std::fprintf(stderr, "telvane-sim: cannot open the flood's socket\n");
+        return 1;
+    }
     if (!responder.Listen(static_cast<std::uint16_t>(port))) {
         std::fprintf(stderr, "telvane-sim: cannot listen on UDP port %ld\n", port);
         return 1;

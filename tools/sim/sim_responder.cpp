@@ -6,6 +6,8 @@
 #include <QtNetwork/QNetworkInterface>
 #include <QtNetwork/QUdpSocket>
 
+#include <algorithm>
+
 namespace telvane::sim {
 
 namespace {
@@ -46,6 +48,70 @@ bool CSimResponder::Listen(std::uint16_t port) {
     return true;
 }
 
+bool CSimResponder::EnableFlood(const FLOOD_CONFIG& config) {
+    if (config.rate <= 0) return true;
+    flood_ = std::make_unique<FLOOD_STATE>();
+    flood_->config = config;
+    flood_->generator = std::make_unique<CFloodGenerator>(config.seed, config.kinds);
+    flood_->socket = new QUdpSocket(this);
+    if (!flood_->socket->bind(QHostAddress::AnyIPv4, 0)) return false;
+    flood_->socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, QVariant(4 * 1024 * 1024));
+    flood_->timer = new QTimer(this);
+    flood_->timer->setTimerType(Qt::PreciseTimer);
+    flood_->timer->setInterval(2);
+    connect(flood_->timer, &QTimer::timeout, this, &CSimResponder::FloodTick);
+    return true;
+}
+
+void CSimResponder::FloodAt(const REQUEST_ORIGIN& origin) {
+    if (!flood_ || flood_->ended) return;
+    // Each new requester (a re-created socket has a new port) becomes the target.
+    flood_->target = origin;
+    if (flood_->started) return;
+    flood_->started = true;
+    flood_->clock.start();
+    log_.Remark("flood started at " + std::to_string(flood_->config.rate) + "/s towards " +
+                origin.source.toString().toStdString() + ":" + std::to_string(origin.source_port));
+    flood_->timer->start();
+}
+
+void CSimResponder::FloodTick() {
+    FLOOD_STATE& f = *flood_;
+    const qint64 elapsed = f.clock.elapsed();
+    if (elapsed >= static_cast<qint64>(f.config.duration_ms) || f.sent >= f.config.count) return EndFlood();
+    // Catch up with the rate, but never more than a burst per tick, so the devices'
+    // answers and the requests still get their turn.
+    const std::int64_t due = std::min<std::int64_t>(f.config.count, elapsed * f.config.rate / 1000);
+    const std::int64_t burst = std::min<std::int64_t>(due - f.sent, 2000);
+    const QNetworkAddressEntry entry = Ipv4Entry(f.target.interface_index);
+    const QHostAddress routes[] = {f.target.source, QHostAddress(QHostAddress::Broadcast), entry.broadcast()};
+    for (std::int64_t i = 0; i < burst; ++i) {
+        const FLOOD_DATAGRAM d = f.generator->Next();
+        QNetworkDatagram datagram(
+            QByteArray(reinterpret_cast<const char*>(d.bytes.data()), static_cast<qsizetype>(d.bytes.size())),
+            routes[(f.sent + i) % 3], f.target.source_port);
+        datagram.setInterfaceIndex(static_cast<uint>(f.target.interface_index));
+        datagram.setSender(entry.ip());
+        if (f.socket->writeDatagram(datagram) != static_cast<qint64>(d.bytes.size())) ++f.failed;
+        ++f.per_kind[static_cast<std::size_t>(d.kind)];
+    }
+    f.sent += burst;
+}
+
+void CSimResponder::EndFlood() {
+    FLOOD_STATE& f = *flood_;
+    f.timer->stop();
+    f.ended = true;
+    std::string kinds;
+    for (int k = 0; k < FLOOD_KIND_COUNT; ++k) {
+        if (f.per_kind[static_cast<std::size_t>(k)] == 0) continue;
+        kinds += std::string(" ") + FloodKindName(static_cast<FLOOD_KIND>(k)) + "=" +
+                 std::to_string(f.per_kind[static_cast<std::size_t>(k)]);
+    }
+    log_.Remark("flood ended: sent=" + std::to_string(f.sent) + " failed=" + std::to_string(f.failed) +
+                " ms=" + std::to_string(f.clock.elapsed()) + kinds);
+}
+
 void CSimResponder::OnReadyRead() {
     while (socket_->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket_->receiveDatagram(65536);
@@ -68,7 +134,10 @@ bool CSimResponder::DeviceListensOn(const SIM_DEVICE& device, int interface_inde
 }
 
 void CSimResponder::HandleRequest(const REQUEST_ORIGIN& origin, std::span<const std::uint8_t> datagram) {
-    switch (ClassifyRequest(datagram)) {
+    const REQUEST_KIND kind = ClassifyRequest(datagram);
+    // The well-formed devices answer first; the flood follows on the next tick.
+    if (kind != REQUEST_KIND::NONE) FloodAt(origin);
+    switch (kind) {
         case REQUEST_KIND::ENUMERATE:
             for (const SIM_DEVICE& d : devices_) {
                 if (DeviceListensOn(d, origin.interface_index)) {
@@ -105,9 +174,8 @@ void CSimResponder::Answer(const REQUEST_ORIGIN& origin, ANSWER_MODE mode, const
         SendNow(to, port, interface_index, datagram);
         return;
     }
-    QTimer::singleShot(static_cast<int>(delay_ms), this, [this, to, port, interface_index, datagram] {
-        SendNow(to, port, interface_index, datagram);
-    });
+    QTimer::singleShot(static_cast<int>(delay_ms), this,
+                       [this, to, port, interface_index, datagram] { SendNow(to, port, interface_index, datagram); });
 }
 
 void CSimResponder::SendNow(const QHostAddress& to, std::uint16_t port, int interface_index,

@@ -1,0 +1,270 @@
+// Faults around the discovery socket, made for real inside the namespaces: an adapter
+// that loses its address, a link that goes down, ICMP errors, datagrams longer than
+// the receive area, and ports that come back.
+#include <QtCore/QProcess>
+#include <QtCore/QSocketNotifier>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/adapters.h"
+#include "platform/pumped_wait.h"
+#include "procedures/discovery.h"
+#include "protocol/text.h"
+#include "tests/netns/harness.h"
+#include "tools/cli/commands.h"
+
+namespace telvane {
+namespace {
+
+using netns::SimProcess;
+using Clock = std::chrono::steady_clock;
+
+constexpr char DEVICE_MAC[] = "02-00-00-00-0e-01";
+constexpr char ONE_DEVICE[] = R"({"devices": [{"mac": "02-00-00-00-0e-01", "ipv4_address": "192.0.2.95"}]})";
+
+int Ip(const std::vector<std::string>& args) {
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    return QProcess::execute(QStringLiteral("ip"), list);
+}
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time of this process over a stretch of wall time, as a share of it.
+class CpuShare final {
+public:
+    CpuShare() : cpu_(std::clock()), wall_(Clock::now()) {}
+    double Share() const {
+        const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu_) / CLOCKS_PER_SEC;
+        return cpu_ms / MsSince(wall_);
+    }
+
+private:
+    std::clock_t cpu_;
+    Clock::time_point wall_;
+};
+
+bool Lists(const DEVICE_TABLE& table, const std::string& mac) {
+    for (std::int32_t i = 0; i < table.device_count; ++i) {
+        if (FormatMac(table.entries[static_cast<std::size_t>(i)].mac) == mac) return true;
+    }
+    return false;
+}
+
+struct Discovery {
+    std::unique_ptr<DEVICE_TABLE> table = std::make_unique<DEVICE_TABLE>();
+    CTableIntake intake{*table};
+    CTelvaneSocket socket;
+
+    OPEN_RESULT Open(int adapter = 1) { return OpenDiscoverySocket(socket, netns::AdapterAddress(adapter), &intake); }
+    void Enumerate() { EnumerateIntoTable(socket, *table); }
+    // The descriptor under the socket's arrival notification.
+    int Descriptor() const {
+        const auto* notifier = socket.findChild<QSocketNotifier*>();
+        return notifier == nullptr ? -1 : static_cast<int>(notifier->socket());
+    }
+};
+
+class FaultNetnsTest : public netns::NetnsTest {};
+
+// The adapter's address disappears between listing and opening: the socket cannot be
+// made. Guards against a half-open socket, a send from nowhere, or a hang.
+TEST_F(FaultNetnsTest, AdapterAddressGoneBeforeEnumeration) {
+    SimProcess sim(R"({"devices": [{"ipv4_address": "198.51.100.95"}]})");
+    ASSERT_TRUE(sim.Start());
+    Discovery d;
+    ASSERT_EQ(d.Open(2), OPEN_RESULT::OPENED);
+    const std::string with_prefix = netns::AdapterAddress(2) + "/24";
+    ASSERT_EQ(Ip({"addr", "del", with_prefix, "dev", "tvp2"}), 0);
+    const OPEN_RESULT result = d.Open(2);
+    const bool open_after = d.socket.IsOpen();
+    // The command line's enumerate, from an adapter list taken before the address went.
+    SetAdapterSourceForTesting([] {
+        return std::vector<ADAPTER>{{*ParseMac(netns::AdapterMac(2)), netns::AdapterAddress(2)}};
+    });
+    ::testing::internal::CaptureStderr();
+    const std::vector<std::string> args = {"--adapter", netns::AdapterAddress(2)};
+    const int exit_code = cli::RunEnumerate(args);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    SetAdapterSourceForTesting(nullptr);
+    ASSERT_EQ(Ip({"addr", "add", with_prefix, "dev", "tvp2"}), 0);
+
+    EXPECT_EQ(result, OPEN_RESULT::SOCKET_FAILED);
+    EXPECT_FALSE(open_after);  // the old socket is gone too
+    EXPECT_EQ(exit_code, 1);
+    EXPECT_NE(err.find("Socket Initialization failure"), std::string::npos) << err;
+    PumpMessages(100);
+    EXPECT_TRUE(sim.Received().empty()) << sim.LogText();
+    // With the address back, the next enumeration works again.
+    ASSERT_EQ(d.Open(2), OPEN_RESULT::OPENED);
+    d.Enumerate();
+    EXPECT_EQ(d.table->device_count, 1);
+}
+
+// Sends fail while the link is down or the address went away under an open socket.
+// Guards against a hang or a crash on a failed send, and against a socket that stays
+// broken once the link is back.
+TEST_F(FaultNetnsTest, FailedSendsEndTheEnumerationOnTime) {
+    SimProcess sim(ONE_DEVICE);
+    ASSERT_TRUE(sim.Start());
+    Discovery d;
+    ASSERT_EQ(d.Open(), OPEN_RESULT::OPENED);
+    const auto request = std::array<std::uint8_t, 5>{0xFF, 0xFF, 0x45, 0x4E, 0x91};
+
+    ASSERT_EQ(Ip({"link", "set", "tvp1", "down"}), 0);
+    const int sent_down = d.socket.SendTo(request.data(), 5, BROADCAST_ADDRESS, DISCOVERY_PORT);
+    auto start = Clock::now();
+    d.Enumerate();
+    const double down_ms = MsSince(start);
+    ASSERT_EQ(Ip({"link", "set", "tvp1", "up"}), 0);
+    EXPECT_EQ(sent_down, -1);
+    EXPECT_EQ(d.table->device_count, 0);
+    EXPECT_GE(down_ms, 440.0);
+    EXPECT_LT(down_ms, 2000.0);
+
+    const std::string with_prefix = netns::AdapterAddress(1) + "/24";
+    ASSERT_EQ(Ip({"addr", "del", with_prefix, "dev", "tvp1"}), 0);
+    start = Clock::now();
+    d.Enumerate();
+    const double gone_ms = MsSince(start);
+    ASSERT_EQ(Ip({"addr", "add", with_prefix, "dev", "tvp1"}), 0);
+    EXPECT_EQ(d.table->device_count, 0);
+    EXPECT_LT(gone_ms, 2000.0);
+
+    // The carrier needs a moment after the link comes up.
+    for (int i = 0; i < 50 && d.table->device_count == 0; ++i) {
+        ASSERT_EQ(d.Open(), OPEN_RESULT::OPENED);
+        d.Enumerate();
+    }
+    EXPECT_TRUE(Lists(*d.table, DEVICE_MAC)) << sim.LogText();
+}
+
+// Unicasts to a closed port bring ICMP port-unreachable errors back to the socket.
+// Guards against a receive notification that spins on them, and against a socket
+// that takes nothing more afterwards; both with the system's default and with the
+// errors queued on the socket (IP_RECVERR, as some platforms report them).
+void IcmpErrorsNeitherSpinNorStop(bool queue_errors) {
+    SimProcess sim(ONE_DEVICE);
+    ASSERT_TRUE(sim.Start());
+    Discovery d;
+    ASSERT_EQ(d.Open(), OPEN_RESULT::OPENED);
+    if (queue_errors) {
+        const int on = 1;
+        ASSERT_EQ(setsockopt(d.Descriptor(), IPPROTO_IP, IP_RECVERR, &on, sizeof on), 0);
+    }
+    const auto sim_address = ParseIpv4(netns::SimAddress(1));
+    ASSERT_TRUE(sim_address);
+    const std::uint32_t to = (std::uint32_t{(*sim_address)[0]} << 24) | (std::uint32_t{(*sim_address)[1]} << 16) |
+                             (std::uint32_t{(*sim_address)[2]} << 8) | (*sim_address)[3];
+    const std::uint8_t probe[] = {0x00};
+    const CpuShare cpu;
+    for (int i = 0; i < 50; ++i) {
+        // Port 9 (discard) is closed on the device side; the kernel answers each.
+        EXPECT_EQ(d.socket.SendTo(probe, 1, to, 9), 1);
+        PumpMessages(20);
+    }
+    PumpMessages(500);
+    const double share = cpu.Share();
+    std::printf("ICMP errors%s: processor share %.2f\n", queue_errors ? " (queued)" : "", share);
+    EXPECT_LT(share, 0.5) << "the receive notification spins";
+    // Later datagrams are still taken, on the same socket.
+    BroadcastEnumerateRequests(d.socket);
+    EXPECT_TRUE(Lists(*d.table, DEVICE_MAC)) << sim.LogText();
+}
+
+TEST_F(FaultNetnsTest, IcmpErrorsNeitherSpinNorStopLaterDatagrams) {
+    IcmpErrorsNeitherSpinNorStop(false);
+}
+TEST_F(FaultNetnsTest, QueuedIcmpErrorsNeitherSpinNorStopLaterDatagrams) {
+    IcmpErrorsNeitherSpinNorStop(true);
+}
+
+// Guards against a datagram over the receive area being cut and handed on, and
+// against one that throws the following datagrams off.
+TEST_F(FaultNetnsTest, DatagramsOverTheReceiveAreaAreDroppedAndTheNextAreTaken) {
+    Discovery d;
+    ASSERT_EQ(d.Open(), OPEN_RESULT::OPENED);
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress(QString::fromStdString(netns::AdapterAddress(1))), 0));
+    const QHostAddress to(QString::fromStdString(netns::AdapterAddress(1)));
+    // A well-formed 40-byte reply; the MAC's last byte tells them apart.
+    const auto reply = [](std::uint8_t n) {
+        QByteArray r(40, '\0');
+        const char head[] = "\xFF\xFF\xC5\xCE\x02\x00\x00\x00\x0d";
+        for (int i = 0; i < 9; ++i) r[i] = head[i];
+        r[9] = static_cast<char>(n);
+        r[10] = 10;
+        r[13] = static_cast<char>(n);
+        r[39] = static_cast<char>(Checksum(reinterpret_cast<const std::uint8_t*>(r.constData()), 39));
+        return r;
+    };
+    const int sizes[] = {2049, 2100, 4096, 9000, 65507};
+    std::uint8_t n = 1;
+    for (const int size : sizes) {
+        QByteArray big = reply(0xEE);
+        big.resize(size, '\x20');
+        ASSERT_EQ(peer.writeDatagram(big, to, d.socket.LocalPort()), size);
+        ASSERT_EQ(peer.writeDatagram(reply(n), to, d.socket.LocalPort()), 40);
+        ++n;
+    }
+    QByteArray exact = reply(0xDD);
+    exact.resize(2048, '\x20');
+    ASSERT_EQ(peer.writeDatagram(exact, to, d.socket.LocalPort()), 2048);
+    PumpMessages(300);
+    EXPECT_EQ(d.intake.DatagramCount(), 6);
+    EXPECT_EQ(d.table->device_count, 6);
+    EXPECT_FALSE(Lists(*d.table, "02-00-00-00-0d-ee"));
+    EXPECT_TRUE(Lists(*d.table, "02-00-00-00-0d-dd"));
+    for (std::uint8_t k = 1; k < n; ++k) {
+        char mac[32];
+        std::snprintf(mac, sizeof mac, "02-00-00-00-0d-%02x", k);
+        EXPECT_TRUE(Lists(*d.table, mac)) << mac;
+    }
+}
+
+// The system may hand a closed socket's port straight to the next one. Guards against
+// late replies to the previous enumeration being taken by the new socket: each
+// enumeration must get a port other than the one before. Two ports in the range make
+// the system's choice a coin toss.
+TEST_F(FaultNetnsTest, ReopenedSocketNeverGetsThePreviousPort) {
+    const auto range = [](const char* value) {
+        return QProcess::execute(QStringLiteral("sysctl"),
+                                 {QStringLiteral("-q"), QStringLiteral("-w"),
+                                  QStringLiteral("net.ipv4.ip_local_port_range=") + QString::fromLatin1(value)});
+    };
+    QProcess read;
+    read.start(QStringLiteral("sysctl"), {QStringLiteral("-n"), QStringLiteral("net.ipv4.ip_local_port_range")});
+    ASSERT_TRUE(read.waitForFinished());
+    const QString saved = QString::fromLatin1(read.readAllStandardOutput()).simplified();
+    ASSERT_EQ(range("40100 40101"), 0);
+    Discovery d;
+    std::set<std::uint16_t> ports;
+    int same = 0;
+    std::uint16_t previous = 0;
+    for (int i = 0; i < 20; ++i) {
+        if (d.Open() != OPEN_RESULT::OPENED) break;
+        ports.insert(d.socket.LocalPort());
+        same += d.socket.LocalPort() == previous ? 1 : 0;
+        previous = d.socket.LocalPort();
+    }
+    range(saved.toLatin1().constData());
+    EXPECT_EQ(same, 0);
+    EXPECT_EQ(ports.size(), 2u);
+}
+
+}  // namespace
+}  // namespace telvane
