@@ -32,6 +32,10 @@ step "build (debug, warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j "$jobs"
 
+step "build (release: optimiser warnings, benchmarks)"
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELVANE_BUILD_TESTS=OFF >/dev/null
+cmake --build build-release -j "$jobs"
+
 step "unit tests"
 (cd build && QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") 2>&1 | tee "$logs/unit" \
     || failures=$((failures + 1))

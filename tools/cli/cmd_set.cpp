@@ -243,8 +243,12 @@ std::string SetCommandHelp() {
         "    confirm the device's address.\n"
         "  SETTINGS:\n";
     for (const SET_OPTION_DEF& def : SetOptionDefs()) {
-        std::string left = "    --" + std::string(def.name);
-        if (!def.values_help.empty()) left += " " + std::string(def.values_help);
+        std::string left = "    --";
+        left += def.name;
+        if (!def.values_help.empty()) {
+            left += ' ';
+            left += def.values_help;
+        }
         if (left.size() < 36)
             left.resize(36, ' ');
         else
