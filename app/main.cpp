@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     // One style everywhere, so that the layout measured in the dialog font holds.
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(telvane::LoadProgramIcon());
-    QGuiApplication::setDesktopFileName(QStringLiteral("telvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.telvane.Telvane"));
     telvane::CTelvaneApp app;
     return app.InitInstance();
 }

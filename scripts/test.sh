@@ -29,7 +29,7 @@ count_stage() {
 }
 
 step "build (debug, warnings are errors)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVANE_BUILD_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 
 step "build (release: optimiser warnings, benchmarks)"
