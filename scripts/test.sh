@@ -42,7 +42,7 @@ step "unit tests"
 count_stage "$logs/unit"
 
 step "build (AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BUILD_TESTS=ON -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 
 step "unit tests under the sanitizers"
