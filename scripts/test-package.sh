@@ -24,11 +24,11 @@ tarball="$cache/$suite-minbase.tar.gz"
 archives="$cache/archives"
 mkdir -p "$archives/partial"
 
-# The Debian mirror apt already uses here; the public one when none is configured.
+# The Debian mirror apt already uses here.
 sources=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
           grep -vE '^[[:space:]]*#' | grep -oE 'https?://[^[:space:]]+' || true)
 mirror=$(grep -E '/debian/?$' <<<"$sources" | head -n1 || true)
-mirror=${mirror:-http://deb.debian.org/debian}
+[ -n "$mirror" ] || skip "no Debian mirror is configured for apt here"
 security=$(grep -E '/debian-security/?$' <<<"$sources" | head -n1 || true)
 
 echo "== build the package"
