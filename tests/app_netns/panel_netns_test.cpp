@@ -9,43 +9,13 @@
 #include "platform/message_box.h"
 #include "platform/system_checks.h"
 #include "resources/resource.h"
+#include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
 
 namespace telvane {
 namespace {
 
-// The nine controls a procedure locks, in their order.
-constexpr int ACTION_CONTROLS[] = {IDC_EXIT,     IDC_ENUMERATE,  IDC_IPV4_DHCP,   IDC_IPV4_STATIC, IDC_ADAPTER,
-                                   IDC_PROTOCOL, IDC_IPV4_GROUP, IDC_DEVICE_LIST, IDC_SET_IP};
-
-class PanelAfterEnumeration : public netns::NetnsTest {
-protected:
-    std::vector<std::u16string> messages;
-
-    void SetUp() override {
-        netns::NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        SetMessageBoxHookForTesting([this](const std::u16string& t) { messages.push_back(t); });
-        SetIpv6AvailableForTesting(true);
-        SetSupportsFullFunctionForTesting(true);
-    }
-    void TearDown() override {
-        SetMessageBoxHookForTesting({});
-        SetIpv6AvailableForTesting(std::nullopt);
-        SetSupportsFullFunctionForTesting(std::nullopt);
-    }
-    static std::vector<int> EnabledActions(const CTelvaneDlg& d) {
-        std::vector<int> out;
-        for (const int id : ACTION_CONTROLS)
-            if (d.IsDlgItemEnabled(id)) out.push_back(id);
-        return out;
-    }
-    static std::uint32_t Address(const CTelvaneDlg& d, int id) {
-        std::uint32_t a = 0;
-        d.GetAddressBox(id)->GetAddress(a);
-        return a;
-    }
-};
+using PanelAfterEnumeration = netns::WindowNetnsTest;
 
 // Guards against a locked first device leaving its IPv4 choices or Set IP usable, the
 // frame left disabled by SelectDevice, or its values not shown.

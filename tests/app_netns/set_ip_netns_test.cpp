@@ -16,6 +16,7 @@
 #include "platform/message_box.h"
 #include "platform/system_checks.h"
 #include "resources/resource.h"
+#include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -26,22 +27,11 @@ using netns::SIM_LOG_LINE;
 using netns::SimProcess;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int ACTION_CONTROLS[] = {IDC_EXIT,     IDC_ENUMERATE,  IDC_IPV4_DHCP,   IDC_IPV4_STATIC, IDC_ADAPTER,
-                                   IDC_PROTOCOL, IDC_IPV4_GROUP, IDC_DEVICE_LIST, IDC_SET_IP};
-
 // One device at 192.0.2.20 on the first link; `extra` adds JSON fields.
 std::string Config(const std::string& extra) {
     return std::string(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", )"
                        R"("ipv4_gateway": "192.0.2.1", "interface": "tvd1")") +
            (extra.empty() ? "" : ", " + extra) + "}]}";
-}
-
-// The set requests the simulator received (everything but the enumerate request).
-std::vector<SIM_LOG_LINE> SetRequests(const SimProcess& sim) {
-    std::vector<SIM_LOG_LINE> out;
-    for (const SIM_LOG_LINE& line : sim.Received())
-        if (line.data.size() >= 4 && line.data[2] == 0x49) out.push_back(line);
-    return out;
 }
 
 // The 8-bit sum of every byte but the last, as the protocol defines the checksum.
@@ -51,25 +41,15 @@ std::uint8_t SumBeforeLast(const Bytes& b) {
     return static_cast<std::uint8_t>(sum);
 }
 
-class SetIp : public netns::NetnsTest {
+class SetIp : public netns::WindowNetnsTest {
 protected:
-    std::vector<std::u16string> messages;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<CTelvaneDlg> dialog;
 
-    void SetUp() override {
-        netns::NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        SetMessageBoxHookForTesting([this](const std::u16string& t) { messages.push_back(t); });
-        SetIpv6AvailableForTesting(true);
-        SetSupportsFullFunctionForTesting(true);
-    }
     void TearDown() override {
         dialog.reset();
         sim.reset();
-        SetMessageBoxHookForTesting({});
-        SetIpv6AvailableForTesting(std::nullopt);
-        SetSupportsFullFunctionForTesting(std::nullopt);
+        netns::WindowNetnsTest::TearDown();
     }
     // Starts the simulator and the window, whose first enumeration selects the device.
     void Open(const std::string& extra) {
@@ -87,14 +67,14 @@ protected:
     void Text(int id, std::u16string_view text) { dialog->SetDlgItemText(id, text); }
     std::uint8_t State() const { return dialog->table.entries[0].state; }
     bool AllActionsEnabled() const {
-        for (const int id : ACTION_CONTROLS)
+        for (const int id : netns::ACTION_CONTROLS)
             if (!dialog->IsDlgItemEnabled(id)) return false;
         return true;
     }
     // Clicks Set IP and returns the one request sent.
     Bytes SetAndGetRequest() {
         Click(IDC_SET_IP);
-        const auto sets = SetRequests(*sim);
+        const auto sets = sim->SetRequests();
         EXPECT_EQ(sets.size(), 1u) << sim->LogText();
         if (sets.empty()) return {};
         EXPECT_EQ(sets[0].to_address, "255.255.255.255");
@@ -207,7 +187,7 @@ TEST_F(SetIp, EachCheckStopsTheRunWithItsMessage) {
         ASSERT_EQ(messages.size(), shown + 1) << "no message, expected " << QString::fromUtf16(text).toStdString();
         EXPECT_EQ(messages.back(), text);
         ++shown;
-        EXPECT_EQ(SetRequests(*sim).size(), 0u);
+        EXPECT_EQ(sim->SetRequests().size(), 0u);
         EXPECT_EQ(dialog->busy, 0);
         EXPECT_EQ(State(), state);
         EXPECT_TRUE(AllActionsEnabled());
@@ -267,7 +247,7 @@ TEST_F(SetIp, EachCheckStopsTheRunWithItsMessage) {
     EXPECT_FALSE(dialog->IsDlgItemEnabled(IDC_ENUMERATE));
     Box(IDC_IPV4_ADDRESS, 0xC0000250u);
     expect_message(u"Please select device first.");
-    EXPECT_EQ(SetRequests(*sim).size(), 0u) << sim->LogText();
+    EXPECT_EQ(sim->SetRequests().size(), 0u) << sim->LogText();
 }
 
 // ---- The acknowledgement ---------------------------------------------------------------
@@ -276,7 +256,7 @@ TEST_F(SetIp, EachCheckStopsTheRunWithItsMessage) {
 TEST_F(SetIp, RefusalTurnsRedAtOnce) {
     Open(R"("set": "refuse", "refuse_code": 3)");
     Click(IDC_SET_IP);
-    const auto sets = SetRequests(*sim);
+    const auto sets = sim->SetRequests();
     EXPECT_EQ(sets.size(), 1u) << sim->LogText();
     EXPECT_EQ(State(), STATE_SET_FAILED);
     EXPECT_EQ(dialog->table.selected_index, 0);
@@ -286,14 +266,14 @@ TEST_F(SetIp, RefusalTurnsRedAtOnce) {
     EXPECT_EQ(dynamic_cast<QProgressBar*>(dialog->GetDlgItem(IDC_PROGRESS))->value(), 0);
     // The panel keeps the user's entries; a new click runs the whole procedure again.
     Click(IDC_SET_IP);
-    EXPECT_EQ(SetRequests(*sim).size(), 2u);
+    EXPECT_EQ(sim->SetRequests().size(), 2u);
 }
 
 // Guards against more or fewer than two sends, or waits other than about 500 ms.
 TEST_F(SetIp, SilenceTurnsRedAfterTwoSends) {
     Open(R"("set": "silent")");
     Click(IDC_SET_IP);
-    const auto sets = SetRequests(*sim);
+    const auto sets = sim->SetRequests();
     ASSERT_EQ(sets.size(), 2u) << sim->LogText();
     EXPECT_EQ(sets[0].data, sets[1].data);
     const double gap = sets[1].t_ms - sets[0].t_ms;
@@ -308,7 +288,7 @@ TEST_F(SetIp, SilenceTurnsRedAfterTwoSends) {
 TEST_F(SetIp, WrongChecksumFailsAtOnce) {
     Open(R"("set": "bad_checksum")");
     Click(IDC_SET_IP);
-    EXPECT_EQ(SetRequests(*sim).size(), 1u) << sim->LogText();
+    EXPECT_EQ(sim->SetRequests().size(), 1u) << sim->LogText();
     EXPECT_EQ(State(), STATE_SET_FAILED);
     EXPECT_EQ(dialog->table.set_result, -1);
 }
@@ -317,7 +297,7 @@ TEST_F(SetIp, WrongChecksumFailsAtOnce) {
 TEST_F(SetIp, ReplyWithAnotherMacIsIgnored) {
     Open(R"("set": "other_mac")");
     Click(IDC_SET_IP);
-    EXPECT_EQ(SetRequests(*sim).size(), 2u) << sim->LogText();
+    EXPECT_EQ(sim->SetRequests().size(), 2u) << sim->LogText();
     EXPECT_EQ(State(), STATE_SET_FAILED);
 }
 
@@ -363,7 +343,7 @@ TEST_F(SetIp, SuccessTurnsGreenWaitsTwelveSecondsAndEnumeratesAgain) {
     EXPECT_EQ(bar->value(), 0);
 
     // One send, then twelve seconds, then the enumeration's three requests.
-    const auto sets = SetRequests(*sim);
+    const auto sets = sim->SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim->LogText();
     double next_enumerate = -1;
     int enumerates_after = 0;

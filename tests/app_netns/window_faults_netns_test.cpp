@@ -17,6 +17,7 @@
 #include "platform/system_checks.h"
 #include "protocol/text.h"
 #include "resources/resource.h"
+#include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -34,30 +35,7 @@ int Ip(const std::vector<std::string>& args) {
     return QProcess::execute(QStringLiteral("ip"), list);
 }
 
-class WindowFaults : public netns::NetnsTest {
-protected:
-    std::vector<std::u16string> messages;
-
-    void SetUp() override {
-        netns::NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        SetMessageBoxHookForTesting([this](const std::u16string& t) { messages.push_back(t); });
-        SetIpv6AvailableForTesting(true);
-    }
-    void TearDown() override {
-        SetMessageBoxHookForTesting({});
-        SetIpv6AvailableForTesting(std::nullopt);
-    }
-    static int Rows(const CTelvaneDlg& d) {
-        return dynamic_cast<QTreeWidget*>(d.GetDlgItem(IDC_DEVICE_LIST))->topLevelItemCount();
-    }
-    static bool Lists(const CTelvaneDlg& d, const std::string& mac) {
-        for (std::int32_t i = 0; i < d.table.device_count; ++i) {
-            if (FormatMac(d.table.entries[static_cast<std::size_t>(i)].mac) == mac) return true;
-        }
-        return false;
-    }
-};
+using WindowFaults = netns::WindowNetnsTest;
 
 // Guards against a flood that freezes the window's waits, crashes the intake or the
 // list, shows more than 100 rows, or hides the real device.

@@ -13,6 +13,7 @@
 #include "platform/pumped_wait.h"
 #include "platform/system_checks.h"
 #include "resources/resource.h"
+#include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -24,23 +25,8 @@ constexpr char THREE_DEVICES[] = R"({"devices": [
     {"mac": "00-1a-2b-3c-4d-03", "ipv4_address": "203.0.113.9", "answer": "broadcast", "interface": "tvd1"},
     {"mac": "00-1a-2b-3c-4d-09", "ipv4_address": "198.51.100.30", "interface": "tvd2"}]})";
 
-class Window : public netns::NetnsTest {
+class Window : public netns::WindowNetnsTest {
 protected:
-    std::vector<std::u16string> messages;
-
-    void SetUp() override {
-        netns::NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        SetMessageBoxHookForTesting([this](const std::u16string& t) { messages.push_back(t); });
-        SetIpv6AvailableForTesting(true);
-    }
-    void TearDown() override {
-        SetMessageBoxHookForTesting({});
-        SetIpv6AvailableForTesting(std::nullopt);
-    }
-    static int Rows(const CTelvaneDlg& d) {
-        return dynamic_cast<QTreeWidget*>(d.GetDlgItem(IDC_DEVICE_LIST))->topLevelItemCount();
-    }
     static int EnumerateRequests(const netns::SimProcess& sim) {
         int n = 0;
         for (const auto& line : sim.Received())

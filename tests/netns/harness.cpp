@@ -171,6 +171,15 @@ std::vector<SIM_LOG_LINE> SimProcess::Sent() const {
     return out;
 }
 
+std::vector<SIM_LOG_LINE> SimProcess::SetRequests() const {
+    std::vector<SIM_LOG_LINE> out;
+    for (const SIM_LOG_LINE& line : Received()) {
+        // Both set requests have 0x49 as the first byte of their type; nothing else does.
+        if (line.data.size() >= 4 && line.data[2] == 0x49) out.push_back(line);
+    }
+    return out;
+}
+
 TOOL_RESULT RunTool(const std::string& name, const std::vector<std::string>& args, int timeout_ms) {
     QProcess process;
     process.start(QString::fromStdString(ToolPath(name)), ToQt(args));

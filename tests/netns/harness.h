@@ -80,6 +80,7 @@ public:
     std::vector<SIM_LOG_LINE> Log() const;
     std::vector<SIM_LOG_LINE> Received() const;  // RX lines
     std::vector<SIM_LOG_LINE> Sent() const;      // TX lines, failed ones included
+    std::vector<SIM_LOG_LINE> SetRequests() const;  // RX lines of either set request
     std::string LogText() const;
 
 private:

@@ -37,14 +37,6 @@ std::string Config(const std::string& extra) {
            (extra.empty() ? "" : ", " + extra) + "}]}";
 }
 
-// The set requests the simulator received (anything but the enumerate request).
-std::vector<SIM_LOG_LINE> SetRequests(const SimProcess& sim) {
-    std::vector<SIM_LOG_LINE> out;
-    for (const SIM_LOG_LINE& line : sim.Received())
-        if (line.data.size() >= 4 && line.data[2] == 0x49) out.push_back(line);
-    return out;
-}
-
 netns::TOOL_RESULT Set(std::vector<std::string> args) {
     args.insert(args.begin(), {"set", "--mac", MAC});
     return RunTool("telvane-cli", args);
@@ -63,7 +55,7 @@ TEST_F(SetNetnsTest, BasicStaticRequestIsTheGoldenVector) {
     ASSERT_TRUE(sim.Start());
     const auto r = Set(kStatic);
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5ec0a80114c0a80101ffffff0000a7"));
     EXPECT_EQ(sets[0].to_address, "255.255.255.255");
@@ -75,7 +67,7 @@ TEST_F(SetNetnsTest, BasicDhcpRequestCarriesOnlyTheDhcpByte) {
     ASSERT_TRUE(sim.Start());
     const auto r = Set({"--dhcp"});
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data, FromHex("ffff4950001a2b3c4d5e"
                                     "000000000000000000000000"
@@ -89,7 +81,7 @@ TEST_F(SetNetnsTest, ExtendedIpv6RequestIsTheGoldenVector) {
     ASSERT_TRUE(sim.Start());
     const auto r = Set(With(kStatic, {"--dns4-auto", "--ipv6-dhcp", "--dns6-auto"}));
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5ec0a80114ffffff00c0a80101" + std::string(16, '0') + "0d" +
                                     std::string(130, '0') + "a5"));
@@ -101,7 +93,7 @@ TEST_F(SetNetnsTest, ExtendedWithoutIpv6SendsNoIpv6) {
     ASSERT_TRUE(sim.Start());
     const auto r = Set(With(kStatic, {"--dns4-auto"}));
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5ec0a80114ffffff00c0a80101" + std::string(16, '0') + "01" +
                                     std::string(130, '0') + "99"));
@@ -115,7 +107,7 @@ TEST_F(SetNetnsTest, ExtendedStaticIpv6RequestCarriesEveryField) {
     const auto r = Set(With(kStatic, {"--dns4", "192.0.2.53", "192.0.2.54", "--ipv6", "fe80::20%tvp1", "--prefix", "64",
                                       "--ipv6-gateway", "fe80::1", "--dns6", "2001:db8::53", "2001:db8::54"}));
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data, FromHex("ffff4941001a2b3c4d5e"              // header, mac
                                     "c0a80114ffffff00c0a80101"          // address, mask, gateway
@@ -143,7 +135,7 @@ TEST_F(SetNetnsTest, FailedCheckSendsNothingAndExitsTwo) {
     EXPECT_NE(r.err.find("IPv6 address is invalid."), std::string::npos) << r.err;
     r = Set({"--ip", "192.0.2.30", "--dhcp"});
     EXPECT_EQ(r.exit_code, 2);
-    EXPECT_TRUE(SetRequests(sim).empty()) << sim.LogText();
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }
 
 TEST_F(SetNetnsTest, UnknownOrLockedDeviceIsRefusedWithoutSending) {
@@ -155,7 +147,7 @@ TEST_F(SetNetnsTest, UnknownOrLockedDeviceIsRefusedWithoutSending) {
     r = RunTool("telvane-cli", {"set", "--mac", "02-00-00-00-00-99", "--dhcp", "--json"});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_NE(r.out.find("\"outcome\": \"not-found\""), std::string::npos) << r.out;
-    EXPECT_TRUE(SetRequests(sim).empty()) << sim.LogText();
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }
 
 // ---- The acknowledgement -------------------------------------------------------------
@@ -168,7 +160,7 @@ TEST_F(SetNetnsTest, RefusalEndsAtOnceAfterOneSend) {
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("\"outcome\": \"refused\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"result\": 5"), std::string::npos) << r.out;
-    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
 }
 
 // Guards against a single attempt, a third one, or no wait between them.
@@ -178,7 +170,7 @@ TEST_F(SetNetnsTest, SilenceGivesTwoSendsHalfASecondApart) {
     const auto r = Set(kStatic);
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("no-answer"), std::string::npos) << r.out;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 2u) << sim.LogText();
     EXPECT_EQ(sets[0].data, sets[1].data);
     const double gap = sets[1].t_ms - sets[0].t_ms;
@@ -192,7 +184,7 @@ TEST_F(SetNetnsTest, WrongChecksumReplyFailsAtOnce) {
     const auto r = Set(With(kStatic, {"--json"}));
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("\"result\": -1"), std::string::npos) << r.out;
-    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
 }
 
 // Guards against a reply being matched by anything but the MAC inside it.
@@ -202,7 +194,7 @@ TEST_F(SetNetnsTest, ReplyWithAnotherMacIsIgnored) {
     const auto r = Set(With(kStatic, {"--json"}));
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("\"outcome\": \"no-answer\""), std::string::npos) << r.out;
-    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 
 // Guards against an acceptance that the device does not carry out being reported, and
@@ -253,7 +245,7 @@ TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
             EXPECT_EQ(x.set_result, 200);
         }
     }
-    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 
 // ---- Many devices from a file --------------------------------------------------------
@@ -277,7 +269,7 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e accepted"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f invalid: IPv4 address is invalid."), std::string::npos) << r.out;
-    const auto sets = SetRequests(sim);
+    const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 1u) << sim.LogText();
     EXPECT_EQ(sets[0].data[9], 0x5e);
 
@@ -288,7 +280,7 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     const auto bad = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString()});
     EXPECT_EQ(bad.exit_code, 2);
     EXPECT_NE(bad.err.find("unknown column"), std::string::npos) << bad.err;
-    EXPECT_EQ(SetRequests(sim).size(), 1u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
 
     // The JSON form of a batch: one object per row, and the count of failures.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -303,7 +295,7 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
               "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
               "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\"}\n"
               "]}\n");
-    EXPECT_EQ(SetRequests(sim).size(), 2u) << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 
 }  // namespace
