@@ -141,8 +141,10 @@ private:
     const DEVICE_TABLE& table_;
 };
 
+// The names are whatever a device on the segment chose to send: shown with their control,
+// line-break and direction characters made visible, so each row stays one line in its order.
 QStringList RowTexts(const DEVICE_INFO& e) {
-    return {ToQString(DeviceNameText(e)), ToQString(ModelNameText(e)), ToQString(MacText(e)),
+    return {ToQString(VisibleText(DeviceNameText(e))), ToQString(VisibleText(ModelNameText(e))), ToQString(MacText(e)),
             ToQString(IpAddressText(e))};
 }
 
@@ -261,7 +263,9 @@ int CDeviceListView::SelectionMark() const {
     return selection_mark_;
 }
 
-void CDeviceListView::Invalidate(bool /*erase*/) { ReleaseRepaints(); }
+void CDeviceListView::Invalidate(bool /*erase*/) {
+    ReleaseRepaints();
+}
 
 std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
     Q_ASSERT(&table == &table_);
