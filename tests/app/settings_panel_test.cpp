@@ -1,3 +1,4 @@
+#include <QtCore/QUrl>
 #include <QtGui/QContextMenuEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
@@ -7,7 +8,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app_fixture.h"
 #include "inventory/device_list_view.h"
@@ -336,6 +339,46 @@ TEST_F(Panel, DisabledListTakesNoClickKeyOrMenu) {
     EXPECT_EQ(list->findChildren<QMenu*>().size(), 0);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(messages.empty());
+}
+
+// Guards against a device outside the adapter's subnet looking reachable (its tooltip,
+// its accessible description, Open Web Page opening a dead page) and against two devices
+// on one address not naming each other.
+TEST_F(Panel, RowsSayWhenOutsideTheSubnetOrSharingAnAddress) {
+    dialog.enumerated_address = {192, 168, 1, 2};
+    dialog.enumerated_mask = {255, 255, 255, 0};
+    Add(Reply(), 0x01);
+    Add(Reply(), 0x02);
+    Add(Reply().Ipv4(10, 0, 0, 9), 0x03);
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    const auto words = [&](int row, int role) { return list->model()->index(row, 1).data(role).toString(); };
+    EXPECT_EQ(words(0, Qt::ToolTipRole), QStringLiteral("192.168.1.20 is also used by 00-1a-2b-3c-4d-02."));
+    EXPECT_EQ(words(1, Qt::ToolTipRole), QStringLiteral("192.168.1.20 is also used by 00-1a-2b-3c-4d-01."));
+    const QString outside = QStringLiteral(
+        "10.0.0.9 is outside 192.168.1.0/24, so its web page cannot be reached from here until its address is "
+        "changed.");
+    EXPECT_EQ(words(2, Qt::ToolTipRole), outside);
+    EXPECT_EQ(words(2, Qt::AccessibleDescriptionRole), outside);
+    dialog.SelectDevice(2);
+    EXPECT_EQ(words(2, Qt::ToolTipRole), QStringLiteral("selected\n") + outside);
+
+    std::vector<QUrl> opened;
+    dialog.ListView().SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    std::unique_ptr<QMenu> menu(dialog.ListView().CreateRowMenu(2, &dialog));
+    menu->findChild<QAction*>(QStringLiteral("openWebPage"))->trigger();
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(messages, (std::vector<std::u16string>{outside.toStdU16String()}));
+    menu.reset(dialog.ListView().CreateRowMenu(0, &dialog));
+    menu->findChild<QAction*>(QStringLiteral("openWebPage"))->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(), QStringLiteral("http://192.168.1.20/"));
+    // With the adapter's mask unknown, nothing is said to be outside.
+    dialog.enumerated_mask = {};
+    EXPECT_FALSE(
+        list->model()->index(2, 0).data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("outside")));
 }
 
 // Guards against the user's edits surviving a new click on the same row.
