@@ -23,6 +23,7 @@ namespace telvane {
 
 struct IPV4_BOX;
 struct SET_FORM;
+struct SET_SETTINGS;
 
 // The local adapters offered in the adapter choice (1015), entry i for combo entry i.
 // Filled once while the main dialog initialises.
@@ -114,6 +115,10 @@ private:
     void EnableDns6Edits(bool enable);
     bool IsEnabledAndChecked(int id) const;
     IPV4_BOX ReadAddressBox(int id) const;
+    // Asks before a static address that another device or this computer uses, that is its
+    // subnet's network or broadcast address, or whose gateway lies outside its subnet.
+    // True to go on.
+    bool ConfirmNewAddress(const SET_FORM& form, const SET_SETTINGS& settings);
 
     std::unique_ptr<CDeviceListView> list_view_;
 };

@@ -381,6 +381,42 @@ TEST_F(Panel, RowsSayWhenOutsideTheSubnetOrSharingAnAddress) {
         list->model()->index(2, 0).data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("outside")));
 }
 
+// Guards against a static address that breaks the network being sent without a word:
+// another device's address, this computer's, the subnet's network or broadcast address,
+// a gateway outside the subnet. Answered No, nothing is sent, the busy flag stays down
+// and the panel keeps what the user typed; DHCP asks nothing.
+TEST_F(Panel, SetAsksBeforeAnAddressThatBreaksSomething) {
+    Add(Reply().Extension(0x0B, 1, Text("A")), 0x01);
+    Add(Reply().Address(62), 0x62);
+    dialog.SelectDevice(0);
+    SetAdapters({Unreachable(0x77)});
+    const std::uint8_t state = dialog.table.entries[0].state;
+    const auto set = [&](std::uint32_t address, std::uint32_t mask, std::uint32_t gateway) {
+        messages.clear();
+        dialog.GetAddressBox(IDC_IPV4_ADDRESS)->SetAddress(address);
+        dialog.GetAddressBox(IDC_IPV4_MASK)->SetAddress(mask);
+        dialog.GetAddressBox(IDC_IPV4_GATEWAY)->SetAddress(gateway);
+        dialog.OnSetIp();
+        EXPECT_EQ(dialog.busy, 0);
+        EXPECT_EQ(dialog.table.entries[0].state, state);
+        EXPECT_EQ(Address(IDC_IPV4_ADDRESS), address);
+        EXPECT_TRUE(Enabled(IDC_SET_IP));
+        return messages.size() == 1 ? messages[0] : std::u16string(u"(no single question)");
+    };
+    EXPECT_EQ(set(0xC0A8013Eu, MASK, GATEWAY), u"192.168.1.62 is already used by 00-1a-2b-3c-4d-62. Set it anyway?");
+    EXPECT_EQ(set(0xC0000277u, MASK, 0), u"192.0.2.119 is already used by this computer. Set it anyway?");
+    EXPECT_EQ(set(0xC0A801FFu, MASK, GATEWAY),
+              u"192.168.1.255 is the broadcast address of 192.168.1.0/24. Set it anyway?");
+    EXPECT_EQ(set(0xC0A80100u, 0xFFFFFF00u, 0),
+              u"192.168.1.0 is the network address of 192.168.1.0/24. Set it anyway?");
+    EXPECT_EQ(set(ADDRESS, MASK, 0x0A000001u), u"The gateway 10.0.0.1 is outside 192.168.1.0/24. Set it anyway?");
+    // The form's own checks come first, with their texts unchanged.
+    dialog.GetAddressBox(IDC_IPV4_MASK)->ClearAddress();
+    messages.clear();
+    dialog.OnSetIp();
+    EXPECT_EQ(messages, (std::vector<std::u16string>{u"IPv4 subnet mask is required."}));
+}
+
 // Guards against the user's edits surviving a new click on the same row.
 TEST_F(Panel, ClickingTheSelectedRowAgainDropsTheEdits) {
     Add(Reply().Extension(0x0B, 1, Text("A")), 0x01);
