@@ -7,6 +7,8 @@ DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
 # Install layout, man pages, the Debian package in a throwaway root, the Wireshark dissector.
 PACKAGE_TEST_PACKAGES="dpkg-dev fakeroot file gzip groff-base man-db appstream desktop-file-utils debootstrap tshark tcpdump python3"
 FUZZ_PACKAGES="clang libclang-rt-14-dev"
+# The Ansible collection's checks: Debian's ansible-core (it brings python3-yaml).
+ANSIBLE_PACKAGES="ansible-core python3-yaml"
 
 ensure_packages() {
     local missing=()

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 . scripts/lib.sh
 
-ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES
+ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES $ANSIBLE_PACKAGES
 
 jobs=$(nproc)
 failures=0
@@ -79,6 +79,9 @@ if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Te
         ctest -L netns -R 'HostilePeer|FaultNetns|WindowFaults|SoakNetns' --output-on-failure" \
         2>&1 | tee "$logs/netns-asan" || failures=$((failures + 1))
     count_stage "$logs/netns-asan"
+
+    step "Ansible collection (unit checks, ansible-doc, galaxy build, a play against the simulator)"
+    scripts/test-ansible.sh build || failures=$((failures + 1))
 fi
 
 if [ -x scripts/extra-tests.sh ]; then
