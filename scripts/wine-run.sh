@@ -2,6 +2,10 @@
 # Runs one Windows program under wine inside the project's private network namespace.
 #
 #   scripts/wine-run.sh [--netns] PROGRAM [ARG...]      e.g. build-windows/.../test.exe, msiexec /i x.msi
+#   scripts/wine-run.sh [--netns] --session CMD [ARG...]
+#
+# --session runs CMD, a host command, with WINEPREFIX set to the run's prefix, for a test
+# that starts wine several times in one prefix (install, run, uninstall).
 #
 # Wine makes its sockets in its wineserver: a wineserver started on the host would put the
 # program on the host's network. So this script starts wine only when it can prove that it
@@ -17,11 +21,16 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 enter=0
+session=0
 if [ "${1:-}" = "--netns" ]; then
     enter=1
     shift
 fi
-[ $# -gt 0 ] || { echo "usage: $0 [--netns] PROGRAM [ARG...]" >&2; exit 125; }
+if [ "${1:-}" = "--session" ]; then
+    session=1
+    shift
+fi
+[ $# -gt 0 ] || { echo "usage: $0 [--netns] [--session] PROGRAM [ARG...]" >&2; exit 125; }
 
 # The proof: a network namespace registered under the name netns.sh gave it, holding no
 # interface but loopback and netns.sh's own links, and (where process 1 can be looked at,
@@ -46,6 +55,7 @@ inside_private_namespace() {
 
 if ! inside_private_namespace; then
     if [ "$enter" -eq 1 ]; then
+        [ "$session" -eq 1 ] && set -- --session "$@"
         exec "$here/netns.sh" run -- "$0" "$@"
     fi
     echo "$0: refusing to start wine outside the private network namespace (use scripts/netns.sh run -- $0 ...)" >&2
@@ -103,6 +113,7 @@ flock -u 9
 # The run's prefix is the template under an overlay of its own (no 700 MB copy), mounted in
 # a mount namespace of this run's, so that the mount goes with it whatever happens.
 if [ "${TELVANE_WINE_OWN_MOUNTS:-}" != 1 ]; then
+    [ "$session" -eq 1 ] && set -- --session "$@"
     TELVANE_WINE_OWN_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
 fi
 run=$(fresh_directory "${TMPDIR:-/tmp}")
@@ -131,7 +142,11 @@ if server_running_for "$run/prefix"; then
 fi
 
 set +e
-WINEPREFIX="$run/prefix" wine "$@"
+if [ "$session" -eq 1 ]; then
+    WINEPREFIX="$run/prefix" "$@"
+else
+    WINEPREFIX="$run/prefix" wine "$@"
+fi
 rc=$?
 set -e
 exit "$rc"
