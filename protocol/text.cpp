@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace telvane {
@@ -11,10 +12,10 @@ namespace {
 constexpr char16_t REPLACEMENT = 0xFFFD;
 
 // Windows-1252 0x80..0x9F; 0 marks the five bytes that have no character.
-constexpr std::array<char16_t, 32> CP1252_HIGH = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> CP1252_HIGH = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendCodePoint(std::u16string& out, char32_t cp) {
     if (cp >= 0x10000) {
@@ -336,6 +337,73 @@ std::optional<std::int64_t> ParseDialogInteger(std::u16string_view text, bool al
     if (negative) value = -value;
     if (allow_sign && (value > 0x7FFFFFFFll || value < -0x80000000ll)) return std::nullopt;
     return value;
+}
+
+namespace {
+
+bool IsBidiControl(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The code point of the UTF-8 sequence at text[i] and its length; length 0 when the
+// bytes there are not a valid, shortest sequence.
+std::pair<char32_t, std::size_t> DecodeUtf8At(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, c = lead & 0x1Fu, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, c = lead & 0x0Fu, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, c = lead & 0x07u, least = 0x10000;
+    } else {
+        return {0, 0};
+    }
+    if (i + length > text.size()) return {0, 0};
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return {0, 0};
+        c = (c << 6) | (byte(i + k) & 0x3Fu);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
+    return {c, length};
+}
+
+}  // namespace
+
+std::string EscapeControlsUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    char escaped[8];
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            if (lead < 0x20 || lead == 0x7F) {
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
+                out += escaped;
+            } else {
+                out.push_back(utf8[i]);
+            }
+            ++i;
+            continue;
+        }
+        const auto [c, length] = DecodeUtf8At(utf8, i);
+        if (length == 0) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
+            out += escaped;
+            ++i;
+        } else if ((c >= 0x80 && c <= 0x9F) || IsBidiControl(c)) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+            i += length;
+        } else {
+            out.append(utf8.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 }  // namespace telvane

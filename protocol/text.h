@@ -46,4 +46,10 @@ std::optional<IPV6> ParseIpv6(std::u16string_view text);
 // (unsigned range, or signed range when a sign is allowed).
 std::optional<std::int64_t> ParseDialogInteger(std::u16string_view text, bool allow_sign);
 
+// UTF-8 text for a terminal: C0 controls and DEL as \x1b, C1 controls and the
+// bidirectional formatting characters as \u0085 or \u202e, a byte that starts no valid
+// sequence as \xff. A device's name cannot then move the cursor, break a line or
+// reorder what follows it. Everything else is kept.
+std::string EscapeControlsUtf8(std::string_view utf8);
+
 }  // namespace telvane
