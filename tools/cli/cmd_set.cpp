@@ -1,9 +1,9 @@
 // telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--json] [--wait-reenumerate]
 // telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--json] [--wait-reenumerate]
-#include <QtCore/QFile>
-
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,7 +14,6 @@
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_plan.h"
 #include "protocol/text.h"
-#include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
@@ -27,17 +26,8 @@ constexpr int REENUMERATE_STEPS = 300;
 constexpr std::uint32_t REENUMERATE_STEP_MS = 40;
 
 constexpr int EXIT_ACCEPTED = EXIT_OK;
-constexpr int EXIT_FAILED = 1;  // refused or not answered
+constexpr int EXIT_FAILED = EXIT_DEVICE;
 constexpr int EXIT_BAD_INPUT = EXIT_USAGE;
-
-struct SET_ARGS {
-    std::optional<std::string> mac;
-    std::optional<std::string> adapter;
-    std::optional<std::string> csv_file;
-    bool json = false;
-    bool wait_reenumerate = false;
-    std::vector<SET_OPTION> options;
-};
 
 // One device's outcome, as printed and as JSON.
 struct DEVICE_OUTCOME {
@@ -52,50 +42,6 @@ struct DEVICE_OUTCOME {
     int exit_code = EXIT_FAILED;
     std::optional<IPV4> expected_address;  // a static address asked for
 };
-
-bool TakesValue(const std::string& arg) {
-    return arg == "--mac" || arg == "--adapter" || arg == "--from-csv";
-}
-
-// Fills args; returns an error text, empty when the arguments are usable.
-std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& arg = argv[i];
-        if (TakesValue(arg)) {
-            if (i + 1 >= argv.size()) return arg + " needs a value";
-            std::optional<std::string>& slot = arg == "--mac"       ? args.mac
-                                               : arg == "--adapter" ? args.adapter
-                                                                    : args.csv_file;
-            if (slot) return arg + " is given twice";
-            slot = argv[++i];
-            continue;
-        }
-        if (arg == "--json") {
-            args.json = true;
-            continue;
-        }
-        if (arg == "--wait-reenumerate") {
-            args.wait_reenumerate = true;
-            continue;
-        }
-        if (!arg.starts_with("--")) return "unexpected argument \"" + arg + "\"";
-        const SET_OPTION_DEF* def = FindSetOption(std::string_view(arg).substr(2));
-        if (def == nullptr) return "unknown option " + arg;
-        SET_OPTION option{std::string(def->name), {}};
-        // Take values up to the option's most; past its least, stop at the next option.
-        while (static_cast<int>(option.values.size()) < def->max_values && i + 1 < argv.size()) {
-            const std::string& next = argv[i + 1];
-            if (static_cast<int>(option.values.size()) >= def->min_values && next.starts_with("--")) break;
-            option.values.push_back(next);
-            ++i;
-        }
-        args.options.push_back(std::move(option));
-    }
-    if (args.csv_file && (args.mac || !args.options.empty()))
-        return "--from-csv takes the MAC and settings from the file; give no --mac or settings with it";
-    if (!args.csv_file && !args.mac) return "give --mac MAC or --from-csv FILE";
-    return {};
-}
 
 const char* PlanOutcome(SetPlanKind kind) {
     switch (kind) {
@@ -169,18 +115,19 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
     }
 }
 
-std::string ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
-    std::string j = "{";
-    if (o.line != 0) j += "\"line\": " + std::to_string(o.line) + ", ";
-    j += "\"mac\": " + JsonString(o.mac) + ", \"outcome\": " + JsonString(o.outcome) +
-         ", \"sends\": " + std::to_string(o.sends) +
-         ", \"result\": " + (o.result ? std::to_string(*o.result) : std::string("null"));
+ordered_json ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
+    ordered_json j = ordered_json::object();
+    if (o.line != 0) j["line"] = o.line;
+    j["mac"] = o.mac;
+    j["outcome"] = o.outcome;
+    j["sends"] = o.sends;
+    j["result"] = o.result ? ordered_json(*o.result) : ordered_json(nullptr);
     if (reenumerated && o.outcome == "accepted") {
-        j += ", \"confirmed\": " + std::string(o.confirmed ? "true" : "false") +
-             ", \"address\": " + (o.new_address ? JsonString(*o.new_address) : std::string("null"));
+        j["confirmed"] = o.confirmed;
+        j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
-    if (!o.message.empty()) j += ", \"message\": " + JsonString(o.message);
-    return j + "}";
+    if (!o.message.empty()) j["message"] = o.message;
+    return j;
 }
 
 void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
@@ -201,12 +148,13 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     if (json && batch) {
         const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                           [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
+        // One device a line, so that a long batch stays readable.
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
-            out += "  " + ToJson(outcomes[i], reenumerated) + (i + 1 < outcomes.size() ? ",\n" : "\n");
+            out += "  " + CompactJson(ToJson(outcomes[i], reenumerated)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
         std::fputs((out + "]}\n").c_str(), stdout);
     } else if (json) {
-        std::fputs((ToJson(outcomes.front(), reenumerated) + "\n").c_str(), stdout);
+        std::fputs((CompactJson(ToJson(outcomes.front(), reenumerated)) + "\n").c_str(), stdout);
     } else {
         for (const DEVICE_OUTCOME& o : outcomes) {
             // A single device refused before anything was sent says so once, below.
@@ -216,79 +164,51 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
-        if (o.exit_code == EXIT_BAD_INPUT && !batch) Fail(o.exit_code, o.message);
+        if (o.exit_code == EXIT_BAD_INPUT && !batch) std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
     return exit_code;
 }
 
-// Bad arguments: the message on standard error, and with --json the outcome on standard
-// output too.
-int Refuse(bool json, int code, const std::string& message) {
-    if (json)
-        std::printf("{\"outcome\": %s, \"message\": %s}\n", code == EXIT_BAD_INPUT ? "\"invalid\"" : "\"error\"",
-                    JsonString(message).c_str());
-    return Fail(code, message);
+CLI_ERROR BadInput(std::string code, std::string message) {
+    return CLI_ERROR{std::move(code), std::move(message), EXIT_USAGE};
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) return std::nullopt;
+    return text;
 }
 
 }  // namespace
 
-std::string SetCommandHelp() {
-    std::string text =
-        "  Enumerates, starts from the device's current settings, applies the settings given,\n"
-        "  checks them as the window does and sends them (at most twice, 500 ms apart).\n"
-        "  Exit status: 0 accepted, 1 refused or not answered, 2 bad input, unknown or locked device.\n"
-        "  --from-csv: a header row names the columns (mac, then setting names without \"--\");\n"
-        "    an empty cell leaves the setting out; yes/no columns take yes or no; dns4 and dns6\n"
-        "    cells hold one or two addresses. Exit status 1 when any row failed.\n"
-        "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
-        "    confirm the device's address.\n"
-        "  SETTINGS:\n";
-    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
-        std::string left = "    --";
-        left += def.name;
-        if (!def.values_help.empty()) {
-            left += ' ';
-            left += def.values_help;
-        }
-        if (left.size() < 36)
-            left.resize(36, ' ');
-        else
-            left += "  ";
-        text += left + std::string(def.help) + "\n";
-    }
-    return text;
-}
-
-int RunSet(std::span<const std::string> argv) {
-    SET_ARGS args;
-    if (std::string error = ParseSetArgs(argv, args); !error.empty()) return Refuse(args.json, EXIT_BAD_INPUT, error);
-
+int RunSet(const SET_ARGS& args) {
     // Everything that can be judged without the network is judged before anything is sent.
     std::optional<MAC> mac;
     SET_BATCH batch;
     if (args.csv_file) {
-        QFile file(QString::fromStdString(*args.csv_file));
-        if (!file.open(QIODevice::ReadOnly)) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
-        const QByteArray text = file.readAll();
-        batch = ReadSetBatch(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        const auto text = ReadFile(*args.csv_file);
+        if (!text) return ReportError(args.json, BadInput("bad-csv", "cannot read " + *args.csv_file));
+        batch = ReadSetBatch(*text);
         if (!batch.Ok())
-            return Refuse(args.json, EXIT_BAD_INPUT,
-                          *args.csv_file + ":" + std::to_string(batch.error_line) + ": " + batch.error);
+            return ReportError(args.json, BadInput("bad-csv", *args.csv_file + ":" + std::to_string(batch.error_line) +
+                                                                  ": " + batch.error));
     } else {
         mac = ParseMac(*args.mac);
-        if (!mac) return Refuse(args.json, EXIT_BAD_INPUT, "\"" + *args.mac + "\" is not a MAC address");
+        if (!mac) return ReportError(args.json, BadInput("invalid", "\"" + *args.mac + "\" is not a MAC address"));
         SET_FORM scratch;
         if (std::string error = ApplySetOptions(scratch, args.options); !error.empty())
-            return Refuse(args.json, EXIT_BAD_INPUT, error);
+            return ReportError(args.json, BadInput("invalid", error));
     }
 
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
-    if (!choice.adapter) return Refuse(args.json, choice.exit_code, choice.error);
+    if (!choice.adapter) return ReportError(args.json, *choice.error);
     // The table is large and fixed; keep it off the stack.
     auto table_owner = std::make_unique<DEVICE_TABLE>();
     DEVICE_TABLE& table = *table_owner;
     CTableIntake intake(table);
     CTelvaneSocket socket;
-    if (const int code = OpenSocketOrReport(socket, *choice.adapter, &intake); code != EXIT_OK) return code;
+    if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, table);
 
     std::vector<DEVICE_OUTCOME> outcomes;
