@@ -150,6 +150,41 @@ TEST_F(SetNetnsTest, UnknownOrLockedDeviceIsRefusedWithoutSending) {
     EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }
 
+// Guards against DNS or IPv6 settings being dropped for a device that cannot take them
+// and the set reported as accepted; in a file such a cell fails its own row only.
+TEST_F(SetNetnsTest, SettingTheDeviceCannotTakeIsBadInput) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "ipv6": false}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ip", "192.0.2.30", "--ipv6", "2001:db8::30"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("device 00-1a-2b-3c-4d-5e does not take IPv6 settings"), std::string::npos) << r.err;
+    r = Set({"--dns4-auto", "--json"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"code\": \"not-applicable\""), std::string::npos) << r.out;
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--prefix", "64"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("does not take IPv6 settings (it reports no IPv6 support)"), std::string::npos) << r.err;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("devices.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip,dns4\n00-1a-2b-3c-4d-5e,192.0.2.40,192.0.2.53\n00-1a-2b-3c-4d-5f,192.0.2.41,192.0.2.53\n");
+    file.close();
+    r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString()});
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e invalid: --dns4: device 00-1a-2b-3c-4d-5e does not take DNS"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f accepted"), std::string::npos) << r.out;
+    const auto sets = sim.SetRequests();
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data[9], 0x5f);
+}
+
 // ---- The acknowledgement -------------------------------------------------------------
 
 // Guards against a refusal being retried or reported as success.
@@ -293,8 +328,9 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
               "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
               "\"result\": 0},\n"
               "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
-              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\"}\n"
-              "]}\n");
+              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"error\": "
+              "{\"code\": \"unknown-mac\", \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"exit\": 2}}\n"
+              "], \"error\": {\"code\": \"rows-failed\", \"message\": \"1 of 2 rows failed\", \"exit\": 1}}\n");
     EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 

@@ -46,12 +46,18 @@ std::string SettingsHelp() {
 
 }  // namespace
 
+ordered_json ErrorJson(const CLI_ERROR& error) {
+    ordered_json j;
+    j["code"] = error.code;
+    j["message"] = error.message;
+    j["exit"] = error.exit;
+    return j;
+}
+
 int ReportError(bool json, const CLI_ERROR& error) {
     if (json) {
         ordered_json doc;
-        doc["error"]["code"] = error.code;
-        doc["error"]["message"] = error.message;
-        doc["error"]["exit"] = error.exit;
+        doc["error"] = ErrorJson(error);
         std::fputs((CompactJson(doc) + "\n").c_str(), stdout);
         std::fflush(stdout);
     }

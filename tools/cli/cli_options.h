@@ -11,6 +11,7 @@
 #include "platform/adapters.h"
 #include "procedures/discovery.h"
 #include "procedures/set_options.h"
+#include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
 
@@ -32,6 +33,8 @@ struct CLI_ERROR {
 // "telvane-cli: <message>" on standard error and, with --json, the error document on
 // standard output; returns the exit code.
 int ReportError(bool json, const CLI_ERROR& error);
+// {"code": ..., "message": ..., "exit": N}
+ordered_json ErrorJson(const CLI_ERROR& error);
 
 struct ENUMERATE_ARGS {
     std::optional<std::string> adapter;

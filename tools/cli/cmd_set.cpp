@@ -6,6 +6,8 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,7 @@ struct DEVICE_OUTCOME {
     std::string mac;
     std::string outcome;  // accepted, refused, no-answer, invalid, not-found, locked
     std::string message;
+    std::string error_code;  // for scripts, when it failed: refused, no-answer, unknown-mac, ...
     int sends = 0;
     std::optional<std::int32_t> result;
     std::optional<std::string> new_address;  // after --wait-reenumerate
@@ -43,18 +46,20 @@ struct DEVICE_OUTCOME {
     std::optional<IPV4> expected_address;  // a static address asked for
 };
 
-const char* PlanOutcome(SetPlanKind kind) {
+// The outcome and the error code of a plan that cannot be sent.
+std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
     switch (kind) {
         case SetPlanKind::NotFound:
-            return "not-found";
+            return {"not-found", "unknown-mac"};
         case SetPlanKind::Locked:
-            return "locked";
+            return {"locked", "locked"};
+        case SetPlanKind::NotApplicable:
+            return {"invalid", "not-applicable"};
         case SetPlanKind::BadInput:
-            return "invalid";
         case SetPlanKind::Ready:
             break;
     }
-    return "invalid";
+    return {"invalid", "invalid"};
 }
 
 // Runs one device's set on an enumerated table.
@@ -64,7 +69,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
     if (plan.kind != SetPlanKind::Ready) {
-        out.outcome = PlanOutcome(plan.kind);
+        std::tie(out.outcome, out.error_code) = PlanFailure(plan.kind);
         out.message = plan.message;
         out.exit_code = EXIT_BAD_INPUT;
         return out;
@@ -83,11 +88,13 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_ACCEPTED;
     } else if (exchange.answered) {
         out.outcome = "refused";
+        out.error_code = "refused";
         out.message = exchange.set_result < 0
                           ? "the reply's checksum was wrong"
                           : "the device refused (result " + std::to_string(exchange.set_result) + ")";
     } else {
         out.outcome = "no-answer";
+        out.error_code = "no-answer";
         out.message = "no reply after " + std::to_string(exchange.sends) + " requests";
     }
     return out;
@@ -109,6 +116,7 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
         }
         if (!o.confirmed) {
             o.exit_code = EXIT_FAILED;
+            o.error_code = "not-confirmed";
             o.message = index < 0 ? "accepted, but not found when enumerating again"
                                   : "accepted, but enumerating again shows " + *o.new_address;
         }
@@ -127,7 +135,15 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
         j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
     if (!o.message.empty()) j["message"] = o.message;
+    if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
     return j;
+}
+
+CLI_ERROR BatchError(const std::vector<DEVICE_OUTCOME>& outcomes) {
+    const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
+                                      [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
+    return CLI_ERROR{"rows-failed",
+                     std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed", EXIT_FAILED};
 }
 
 void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
@@ -152,7 +168,9 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             out += "  " + CompactJson(ToJson(outcomes[i], reenumerated)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
-        std::fputs((out + "]}\n").c_str(), stdout);
+        out += "]";
+        if (failed > 0) out += ", \"error\": " + CompactJson(ErrorJson(BatchError(outcomes)));
+        std::fputs((out + "}\n").c_str(), stdout);
     } else if (json) {
         std::fputs((CompactJson(ToJson(outcomes.front(), reenumerated)) + "\n").c_str(), stdout);
     } else {
@@ -165,6 +183,7 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
         if (o.exit_code == EXIT_BAD_INPUT && !batch) std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
+    if (batch && exit_code != EXIT_ACCEPTED) std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
     return exit_code;
 }
 
@@ -223,6 +242,7 @@ int RunSet(const SET_ARGS& args) {
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
+                o.error_code = "invalid";
                 o.message = row.error;
                 o.exit_code = EXIT_BAD_INPUT;
             }
