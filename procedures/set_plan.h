@@ -14,11 +14,11 @@
 namespace telvane {
 
 enum class SetPlanKind {
-    Ready,     // request built; the device is the table's selection
-    NotFound,  // no entry has the MAC
-    Locked,    // the device refuses changes; nothing may be sent
+    Ready,          // request built; the device is the table's selection
+    NotFound,       // no entry has the MAC
+    Locked,         // the device refuses changes; nothing may be sent
     NotApplicable,  // an option the device cannot take (DNS or IPv6 on a device without them)
-    BadInput,  // an option of the wrong form, or a failed check (message as the window's)
+    BadInput,       // an option of the wrong form, or a failed check (message as the window's)
 };
 
 struct SET_PLAN {

@@ -61,8 +61,8 @@ TEST_F(CliNetnsTest, EnumerateWritesJsonAndCsv) {
 TEST_F(CliNetnsTest, AdaptersAreListedAsTheWindowListsThem) {
     const auto result = RunTool("telvane-cli", {"adapters"});
     EXPECT_EQ(result.exit_code, 0);
-    EXPECT_EQ(result.out, "0: MAC: " + netns::AdapterMac(1) + ",   IP: " + netns::AdapterAddress(1) + "\n1: MAC: " +
-                              netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
+    EXPECT_EQ(result.out, "0: MAC: " + netns::AdapterMac(1) + ",   IP: " + netns::AdapterAddress(1) +
+                              "\n1: MAC: " + netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
 }
 
 // Guards against a script mistaking a failure for an empty segment.

@@ -323,14 +323,15 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     file.close();
     const auto json = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString(), "--json"});
     EXPECT_EQ(json.exit_code, 1) << json.err;
-    EXPECT_EQ(json.out,
-              "{\"failed\": 1, \"devices\": [\n"
-              "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
-              "\"result\": 0},\n"
-              "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
-              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"error\": "
-              "{\"code\": \"unknown-mac\", \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"exit\": 2}}\n"
-              "], \"error\": {\"code\": \"rows-failed\", \"message\": \"1 of 2 rows failed\", \"exit\": 1}}\n");
+    EXPECT_EQ(
+        json.out,
+        "{\"failed\": 1, \"devices\": [\n"
+        "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
+        "\"result\": 0},\n"
+        "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
+        "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"error\": "
+        "{\"code\": \"unknown-mac\", \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"exit\": 2}}\n"
+        "], \"error\": {\"code\": \"rows-failed\", \"message\": \"1 of 2 rows failed\", \"exit\": 1}}\n");
     EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 

@@ -93,8 +93,7 @@ TEST_F(SetPlan, OptionsTheDeviceCannotTakeAreRefused) {
 
     // An extended device without IPv6 takes IPv4 DNS settings but no IPv6 ones.
     table.entries[1].ext_flags = 0;
-    EXPECT_EQ(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns4", {"192.0.2.53"}}}).kind,
-              SetPlanKind::Ready);
+    EXPECT_EQ(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns4", {"192.0.2.53"}}}).kind, SetPlanKind::Ready);
     plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns6-auto", {}}});
     EXPECT_EQ(plan.kind, SetPlanKind::NotApplicable);
     EXPECT_EQ(plan.message,

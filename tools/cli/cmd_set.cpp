@@ -6,9 +6,9 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <utility>
-#include <string>
 #include <vector>
 
 #include "platform/pumped_wait.h"
@@ -142,8 +142,8 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
 CLI_ERROR BatchError(const std::vector<DEVICE_OUTCOME>& outcomes) {
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                       [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
-    return CLI_ERROR{"rows-failed",
-                     std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed", EXIT_FAILED};
+    return CLI_ERROR{"rows-failed", std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed",
+                     EXIT_FAILED};
 }
 
 void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
@@ -183,7 +183,8 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
         if (o.exit_code == EXIT_BAD_INPUT && !batch) std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
-    if (batch && exit_code != EXIT_ACCEPTED) std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
+    if (batch && exit_code != EXIT_ACCEPTED)
+        std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
     return exit_code;
 }
 
