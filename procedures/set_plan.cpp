@@ -1,5 +1,7 @@
 #include "procedures/set_plan.h"
 
+#include <algorithm>
+
 #include "protocol/text.h"
 
 namespace telvane {
@@ -76,6 +78,11 @@ SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_
     plan.kind = SetPlanKind::Ready;
     plan.settings = check.settings;
     plan.request = BuildSetRequest(device, check.settings);
+    // The unchanged panel's request stands for what the device reported; a device whose
+    // report does not pass the checks cannot equal any request that does.
+    const SET_FORM_CHECK current = CheckSetForm(SetFormFromDevice(device), &device);
+    plan.changed =
+        !current.Ok() || !std::ranges::equal(BuildSetRequest(device, current.settings).Bytes(), plan.request.Bytes());
     table.selected_index = plan.index;
     return plan;
 }

@@ -28,6 +28,10 @@ struct SET_PLAN {
     SET_FORM form;  // the panel after the options
     SET_SETTINGS settings;
     SET_REQUEST request;
+    // The request differs from the one the device's settings as reported would give,
+    // so sending it would change something. With DHCP on the request carries no
+    // addresses, so the addresses the device reported then do not count.
+    bool changed = true;
 };
 
 // On Ready the found entry becomes table.selected_index, so that the intake takes its

@@ -185,6 +185,73 @@ TEST_F(SetNetnsTest, SettingTheDeviceCannotTakeIsBadInput) {
     EXPECT_EQ(sets[0].data[9], 0x5f);
 }
 
+// ---- Only what changes, and a dry run ------------------------------------------------
+
+// Guards against --ensure sending settings the device already has, or skipping a change;
+// with DHCP on, the leased addresses must not count as a difference.
+TEST_F(SetNetnsTest, EnsureSendsOnlyWhatWouldChange) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "ipv4_gateway": "192.0.2.1", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "dhcp": true}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ensure", "--ip", "192.0.2.20", "--gateway", "192.0.2.1", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out,
+              "{\"mac\": \"00-1a-2b-3c-4d-5e\", \"outcome\": \"unchanged\", \"changed\": false, \"sends\": 0, "
+              "\"result\": null}\n");
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--ensure", "--dhcp"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "00-1a-2b-3c-4d-5f unchanged\n");
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+
+    r = Set({"--ensure", "--ip", "192.0.2.40", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"accepted\", \"changed\": true"), std::string::npos) << r.out;
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+    // The device now has it: the same task again sends nothing.
+    r = Set({"--ensure", "--ip", "192.0.2.40", "--json"});
+    EXPECT_NE(r.out.find("\"outcome\": \"unchanged\""), std::string::npos) << r.out;
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+}
+
+// Guards against a dry run sending anything, or showing another request than a set
+// would send.
+TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "ipv4_gateway": "192.0.2.1", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "ipv6": true, "ipv6_address": "2001:db8::21"}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set(With(kStatic, {"--dry-run", "--json"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out,
+              "{\"mac\": \"00-1a-2b-3c-4d-5e\", \"outcome\": \"dry-run\", \"changed\": true, \"sends\": 0, "
+              "\"result\": null, \"request\": {\"hex\": \"ffff4950001a2b3c4d5ec0a80114c0a80101ffffff0000a7\", "
+              "\"fields\": {\"type\": \"basic\", \"ipv4_address\": \"192.168.1.20\", \"ipv4_mask\": \"255.255.255.0\", "
+              "\"ipv4_gateway\": \"192.168.1.1\", \"dhcp\": false}}}\n");
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--dry-run", "--ipv6-dhcp", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"type\": \"extended\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"ipv6_dhcp\": true, \"dns6_auto\": false, \"ipv6_address\": \"::\""), std::string::npos)
+        << r.out;
+    // Bad input stays bad input.
+    EXPECT_EQ(Set({"--dry-run", "--ip", "0.0.0.0"}).exit_code, 2);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("devices.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip\n00-1a-2b-3c-4d-5e,192.0.2.20\n00-1a-2b-3c-4d-5f,192.0.2.41\n");
+    file.close();
+    r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString(), "--dry-run", "--ensure"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e unchanged\n"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings: request ffff4941001a2b3c4d5fc0000229"),
+        std::string::npos)
+        << r.out;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+}
+
 // ---- The acknowledgement -------------------------------------------------------------
 
 // Guards against a refusal being retried or reported as success.

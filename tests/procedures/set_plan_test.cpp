@@ -100,5 +100,22 @@ TEST_F(SetPlan, OptionsTheDeviceCannotTakeAreRefused) {
               "--dns6-auto: device 00-1a-2b-3c-4d-5f does not take IPv6 settings (it reports no IPv6 support)");
 }
 
+// Guards against --ensure sending what the device already has, or skipping a real change:
+// with DHCP on the reported addresses must not count.
+TEST_F(SetPlan, ChangedComparesTheRequestWithTheReportedSettings) {
+    EXPECT_FALSE(PlanDeviceSet(table, kMacB, {}).changed);
+    EXPECT_FALSE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"dhcp", {}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"prefix", {"48"}}}).changed);
+    table.entries[0].dhcp = 1;  // leased 192.0.2.20: the request carries zeros
+    EXPECT_FALSE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"dhcp", {}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+    // A report the checks refuse (no address) differs from every request that passes them.
+    table.entries[0].dhcp = 0;
+    table.entries[0].ipv4_address = {0, 0, 0, 0};
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+}
+
 }  // namespace
 }  // namespace telvane

@@ -101,6 +101,9 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     set->add_option("--from-csv", s.csv_file)->excludes(set->get_option("--mac"));
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
+    Flag(set, "--ensure", s.ensure);
+    // A dry run is accepted by nobody, so there is nothing to confirm.
+    Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
     // The settings keep the option table's order; ApplySetOptions judges their combinations.
     std::map<std::string_view, std::vector<std::string>> values;
     std::map<std::string_view, bool> flags;
@@ -153,8 +156,10 @@ std::string HelpText() {
            "  adapters                 the adapters, numbered from 0 as the window lists them\n"
            "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
-           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--json] [--wait-reenumerate]\n"
-           "  set --from-csv FILE [--adapter IPV4|INDEX] [--json] [--wait-reenumerate]\n"
+           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
+           "      [--wait-reenumerate]\n"
+           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
+           "      [--wait-reenumerate]\n"
            "                           send one device (or each row's device) new settings\n"
            "\n"
            "Options of enumerate:\n"
@@ -171,6 +176,12 @@ std::string HelpText() {
            "  --from-csv FILE: a header row names the columns (mac, then setting names without\n"
            "    \"--\"); an empty cell leaves the setting out; yes/no columns take yes or no;\n"
            "    dns4 and dns6 cells hold one or two addresses.\n"
+           "  --ensure: send only when the request differs from what the device reported (with\n"
+           "    DHCP on, the addresses do not count); otherwise the outcome is \"unchanged\",\n"
+           "    nothing is sent and the exit status is 0. JSON then says \"changed\": true or false.\n"
+           "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
+           "    with --json also its decoded fields) and whether it would change anything, but send\n"
+           "    nothing. Exit status 0 when it would be sent.\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
            "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
@@ -181,7 +192,7 @@ std::string HelpText() {
            "  --version             the version\n"
            "\n"
            "Exit codes, the same for every command:\n"
-           "  0  done; set: accepted\n"
+           "  0  done; set: accepted, unchanged with --ensure, or checked with --dry-run\n"
            "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
            "     with --from-csv: a row failed\n"
            "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"

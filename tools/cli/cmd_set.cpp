@@ -1,5 +1,7 @@
-// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--json] [--wait-reenumerate]
-// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--json] [--wait-reenumerate]
+// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]
+//                 [--wait-reenumerate]
+// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
+//                 [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -35,7 +37,8 @@ constexpr int EXIT_BAD_INPUT = EXIT_USAGE;
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
     std::string mac;
-    std::string outcome;  // accepted, refused, no-answer, invalid, not-found, locked
+    // accepted, refused, no-answer, invalid, not-found, locked; unchanged (--ensure), dry-run
+    std::string outcome;
     std::string message;
     std::string error_code;  // for scripts, when it failed: refused, no-answer, unknown-mac, ...
     int sends = 0;
@@ -44,7 +47,44 @@ struct DEVICE_OUTCOME {
     bool confirmed = true;
     int exit_code = EXIT_FAILED;
     std::optional<IPV4> expected_address;  // a static address asked for
+    bool changed = false;                  // sent and accepted, or with --dry-run: would change
+    std::optional<ordered_json> request;   // --dry-run: the request that would be sent
 };
+
+// What --dry-run shows of a request: its bytes and the values they carry, under the
+// names enumerate uses.
+ordered_json RequestJson(const SET_PLAN& plan) {
+    const SET_SETTINGS& s = plan.settings;
+    const bool extended = plan.request.size == SET_EXTENDED_SIZE;
+    std::string hex;
+    for (const std::uint8_t byte : plan.request.Bytes()) {
+        static constexpr char DIGITS[] = "0123456789abcdef";
+        hex += DIGITS[byte >> 4];
+        hex += DIGITS[byte & 0x0F];
+    }
+    ordered_json fields;
+    fields["type"] = extended ? "extended" : "basic";
+    fields["ipv4_address"] = FormatIpv4(s.ipv4_address);
+    fields["ipv4_mask"] = FormatIpv4(s.ipv4_mask);
+    fields["ipv4_gateway"] = FormatIpv4(s.ipv4_gateway);
+    fields["dhcp"] = extended ? (s.set_flags & SET_DHCP4) != 0 : s.dhcp != 0;
+    if (extended) {
+        fields["dns4_auto"] = (s.set_flags & SET_DNS4_AUTO) != 0;
+        fields["dns4_preferred"] = FormatIpv4(s.dns4_preferred);
+        fields["dns4_alternate"] = FormatIpv4(s.dns4_alternate);
+        fields["ipv6_dhcp"] = (s.set_flags & SET_DHCP6) != 0;
+        fields["dns6_auto"] = (s.set_flags & SET_DNS6_AUTO) != 0;
+        fields["ipv6_address"] = FormatIpv6(s.ipv6_address);
+        fields["ipv6_prefix_length"] = s.ipv6_prefix_length;
+        fields["ipv6_gateway"] = FormatIpv6(s.ipv6_gateway);
+        fields["dns6_preferred"] = FormatIpv6(s.dns6_preferred);
+        fields["dns6_alternate"] = FormatIpv6(s.dns6_alternate);
+    }
+    ordered_json j;
+    j["hex"] = hex;
+    j["fields"] = fields;
+    return j;
+}
 
 // The outcome and the error code of a plan that cannot be sent.
 std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
@@ -64,7 +104,7 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
 
 // Runs one device's set on an enumerated table.
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
-                      const std::vector<SET_OPTION>& options) {
+                      const std::vector<SET_OPTION>& options, const SET_ARGS& args) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
@@ -75,6 +115,19 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
+    if (args.ensure && !plan.changed) {
+        out.outcome = "unchanged";
+        out.exit_code = EXIT_OK;
+        if (args.dry_run) out.request = RequestJson(plan);
+        return out;
+    }
+    if (args.dry_run) {
+        out.outcome = "dry-run";
+        out.exit_code = EXIT_OK;
+        out.changed = plan.changed;
+        out.request = RequestJson(plan);
+        return out;
+    }
 
     DEVICE_INFO& device = table.entries[static_cast<std::size_t>(plan.index)];
     device.state = STATE_SET_OK;
@@ -86,6 +139,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     if (exchange.outcome == STATE_SET_OK) {
         out.outcome = "accepted";
         out.exit_code = EXIT_ACCEPTED;
+        out.changed = true;
     } else if (exchange.answered) {
         out.outcome = "refused";
         out.error_code = "refused";
@@ -106,7 +160,7 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
     for (int i = 0; i < REENUMERATE_STEPS; ++i) PumpMessages(REENUMERATE_STEP_MS);
     EnumerateIntoTable(socket, table);
     for (DEVICE_OUTCOME& o : outcomes) {
-        if (o.exit_code != EXIT_ACCEPTED) continue;
+        if (o.outcome != "accepted") continue;
         const std::int32_t index = FindDevice(table, *ParseMac(o.mac));
         o.confirmed = index >= 0;
         if (index >= 0) {
@@ -123,17 +177,28 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
     }
 }
 
-ordered_json ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
+// How the outcomes are shown.
+struct REPORT_FORM {
+    bool json = false;
+    bool batch = false;
+    bool reenumerated = false;
+    bool changed = false;  // --ensure or --dry-run: say whether something changed
+};
+
+ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
+    const bool reenumerated = form.reenumerated;
     ordered_json j = ordered_json::object();
     if (o.line != 0) j["line"] = o.line;
     j["mac"] = o.mac;
     j["outcome"] = o.outcome;
+    if (form.changed) j["changed"] = o.changed;
     j["sends"] = o.sends;
     j["result"] = o.result ? ordered_json(*o.result) : ordered_json(nullptr);
     if (reenumerated && o.outcome == "accepted") {
         j["confirmed"] = o.confirmed;
         j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
+    if (o.request) j["request"] = *o.request;
     if (!o.message.empty()) j["message"] = o.message;
     if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
     return j;
@@ -150,13 +215,20 @@ void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
     std::string text;
     if (o.line != 0) text += "line " + std::to_string(o.line) + ": ";
     text += (o.mac.empty() ? std::string("-") : o.mac) + " " + o.outcome;
+    if (o.outcome == "dry-run") {
+        text += o.changed ? ", changes the settings" : ", changes nothing";
+        text += ": request " + (*o.request)["hex"].get<std::string>();
+    }
     if (o.sends > 0) text += " (" + std::to_string(o.sends) + (o.sends == 1 ? " send)" : " sends)");
     if (reenumerated && o.outcome == "accepted" && o.confirmed) text += ", now at " + o.new_address.value_or("?");
     if (!o.message.empty()) text += ": " + o.message;
     std::printf("%s\n", text.c_str());
 }
 
-int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, bool reenumerated) {
+int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form) {
+    const bool json = form.json;
+    const bool batch = form.batch;
+    const bool reenumerated = form.reenumerated;
     int exit_code = EXIT_ACCEPTED;
     for (const DEVICE_OUTCOME& o : outcomes) exit_code = std::max(exit_code, o.exit_code);
     // A batch that ran fails with 1 whatever its rows' reasons; 2 is kept for the file itself.
@@ -167,12 +239,12 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
         // One device a line, so that a long batch stays readable.
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
-            out += "  " + CompactJson(ToJson(outcomes[i], reenumerated)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
+            out += "  " + CompactJson(ToJson(outcomes[i], form)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
         out += "]";
         if (failed > 0) out += ", \"error\": " + CompactJson(ErrorJson(BatchError(outcomes)));
         std::fputs((out + "}\n").c_str(), stdout);
     } else if (json) {
-        std::fputs((CompactJson(ToJson(outcomes.front(), reenumerated)) + "\n").c_str(), stdout);
+        std::fputs((CompactJson(ToJson(outcomes.front(), form)) + "\n").c_str(), stdout);
     } else {
         for (const DEVICE_OUTCOME& o : outcomes) {
             // A single device refused before anything was sent says so once, below.
@@ -233,13 +305,13 @@ int RunSet(const SET_ARGS& args) {
 
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
             if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options);
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
@@ -252,12 +324,13 @@ int RunSet(const SET_ARGS& args) {
         }
     }
 
-    const bool any_accepted = std::any_of(outcomes.begin(), outcomes.end(),
-                                          [](const DEVICE_OUTCOME& o) { return o.exit_code == EXIT_ACCEPTED; });
+    const bool any_accepted =
+        std::any_of(outcomes.begin(), outcomes.end(), [](const DEVICE_OUTCOME& o) { return o.outcome == "accepted"; });
     const bool reenumerate = args.wait_reenumerate && any_accepted;
     if (reenumerate) Reenumerate(socket, table, outcomes);
     socket.Close();
-    return Report(outcomes, args.json, args.csv_file.has_value(), reenumerate);
+    return Report(outcomes,
+                  REPORT_FORM{args.json, args.csv_file.has_value(), reenumerate, args.ensure || args.dry_run});
 }
 
 }  // namespace telvane::cli
