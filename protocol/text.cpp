@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <utility>
 #include <vector>
 
 namespace telvane {
@@ -341,66 +340,34 @@ std::optional<std::int64_t> ParseDialogInteger(std::u16string_view text, bool al
 
 namespace {
 
-bool IsBidiControl(char32_t c) {
-    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
-// The code point of the UTF-8 sequence at text[i] and its length; length 0 when the
-// bytes there are not a valid, shortest sequence.
-std::pair<char32_t, std::size_t> DecodeUtf8At(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, c = lead & 0x1Fu, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, c = lead & 0x0Fu, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, c = lead & 0x07u, least = 0x10000;
-    } else {
-        return {0, 0};
-    }
-    if (i + length > text.size()) return {0, 0};
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return {0, 0};
-        c = (c << 6) | (byte(i + k) & 0x3Fu);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
-    return {c, length};
+// Characters that change the direction or the lines of the text after them.
+bool IsLayoutControl(char16_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendHex(std::u16string& out, unsigned value, int digits) {
+    constexpr char16_t HEX[] = u"0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out.push_back(HEX[(value >> shift) & 0xFu]);
 }
 
 }  // namespace
 
-std::string EscapeControlsUtf8(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    char escaped[8];
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            if (lead < 0x20 || lead == 0x7F) {
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
-                out += escaped;
-            } else {
-                out.push_back(utf8[i]);
-            }
-            ++i;
-            continue;
-        }
-        const auto [c, length] = DecodeUtf8At(utf8, i);
-        if (length == 0) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
-            out += escaped;
-            ++i;
-        } else if ((c >= 0x80 && c <= 0x9F) || IsBidiControl(c)) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-            i += length;
+std::u16string VisibleText(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (const char16_t c : text) {
+        if (IsControl(c)) {
+            out += u"\\x";
+            AppendHex(out, c, 2);
+        } else if (IsLayoutControl(c)) {
+            out += u"\\u";
+            AppendHex(out, c, 4);
         } else {
-            out.append(utf8.substr(i, length));
-            i += length;
+            out.push_back(c);
         }
     }
     return out;

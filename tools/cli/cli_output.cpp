@@ -156,7 +156,7 @@ std::string TableText(const DEVICE_TABLE& table) {
     std::vector<std::array<std::string, 4>> rows = {{"Device Name", "Model Name", "MAC Address", "IP Address"}};
     for (std::int32_t i = 0; i < table.device_count; ++i) {
         const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
-        rows.push_back({EscapeControlsUtf8(ToUtf8(DeviceNameText(e))), EscapeControlsUtf8(ToUtf8(ModelNameText(e))),
+        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
                         ToUtf8(MacText(e)), ToUtf8(IpAddressText(e))});
     }
     std::array<std::size_t, 4> widths{};
