@@ -84,7 +84,7 @@ class Config(unittest.TestCase):
         result, cli = run_module("config", dict(mac=MAC, ip="192.0.2.41", wait_reenumerate=True),
                                  {"mac": MAC, "outcome": "dry-run", "sends": 0, "result": None, "changed": True,
                                   "request": {"hex": "ffff4950"}}, check_mode=True)
-        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--dry-run", "--json"])
+        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--ensure", "--dry-run", "--json"])
         self.assertTrue(result["changed"])
         self.assertEqual(result["request"], {"hex": "ffff4950"})
 
