@@ -137,6 +137,12 @@ class Discover(unittest.TestCase):
         self.assertTrue(result["failed"])
         self.assertIsNone(cli)
 
+    def test_all_adapters_false_goes_with_an_adapter(self):
+        # A play often passes the flag from a variable: false must not clash with adapter.
+        result, cli = run_module("discover", dict(adapter="0", all_adapters=False), [])
+        self.assertFalse(result.get("failed"), result)
+        self.assertEqual(cli, ["enumerate", "--adapter", "0", "--json"])
+
     def test_local_failure_fails_with_its_code(self):
         result, _ = run_module("discover", {}, {"error": {"code": "no-adapter", "message": "no usable adapter",
                                                           "exit": 3}}, exit_code=3)
