@@ -76,6 +76,7 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
 
     EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--ensure"}).error) << "a set needs a setting";
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--ip", "192.0.2.1", "--ip", "192.0.2.2"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dns4", "192.0.2.1", "192.0.2.2", "192.0.2.3"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--mac", "x"}).error);

@@ -143,6 +143,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         if (s.csv_file && !s.options.empty())
             return usage("--from-csv takes the settings from the file; give no settings with it");
         if (!s.csv_file && !s.mac) return usage("give --mac MAC or --from-csv FILE");
+        // Without a setting the device would only be sent what it has, and restart for it.
+        if (s.mac && s.options.empty()) return usage("give at least one setting");
     } else {
         return usage("no command given");
     }
@@ -184,8 +186,9 @@ std::string HelpText() {
            "    nothing. Exit status 0 when it would be sent.\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
-           "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
-           "  input):\n" +
+           "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
+           "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
+           "  unless --dns4-auto (--dns6-auto) is given:\n" +
            SettingsHelp() +
            "\n"
            "  --help                this text\n"
