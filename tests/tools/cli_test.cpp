@@ -82,8 +82,8 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--mac", "x"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
-    const auto checked = Parse({"set", "--mac", "x", "--ensure", "--dry-run"});
-    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run);
+    const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
+    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run && checked.set.force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
