@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/event.h"
 #include "protocol/wire.h"
 
 namespace telvane {
@@ -50,16 +51,8 @@ struct DEVICE_INFO {
 static_assert(sizeof(DEVICE_INFO) == 369, "DEVICE_INFO is a packed record of bytes");
 
 // Signalled by the intake when it has taken a set reply; reset by the set procedure
-// before each send. A flag of the one GUI thread: nothing waits on it but the pumped wait.
-class CReplyEvent final {
-public:
-    void Set() { signalled_ = true; }
-    void Reset() { signalled_ = false; }
-    bool IsSet() const { return signalled_; }
-
-private:
-    bool signalled_ = false;
-};
+// before each send.
+using CReplyEvent = CEvent;
 
 // The table state held by the main window (or by the command line tool).
 struct DEVICE_TABLE {

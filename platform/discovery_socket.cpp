@@ -83,6 +83,18 @@ void DrainErrors(int fd) {
     }
 }
 
+}  // namespace
+
+bool IsForChosenAdapter(unsigned arrived_on, std::uint32_t destination, unsigned chosen_interface,
+                        std::uint32_t chosen_address) {
+    // With two adapters on one subnet, Linux answers ARP for either address on both links,
+    // so a reply to the chosen address may come in on the other adapter. Broadcasts carry
+    // no address of ours and count only where they arrived.
+    return arrived_on == chosen_interface || destination == chosen_address;
+}
+
+namespace {
+
 void EnlargeReceiveQueue(int fd) {
     const int bytes = RECEIVE_QUEUE_BYTES;
     // The forcing variant passes the system's ceiling where the process may; the plain
@@ -240,15 +252,19 @@ void CTelvaneSocket::OnReceive(int /*error_code*/) {
     if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return;
 
     unsigned arrived_on = 0;
+    in_addr destination{};
     for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
         if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
             in_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(h), sizeof info);
             arrived_on = static_cast<unsigned>(info.ipi_ifindex);
+            destination = info.ipi_addr;
         }
     }
-    // Only what came in on the chosen adapter; the socket is bound to every address.
-    if (arrived_on != state_->interface_index) return;
+    // The socket is bound to every address, so it is up to us to keep to the chosen adapter.
+    if (!IsForChosenAdapter(arrived_on, destination.s_addr, state_->interface_index, state_->local_address.s_addr)) {
+        return;
+    }
     if (owner_ == nullptr) return;
 
     char sender_text[INET_ADDRSTRLEN] = {};

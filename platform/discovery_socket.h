@@ -23,6 +23,12 @@ public:
                             std::uint16_t sender_port) = 0;
 };
 
+// Whether a datagram belongs to the socket of the chosen adapter: it arrived on that
+// adapter, or it is addressed to that adapter's own address whatever link it came in on.
+// Addresses in network order, as IP_PKTINFO reports them.
+bool IsForChosenAdapter(unsigned arrived_on, std::uint32_t destination, unsigned chosen_interface,
+                        std::uint32_t chosen_address);
+
 class CTelvaneSocket final : public QObject {
 public:
     CTelvaneSocket();

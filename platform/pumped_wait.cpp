@@ -61,7 +61,7 @@ void PumpMessages(std::uint32_t ms) {
     }
 }
 
-std::uint32_t WaitEventPumping(const CReplyEvent& event, std::uint32_t ms) {
+std::uint32_t WaitEventPumping(const CEvent& event, std::uint32_t ms) {
     const std::uint32_t t0 = GetTickCount();
     if (ms == 0) return WAIT_TIMEOUT;
     const DepthGuard depth;
