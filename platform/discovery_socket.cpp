@@ -1,7 +1,5 @@
 #include "platform/discovery_socket.h"
 
-#include <QtCore/QSocketNotifier>
-
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -12,6 +10,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/event_loop.h"
 #include "protocol/text.h"
 #include "protocol/wire.h"
 
@@ -110,8 +109,8 @@ struct CTelvaneSocket::State {
     int fd = -1;
     unsigned interface_index = 0;
     in_addr local_address{};
-    QSocketNotifier* notifier = nullptr;
-    bool in_receive = false;
+    IEventLoop* loop = nullptr;  // the loop that watches fd, and its handle there
+    int watch = 0;
     std::uint16_t last_port = 0;  // of the socket closed last
 };
 
@@ -149,21 +148,16 @@ bool CTelvaneSocket::Create(const std::string& local_address) {
     state_->fd = fd;
     state_->interface_index = index;
     state_->local_address = address;
-    state_->notifier = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
-    connect(state_->notifier, &QSocketNotifier::activated, this, [this] { OnReceive(0); });
+    state_->loop = &CurrentEventLoop();
+    state_->watch = state_->loop->Watch(fd, [this] { return OnReceive(); });
     return true;
 }
 
 void CTelvaneSocket::Close() {
-    if (state_->notifier != nullptr) {
-        state_->notifier->setEnabled(false);
-        // Deleting the notifier from inside its own notification is not allowed.
-        if (state_->in_receive) {
-            state_->notifier->deleteLater();
-        } else {
-            delete state_->notifier;
-        }
-        state_->notifier = nullptr;
+    if (state_->loop != nullptr) {
+        state_->loop->Unwatch(state_->watch);
+        state_->loop = nullptr;
+        state_->watch = 0;
     }
     if (state_->fd >= 0) {
         state_->last_port = PortOf(state_->fd);
@@ -225,8 +219,12 @@ std::uint16_t CTelvaneSocket::LocalPort() const {
     return state_->fd < 0 ? 0 : PortOf(state_->fd);
 }
 
-void CTelvaneSocket::OnReceive(int /*error_code*/) {
-    if (state_->fd < 0) return;
+int CTelvaneSocket::Descriptor() const {
+    return state_->fd;
+}
+
+bool CTelvaneSocket::OnReceive() {
+    if (state_->fd < 0) return false;
     // Fresh for every notification; one byte more than the limit shows a longer datagram
     // even where the kernel would not report the truncation.
     std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer;
@@ -247,9 +245,9 @@ void CTelvaneSocket::OnReceive(int /*error_code*/) {
         // Readable without a datagram: an ICMP report (pending or queued) is what is
         // left; taken off, readiness ends.
         DrainErrors(state_->fd);
-        return;
+        return false;
     }
-    if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return;
+    if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return false;
 
     unsigned arrived_on = 0;
     in_addr destination{};
@@ -263,15 +261,14 @@ void CTelvaneSocket::OnReceive(int /*error_code*/) {
     }
     // The socket is bound to every address, so it is up to us to keep to the chosen adapter.
     if (!IsForChosenAdapter(arrived_on, destination.s_addr, state_->interface_index, state_->local_address.s_addr)) {
-        return;
+        return false;
     }
-    if (owner_ == nullptr) return;
+    if (owner_ == nullptr) return false;
 
     char sender_text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &sender.sin_addr, sender_text, sizeof sender_text);
-    state_->in_receive = true;
     owner_->OnDatagram(buffer.data(), static_cast<int>(length), sender_text, ntohs(sender.sin_port));
-    state_->in_receive = false;
+    return false;
 }
 
 }  // namespace telvane

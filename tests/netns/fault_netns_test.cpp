@@ -2,7 +2,6 @@
 // that loses its address, a link that goes down, ICMP errors, datagrams longer than
 // the receive area, and ports that come back.
 #include <QtCore/QProcess>
-#include <QtCore/QSocketNotifier>
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QUdpSocket>
 
@@ -72,11 +71,7 @@ struct Discovery {
 
     OPEN_RESULT Open(int adapter = 1) { return OpenDiscoverySocket(socket, netns::AdapterAddress(adapter), &intake); }
     void Enumerate() { EnumerateIntoTable(socket, *table); }
-    // The descriptor under the socket's arrival notification.
-    int Descriptor() const {
-        const auto* notifier = socket.findChild<QSocketNotifier*>();
-        return notifier == nullptr ? -1 : static_cast<int>(notifier->socket());
-    }
+    int Descriptor() const { return socket.Descriptor(); }
 };
 
 class FaultNetnsTest : public netns::NetnsTest {};

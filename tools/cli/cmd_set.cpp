@@ -1,9 +1,10 @@
 // telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--json] [--wait-reenumerate]
 // telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--json] [--wait-reenumerate]
-#include <QtCore/QFile>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -266,10 +267,11 @@ int RunSet(std::span<const std::string> argv) {
     std::optional<MAC> mac;
     SET_BATCH batch;
     if (args.csv_file) {
-        QFile file(QString::fromStdString(*args.csv_file));
-        if (!file.open(QIODevice::ReadOnly)) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
-        const QByteArray text = file.readAll();
-        batch = ReadSetBatch(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        std::ifstream file(*args.csv_file, std::ios::binary);
+        if (!file) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
+        const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        if (file.bad()) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
+        batch = ReadSetBatch(text);
         if (!batch.Ok())
             return Refuse(args.json, EXIT_BAD_INPUT,
                           *args.csv_file + ":" + std::to_string(batch.error_line) + ": " + batch.error);

@@ -1,6 +1,4 @@
 // telvane-cli: discovery and configuration of the devices from a shell.
-#include <QtCore/QCoreApplication>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -37,7 +35,6 @@ void PrintHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         PrintHelp();
