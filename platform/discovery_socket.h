@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "protocol/wire.h"
+
 namespace telvane {
 
 // Receives what the socket reads. The sender's address and port are passed along;
@@ -18,6 +20,10 @@ public:
     virtual ~IDatagramSink() = default;
     virtual void OnDatagram(const std::uint8_t* data, int length, const std::string& sender_address,
                             std::uint16_t sender_port) = 0;
+    // A datagram the socket read but dropped itself (one too long for the receive area).
+    virtual void OnDropped(DROP_REASON /*reason*/) {}
+    // Datagrams the system dropped since the last report, its receive queue being full.
+    virtual void OnLost(std::uint64_t /*count*/) {}
 };
 
 // Whether a datagram belongs to the socket of the chosen adapter: it arrived on that

@@ -228,6 +228,17 @@ TEST_F(EnumerationNetnsTest, HundredDevicesAnsweringAtOnceAreAllTaken) {
     }
 }
 
+// Guards against the command line stopping at the window's 100 without a word: every
+// device is listed, and standard error says what else was heard, stdout unchanged.
+TEST_F(EnumerationNetnsTest, CommandLineListsEveryDeviceAndSaysWhatItIgnored) {
+    SimProcess sim(R"({"devices": []})", {"--many", "150"});
+    ASSERT_TRUE(sim.Start());
+    const auto r = netns::RunTool("telvane-cli", {"enumerate", "--adapter", netns::AdapterAddress(1), "--csv"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 151) << r.out;  // the header and a line each
+    EXPECT_EQ(r.err, "150 devices; ignored 300 datagrams: 300 duplicate\n");
+}
+
 std::uint64_t PacketsReceivedOn(const std::string& interface) {
     QFile counter(QString::fromStdString("/sys/class/net/" + interface + "/statistics/rx_packets"));
     if (!counter.open(QIODevice::ReadOnly)) return 0;

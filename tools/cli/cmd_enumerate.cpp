@@ -18,13 +18,15 @@ int RunEnumerate(std::span<const std::string> args) {
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), options.Value("--adapter"));
     if (!choice.adapter) return Fail(choice.exit_code, choice.error);
 
-    // The table is large and fixed; keep it off the stack.
-    auto table = std::make_unique<DEVICE_TABLE>();
+    // Every device that answered, in order of arrival; the window's cap is not ours.
+    auto table = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     CTableIntake intake(*table);
     CTelvaneSocket socket;
     if (const int code = OpenSocketOrReport(socket, *choice.adapter, &intake); code != EXIT_OK) return code;
     EnumerateIntoTable(socket, *table);
     socket.Close();
+    // What was heard besides, on standard error so the output stays what scripts parse.
+    std::fprintf(stderr, "%s\n", IntakeSummary(table->device_count, table->ignored).c_str());
 
     const std::string out =
         options.Has("--json") ? TableJson(*table) : options.Has("--csv") ? TableCsv(*table) : TableText(*table);

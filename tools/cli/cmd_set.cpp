@@ -285,8 +285,8 @@ int RunSet(std::span<const std::string> argv) {
 
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
     if (!choice.adapter) return Refuse(args.json, choice.exit_code, choice.error);
-    // The table is large and fixed; keep it off the stack.
-    auto table_owner = std::make_unique<DEVICE_TABLE>();
+    // Every device that answered: the one asked for may be the thousandth.
+    auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     DEVICE_TABLE& table = *table_owner;
     CTableIntake intake(table);
     CTelvaneSocket socket;
