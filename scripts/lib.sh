@@ -1,12 +1,16 @@
 # Shared by the project's scripts: which Debian packages each needs, and installing
 # only what is missing.
 
-BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core"
+BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libcli11-dev nlohmann-json3-dev"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps"
 DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
 # Install layout, man pages, the Debian package in a throwaway root, the Wireshark dissector.
 PACKAGE_TEST_PACKAGES="dpkg-dev fakeroot file gzip groff-base man-db appstream desktop-file-utils debootstrap tshark tcpdump python3"
 FUZZ_PACKAGES="clang libclang-rt-14-dev"
+# The Ansible collection's checks: Debian's ansible-core (it brings python3-yaml).
+ANSIBLE_PACKAGES="ansible-core python3-yaml"
+# The Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine, the MSI tools.
+WINDOWS_PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 msitools wixl iproute2 util-linux"
 
 ensure_packages() {
     local missing=()
