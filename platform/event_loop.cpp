@@ -36,9 +36,17 @@ public:
             const int timeout = static_cast<int>(std::min<std::uint32_t>(ms, 0x7FFFFFFF));
             // A signal ends the wait early; the caller looks at the clock and waits again.
             if (poll(fds.data(), fds.size(), timeout) <= 0) return;
+            // A descriptor closed under its watch would be reported at once, for ever: drop
+            // the watch rather than spin on it.
+            std::vector<int> closed;
             for (std::size_t i = 0; i < fds.size(); ++i) {
-                if (fds[i].revents != 0) ready.push_back(watches_[i].handle);
+                if ((fds[i].revents & POLLNVAL) != 0) {
+                    closed.push_back(watches_[i].handle);
+                } else if (fds[i].revents != 0) {
+                    ready.push_back(watches_[i].handle);
+                }
             }
+            for (const int handle : closed) Unwatch(handle);
         }
         for (const int handle : ready) {
             const auto it =

@@ -143,6 +143,25 @@ TEST(PollWait, UnwatchFromInsideTheHandler) {
     p.ReadOne();
 }
 
+// Guards against a spin when a watched descriptor is closed without its watch ended:
+// poll() would report it at once on every call.
+TEST(PollWait, ClosedDescriptorDoesNotSpin) {
+    int fds[2] = {-1, -1};
+    ASSERT_EQ(pipe(fds), 0);
+    int calls = 0;
+    const int handle = CurrentEventLoop().Watch(fds[0], [&] {
+        ++calls;
+        return false;
+    });
+    close(fds[0]);
+    close(fds[1]);
+    const double before = CpuMs();
+    PumpMessages(100);
+    EXPECT_LT(CpuMs() - before, 40.0);
+    EXPECT_EQ(calls, 0);
+    CurrentEventLoop().Unwatch(handle);
+}
+
 // Guards against a wait across the 32-bit tick counter's wrap-around ending at once or
 // never.
 TEST(PollWait, WaitSpanningTheTickWrapAroundLastsItsFullTime) {
