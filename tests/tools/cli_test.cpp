@@ -76,13 +76,14 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
 
     EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--ensure"}).error) << "a set needs a setting";
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--ip", "192.0.2.1", "--ip", "192.0.2.2"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dns4", "192.0.2.1", "192.0.2.2", "192.0.2.3"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--mac", "x"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
-    const auto checked = Parse({"set", "--mac", "x", "--ensure", "--dry-run"});
-    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run);
+    const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
+    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run && checked.set.force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
@@ -128,17 +129,40 @@ TEST(CliOutput, JsonAndCsvQuoting) {
     EXPECT_EQ(CsvField("Say \"hi\", world"), "\"Say \"\"hi\"\", world\"");
 
     auto table = std::make_unique<DEVICE_TABLE>();
-    EXPECT_EQ(TableJson(*table), "[]\n");
+    const SEGMENT segment{{192, 0, 2, 1}, {255, 255, 255, 0}};
+    EXPECT_EQ(TableJson(*table, segment), "[]\n");
     table->entries[0] = Entry(false);
     table->device_count = 1;
-    EXPECT_EQ(TableJson(*table),
+    EXPECT_EQ(TableJson(*table, segment),
               "[\n  {\"device_name\": \"Say \\\"hi\\\", world\", \"model_name\": \"\", \"mac\": \"00-1a-2b-3c-4d-5e\", "
               "\"ipv4_address\": \"192.0.2.20\", \"ipv4_mask\": \"255.255.255.0\", \"ipv4_gateway\": \"0.0.0.0\", "
-              "\"dhcp\": false, \"locked\": false, \"has_extension\": false}\n]\n");
-    const std::string csv = TableCsv(*table);
+              "\"dhcp\": false, \"locked\": false, \"has_extension\": false, \"same_subnet\": true, "
+              "\"address_conflict\": []}\n]\n");
+    const std::string csv = TableCsv(*table, segment);
     EXPECT_EQ(csv.substr(csv.find('\n') + 1),
               "\"Say \"\"hi\"\", world\",,00-1a-2b-3c-4d-5e,192.0.2.20,255.255.255.0,0.0.0.0,false,false,false"
-              ",,,,,,,,,,,\n");
+              ",,,,,,,,,,,,true,\n");
+}
+
+// Guards against the hints naming the wrong devices: another subnet, a shared address.
+TEST(CliOutput, SubnetAndAddressConflictHints) {
+    auto table = std::make_unique<DEVICE_TABLE>();
+    table->entries[0] = Entry(false);
+    table->entries[1] = Entry(true);
+    table->entries[1].mac[5] = 0x5f;
+    table->entries[2] = Entry(false);
+    table->entries[2].mac[5] = 0x60;
+    table->entries[2].ipv4_address = {198, 51, 100, 7};
+    table->device_count = 3;
+    const std::string json = TableJson(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}});
+    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"]}"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"]}"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": []}"), std::string::npos) << json;
+    const std::string csv = TableCsv(*table, SEGMENT{{192, 0, 2, 1}, {}});
+    EXPECT_NE(csv.find(",same_subnet,address_conflict\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f\n"), std::string::npos) << "an unknown mask leaves the subnet open";
 }
 
 // Guards against a device's name writing to the terminal or splitting its row.
@@ -154,7 +178,7 @@ TEST(CliOutput, TextTableShowsControlCharacters) {
     const std::string text = TableText(*table);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_NE(text.find("a\\x1b[31mb\\x0ac\\x7f\\x85\\u202ed"), std::string::npos) << text;
-    EXPECT_NE(TableJson(*table).find("a\\u001b[31mb\\nc\x7f"), std::string::npos);
+    EXPECT_NE(TableJson(*table, SEGMENT{}).find("a\\u001b[31mb\\nc\x7f"), std::string::npos);
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
     Flag(set, "--ensure", s.ensure);
+    Flag(set, "--force", s.force);
     // A dry run is accepted by nobody, so there is nothing to confirm.
     Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
     // The settings keep the option table's order; ApplySetOptions judges their combinations.
@@ -143,6 +144,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         if (s.csv_file && !s.options.empty())
             return usage("--from-csv takes the settings from the file; give no settings with it");
         if (!s.csv_file && !s.mac) return usage("give --mac MAC or --from-csv FILE");
+        // Without a setting the device would only be sent what it has, and restart for it.
+        if (s.mac && s.options.empty()) return usage("give at least one setting");
     } else {
         return usage("no command given");
     }
@@ -157,9 +160,9 @@ std::string HelpText() {
            "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
            "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
-           "      [--wait-reenumerate]\n"
+           "      [--force] [--wait-reenumerate]\n"
            "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
-           "      [--wait-reenumerate]\n"
+           "      [--force] [--wait-reenumerate]\n"
            "                           send one device (or each row's device) new settings\n"
            "\n"
            "Options of enumerate:\n"
@@ -182,10 +185,14 @@ std::string HelpText() {
            "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
            "    with --json also its decoded fields) and whether it would change anything, but send\n"
            "    nothing. Exit status 0 when it would be sent.\n"
+           "  --force: set a static address even when it is another listed device's or this\n"
+           "    computer's, its subnet's network or broadcast address, or the gateway is outside\n"
+           "    its subnet; without it such a set is refused (exit status 2).\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
-           "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
-           "  input):\n" +
+           "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
+           "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
+           "  unless --dns4-auto (--dns6-auto) is given:\n" +
            SettingsHelp() +
            "\n"
            "  --help                this text\n"
@@ -196,7 +203,8 @@ std::string HelpText() {
            "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
            "     with --from-csv: a row failed\n"
            "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"
-           "     setting the device does not take\n"
+           "     setting the device does not take, an address that would break something\n"
+           "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
            "  4  the local socket could not be opened, bound or used\n"
            "With --json every run prints one JSON document, failures included:\n"

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <span>
 
 #include "inventory/row_text.h"
+#include "procedures/address_checks.h"
 #include "protocol/text.h"
 
 namespace telvane::cli {
@@ -126,27 +129,55 @@ std::string CsvField(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string TableJson(const DEVICE_TABLE& table) {
+namespace {
+
+struct HINTS {
+    std::optional<bool> same_subnet;  // unknown without the adapter's mask
+    std::vector<std::string> conflicts;
+};
+
+HINTS Hints(const DEVICE_TABLE& table, std::size_t index, const SEGMENT& segment) {
+    const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(table.device_count));
+    HINTS h;
+    if (segment.mask != IPV4{}) h.same_subnet = InSubnet(devices[index].ipv4_address, segment.address, segment.mask);
+    for (const MAC& mac : SameAddressMacs(devices, index)) h.conflicts.push_back(FormatMac(mac));
+    return h;
+}
+
+}  // namespace
+
+std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment) {
     if (table.device_count == 0) return "[]\n";
     std::string out = "[\n";
     for (std::int32_t i = 0; i < table.device_count; ++i) {
-        out += "  " + CompactJson(EntryJson(table.entries[static_cast<std::size_t>(i)]));
+        const auto index = static_cast<std::size_t>(i);
+        ordered_json entry = EntryJson(table.entries[index]);
+        const HINTS hints = Hints(table, index, segment);
+        entry["same_subnet"] = hints.same_subnet ? ordered_json(*hints.same_subnet) : ordered_json(nullptr);
+        entry["address_conflict"] = hints.conflicts;
+        out += "  " + CompactJson(entry);
         out += i + 1 < table.device_count ? ",\n" : "\n";
     }
     return out + "]\n";
 }
 
-std::string TableCsv(const DEVICE_TABLE& table) {
+std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment) {
     std::string out;
     const auto& names = AllFieldNames();
     for (std::size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
-    out += "\n";
+    out += ",same_subnet,address_conflict\n";
     for (std::int32_t row = 0; row < table.device_count; ++row) {
-        const auto fields = EntryFields(table.entries[static_cast<std::size_t>(row)]);
+        const auto index = static_cast<std::size_t>(row);
+        const auto fields = EntryFields(table.entries[index]);
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i) out += ",";
             if (i < fields.size()) out += CsvField(fields[i].text);
         }
+        const HINTS hints = Hints(table, index, segment);
+        out += ",";
+        if (hints.same_subnet) out += *hints.same_subnet ? "true" : "false";
+        out += ",";
+        for (std::size_t i = 0; i < hints.conflicts.size(); ++i) out += (i ? " " : "") + hints.conflicts[i];
         out += "\n";
     }
     return out;

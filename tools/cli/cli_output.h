@@ -34,8 +34,17 @@ const std::vector<std::string>& AllFieldNames();
 std::string JsonString(const std::string& utf8);
 std::string CsvField(const std::string& utf8);
 
-std::string TableJson(const DEVICE_TABLE& table);
-std::string TableCsv(const DEVICE_TABLE& table);
+// The segment the devices were heard on: the adapter's address and mask (all zero when
+// unknown). Each JSON entry ends with "same_subnet" (whether the device's address is in
+// the adapter's subnet; null when the mask is unknown) and "address_conflict" (the MACs
+// of other listed devices with the same address); CSV has them as its last two columns,
+// the MACs separated by blanks.
+struct SEGMENT {
+    IPV4 address{};
+    IPV4 mask{};
+};
+std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment);
+std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment);
 // Columns Device Name, Model Name, MAC Address, IP Address, aligned; control characters
 // in the names are shown as escapes, so that every device keeps one line.
 std::string TableText(const DEVICE_TABLE& table);

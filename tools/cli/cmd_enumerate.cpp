@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "protocol/text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
@@ -21,7 +22,10 @@ int RunEnumerate(const ENUMERATE_ARGS& args) {
     // What was heard besides, on standard error so the output stays what scripts parse.
     std::fprintf(stderr, "%s\n", IntakeSummary(table->device_count, table->ignored).c_str());
 
-    const std::string out = args.json ? TableJson(*table) : args.csv ? TableCsv(*table) : TableText(*table);
+    const SEGMENT segment{ParseIpv4(choice.adapter->ipv4_text).value_or(IPV4{}), choice.adapter->ipv4_mask};
+    const std::string out = args.json  ? TableJson(*table, segment)
+                            : args.csv ? TableCsv(*table, segment)
+                                       : TableText(*table);
     std::fputs(out.c_str(), stdout);
     return EXIT_OK;
 }

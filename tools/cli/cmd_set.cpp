@@ -1,7 +1,7 @@
 // telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]
-//                 [--wait-reenumerate]
+//                 [--force] [--wait-reenumerate]
 // telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
-//                 [--wait-reenumerate]
+//                 [--force] [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/pumped_wait.h"
+#include "procedures/address_checks.h"
 #include "procedures/discovery.h"
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_plan.h"
@@ -103,8 +104,17 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
 }
 
 // Runs one device's set on an enumerated table.
+// The IPv4 addresses of this computer's adapters, usable or not.
+std::vector<IPV4> LocalAddresses() {
+    std::vector<IPV4> out;
+    for (const ADAPTER& a : QueryAdapters())
+        if (const auto address = ParseIpv4(a.ipv4_text); address && *address != IPV4{}) out.push_back(*address);
+    return out;
+}
+
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
-                      const std::vector<SET_OPTION>& options, const SET_ARGS& args) {
+                      const std::vector<SET_OPTION>& options, const SET_ARGS& args,
+                      std::span<const IPV4> local_addresses) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
@@ -120,6 +130,20 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_OK;
         if (args.dry_run) out.request = RequestJson(plan);
         return out;
+    }
+    // What a new static address would break is refused as the window asks about it.
+    if (!plan.form.ipv4_dhcp && !args.force) {
+        const auto findings = NewAddressFindings(
+            NEW_ADDRESS{plan.settings.ipv4_address, plan.settings.ipv4_mask, plan.settings.ipv4_gateway}, mac,
+            std::span(table.entries).first(static_cast<std::size_t>(table.device_count)), local_addresses);
+        if (!findings.empty()) {
+            out.outcome = "invalid";
+            out.error_code = "address-conflict";
+            for (const std::string& f : findings) out.message += f + " ";
+            out.message += "Give --force to set it anyway.";
+            out.exit_code = EXIT_BAD_INPUT;
+            return out;
+        }
     }
     if (args.dry_run) {
         out.outcome = "dry-run";
@@ -140,6 +164,12 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.outcome = "accepted";
         out.exit_code = EXIT_ACCEPTED;
         out.changed = true;
+        // Later rows of a file are checked against the address the device now takes.
+        if (!plan.form.ipv4_dhcp) {
+            device.ipv4_address = plan.settings.ipv4_address;
+            device.ipv4_mask = plan.settings.ipv4_mask;
+            device.ipv4_gateway = plan.settings.ipv4_gateway;
+        }
     } else if (exchange.answered) {
         out.outcome = "refused";
         out.error_code = "refused";
@@ -303,15 +333,16 @@ int RunSet(const SET_ARGS& args) {
     if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, table);
 
+    const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options, args));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
             if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args);
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
