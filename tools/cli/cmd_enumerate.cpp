@@ -12,13 +12,15 @@ int RunEnumerate(const ENUMERATE_ARGS& args) {
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
 
-    // The table is large and fixed; keep it off the stack.
-    auto table = std::make_unique<DEVICE_TABLE>();
+    // Every device that answered, in order of arrival; the window's cap is not ours.
+    auto table = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     CTableIntake intake(*table);
     CTelvaneSocket socket;
     if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, *table);
     socket.Close();
+    // What was heard besides, on standard error so the output stays what scripts parse.
+    std::fprintf(stderr, "%s\n", IntakeSummary(table->device_count, table->ignored).c_str());
 
     const SEGMENT segment{ParseIpv4(choice.adapter->ipv4_text).value_or(IPV4{}), choice.adapter->ipv4_mask};
     const std::string out = args.json  ? TableJson(*table, segment)
