@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/system_checks.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/commands.h"
@@ -10,6 +11,7 @@
 using namespace telvane::cli;
 
 int main(int argc, char** argv) {
+    telvane::UseUtf8Console();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const COMMAND_LINE line = ParseCommandLine(args);
     if (line.error) {
