@@ -1,0 +1,80 @@
+#include "procedures/watch_events.h"
+
+#include <gtest/gtest.h>
+
+namespace telvane {
+namespace {
+
+// The tracker only compares what the describer gives; two fields are enough to see
+// which one changed.
+std::vector<std::pair<std::string, std::string>> Fields(const DEVICE_INFO& e) {
+    return {{"ipv4_address", std::to_string(e.ipv4_address[3])}, {"dhcp", e.dhcp ? "true" : "false"}};
+}
+
+WATCHED_DEVICE Device(std::uint8_t mac_last, std::uint8_t address_last, const std::string& adapter = "") {
+    WATCHED_DEVICE d;
+    d.info.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, mac_last};
+    d.info.ipv4_address = {192, 0, 2, address_last};
+    d.adapter = adapter;
+    return d;
+}
+
+std::vector<std::string> Kinds(const std::vector<WATCH_EVENT>& events) {
+    std::vector<std::string> out;
+    for (const auto& e : events)
+        out.push_back(std::string(WatchEventName(e.kind)) + " " + std::to_string(e.device.info.mac[5]));
+    return out;
+}
+
+TEST(WatchTracker, FirstEnumerationReportsEveryDeviceInArrivalOrder) {
+    CWatchTracker tracker(Fields);
+    EXPECT_EQ(Kinds(tracker.Update({Device(7, 7), Device(3, 3)})),
+              (std::vector<std::string>{"appeared 7", "appeared 3"}));
+    EXPECT_TRUE(tracker.Update({Device(3, 3), Device(7, 7)}).empty());
+}
+
+TEST(WatchTracker, ChangedNamesTheFieldsThatDiffer) {
+    CWatchTracker tracker(Fields);
+    tracker.Update({Device(1, 10)});
+    auto changed = Device(1, 20);
+    changed.info.dhcp = 1;
+    const auto events = tracker.Update({changed});
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, WATCH_EVENT_KIND::CHANGED);
+    EXPECT_EQ(events[0].fields, (std::vector<std::string>{"ipv4_address", "dhcp"}));
+    EXPECT_EQ(events[0].device.info.ipv4_address[3], 20);
+}
+
+// Guards against reporting a device gone after one lost enumeration: a single missed
+// reply is common on a busy segment.
+TEST(WatchTracker, GoneOnlyAfterTwoMissedEnumerationsInARow) {
+    CWatchTracker tracker(Fields);
+    tracker.Update({Device(1, 10), Device(2, 11)});
+    EXPECT_TRUE(tracker.Update({Device(2, 11)}).empty());
+    EXPECT_TRUE(tracker.Update({Device(1, 10), Device(2, 11)}).empty());  // heard again: the count starts over
+    EXPECT_TRUE(tracker.Update({Device(2, 11)}).empty());
+    const auto events = tracker.Update({Device(2, 11)});
+    EXPECT_EQ(Kinds(events), (std::vector<std::string>{"gone 1"}));
+    EXPECT_EQ(events[0].device.info.ipv4_address[3], 10);
+    EXPECT_EQ(tracker.KnownCount(), 1u);
+    EXPECT_EQ(Kinds(tracker.Update({Device(1, 10), Device(2, 11)})), (std::vector<std::string>{"appeared 1"}));
+}
+
+TEST(WatchTracker, OneDeviceOnTwoAdaptersIsTwoEntries) {
+    CWatchTracker tracker(Fields);
+    EXPECT_EQ(tracker.Update({Device(1, 10, "192.0.2.1"), Device(1, 10, "198.51.100.1")}).size(), 2u);
+    tracker.Update({Device(1, 10, "192.0.2.1")});
+    const auto events = tracker.Update({Device(1, 10, "192.0.2.1")});
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, WATCH_EVENT_KIND::GONE);
+    EXPECT_EQ(events[0].device.adapter, "198.51.100.1");
+}
+
+TEST(WatchTracker, ADeviceListedTwiceCountsAsFirstListed) {
+    CWatchTracker tracker(Fields);
+    tracker.Update({Device(1, 10)});
+    EXPECT_TRUE(tracker.Update({Device(1, 10), Device(1, 99)}).empty());
+}
+
+}  // namespace
+}  // namespace telvane
