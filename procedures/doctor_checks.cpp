@@ -698,6 +698,11 @@ FIREWALL_FINDING EvaluateFirewall(const json& ruleset, const FIREWALL_PACKET& pa
         f.established_rule = walk.established_rule;
         f.dport_rule = walk.dport_rule;
         f.fix_command = FixCommand(*base);
+        // Some versions of nft leave out the device an ingress chain is bound to.
+        if (f.verdict == FIREWALL_VERDICT::DROP && base->family == "netdev" && base->device.empty()) {
+            f.verdict = FIREWALL_VERDICT::UNKNOWN;
+            f.reason = f.reason + " if it is bound to " + packet.interface_name + " (nft does not say)";
+        }
         if (f.verdict == FIREWALL_VERDICT::DROP) return f;
         if (f.verdict == FIREWALL_VERDICT::UNKNOWN && !unknown) unknown = f;
         if (f.verdict == FIREWALL_VERDICT::ACCEPT) accepted_by.push_back(base->Text());

@@ -83,6 +83,35 @@ TEST(FirewallCheck, RuleAcceptingSourcePortIsOk) {
     EXPECT_EQ(check.detail, "inet filter input let UDP datagrams from port 18768 on tvp1 in");
 }
 
+// A verdict map on the tracking state has no element for a new connection.
+TEST(FirewallCheck, StateVerdictMapPassesNewDatagramsOn) {
+    EXPECT_EQ(Firewall("vmap").status, CHECK_STATUS::OK);
+}
+
+// A broadcast reply and a unicast one differ in packet type: nothing to decide on.
+TEST(FirewallCheck, PacketTypeRuleIsUnknown) {
+    const auto check = Firewall("pkttype");
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(check.detail.find("rule 4 depends on meta pkttype in chain inet filter input"), std::string::npos);
+}
+
+// An ingress chain sees only its own device's datagrams; a nat chain filters nothing.
+TEST(FirewallCheck, IngressChainCountsOnItsDeviceOnly) {
+    // This nft does not print the device; the check cannot know where the chain drops.
+    const auto unbound = Firewall("netdev", "tvp1");
+    EXPECT_EQ(unbound.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(unbound.detail.find("rule 2 drops them if it is bound to tvp1 (nft does not say)"), std::string::npos);
+
+    json doc = json::parse(Sample("netdev"));
+    for (json& item : doc["nftables"]) {
+        if (item.contains("chain") && item["chain"]["family"] == "netdev") item["chain"]["dev"] = "tvp1";
+    }
+    const auto on_device = CheckFirewall(NftPrinted(doc.dump()), {"tvp1", 32768, 60999});
+    EXPECT_EQ(on_device.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(on_device.detail, "netdev edge ingress drops UDP datagrams from port 18768 on tvp1 (rule 2 drops them)");
+    EXPECT_EQ(CheckFirewall(NftPrinted(doc.dump()), {"tvp2", 32768, 60999}).status, CHECK_STATUS::OK);
+}
+
 TEST(FirewallCheck, AcceptInAJumpedChainCounts) {
     EXPECT_EQ(Firewall("drop_jump").status, CHECK_STATUS::OK);
 }
