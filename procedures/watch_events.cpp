@@ -1,6 +1,7 @@
 #include "procedures/watch_events.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
 
@@ -82,6 +83,23 @@ std::vector<WATCH_EVENT> CWatchTracker::Update(const std::vector<WATCHED_DEVICE>
     }
     known_ = std::move(kept);
     return events;
+}
+
+bool RunWatch(const std::function<std::optional<std::vector<WATCHED_DEVICE>>()>& enumerate, CWatchTracker& tracker,
+              const CStopSignal& stop, int interval_ms, const std::function<void(const WATCH_EVENT&)>& emit) {
+    while (stop.Raised() == 0) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto devices = enumerate();
+        if (!devices) return false;
+        // A stop during the enumeration ends the watch without half-true events (gone
+        // only because the wait was cut short).
+        if (stop.Raised() != 0) break;
+        for (const WATCH_EVENT& event : tracker.Update(*devices)) emit(event);
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        if (spent < interval_ms && stop.WaitFor(static_cast<int>(interval_ms - spent))) break;
+    }
+    return true;
 }
 
 }  // namespace telvane

@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "inventory/device_info.h"
+#include "platform/stop_signal.h"
 
 namespace telvane {
 
@@ -58,5 +60,11 @@ private:
     DEVICE_FIELDS_FN fields_;
     std::vector<KNOWN> known_;  // in the order first heard
 };
+
+// Enumerates every interval_ms (start to start) until a stop is asked for, handing
+// each event to emit as soon as its enumeration is done. The first enumeration starts
+// at once. Returns false when enumerate failed (nothing), true when stopped.
+bool RunWatch(const std::function<std::optional<std::vector<WATCHED_DEVICE>>()>& enumerate, CWatchTracker& tracker,
+              const CStopSignal& stop, int interval_ms, const std::function<void(const WATCH_EVENT&)>& emit);
 
 }  // namespace telvane

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
+
 namespace telvane {
 namespace {
 
@@ -74,6 +78,54 @@ TEST(WatchTracker, ADeviceListedTwiceCountsAsFirstListed) {
     CWatchTracker tracker(Fields);
     tracker.Update({Device(1, 10)});
     EXPECT_TRUE(tracker.Update({Device(1, 10), Device(1, 99)}).empty());
+}
+
+TEST(RunWatch, EnumeratesAtTheIntervalUntilStopped) {
+    CStopSignal stop;
+    CWatchTracker tracker(Fields);
+    const std::vector<std::vector<WATCHED_DEVICE>> rounds = {{Device(1, 10)}, {Device(1, 10), Device(2, 11)}, {}};
+    std::size_t calls = 0;
+    std::vector<std::string> seen;
+    const auto start = std::chrono::steady_clock::now();
+    const bool stopped = RunWatch(
+        [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
+            const auto& devices = rounds[std::min(calls, rounds.size() - 1)];
+            ++calls;
+            return devices;
+        },
+        tracker, stop, 20,
+        [&](const WATCH_EVENT& e) {
+            seen.push_back(std::string(WatchEventName(e.kind)) + " " + std::to_string(e.device.info.mac[5]));
+            if (seen.size() == 4) raise(SIGINT);
+        });
+    EXPECT_TRUE(stopped);
+    // Rounds 1 and 2 bring the devices, rounds 3 and 4 miss them: both gone after the fourth.
+    EXPECT_EQ(seen, (std::vector<std::string>{"appeared 1", "appeared 2", "gone 1", "gone 2"}));
+    EXPECT_EQ(calls, 4u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+}
+
+// Guards against reporting every device gone because a stop cut an enumeration short.
+TEST(RunWatch, StopDuringAnEnumerationReportsNothingOfIt) {
+    CStopSignal stop;
+    CWatchTracker tracker(Fields);
+    std::size_t calls = 0;
+    int events = 0;
+    RunWatch(
+        [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
+            if (++calls == 2) raise(SIGTERM);
+            return std::vector<WATCHED_DEVICE>{Device(static_cast<std::uint8_t>(calls), 10)};
+        },
+        tracker, stop, 10, [&](const WATCH_EVENT&) { ++events; });
+    EXPECT_EQ(calls, 2u);
+    EXPECT_EQ(events, 1);
+}
+
+TEST(RunWatch, FailedEnumerationEndsIt) {
+    CStopSignal stop;
+    CWatchTracker tracker(Fields);
+    EXPECT_FALSE(RunWatch([] { return std::optional<std::vector<WATCHED_DEVICE>>(); }, tracker, stop, 10,
+                          [](const WATCH_EVENT&) {}));
 }
 
 }  // namespace
