@@ -427,6 +427,8 @@ private:
         if (left.contains("ct")) {
             const std::string key = StringField(left["ct"], "key");
             if (key == "state") return Names({"new"});
+            // A new connection has no status bits yet (not seen-reply, assured, snat, dnat, ...).
+            if (key == "status") return Names({});
             if (key == "direction") return Names({"original", "0"});
             return v;
         }
@@ -527,6 +529,11 @@ std::string FixCommand(const CHAIN& base) {
     // Chains that iptables made are best changed with iptables, which keeps its own view consistent.
     if (base.family == "ip" && base.table == "filter" && base.name == "INPUT") {
         return "iptables -I INPUT -p udp --sport " + std::to_string(DISCOVERY_PORT) + " -j ACCEPT";
+    }
+    // firewalld rewrites its table on every reload; its own setting lasts.
+    if (base.table == "firewalld") {
+        return "firewall-cmd --permanent --add-source-port=" + std::to_string(DISCOVERY_PORT) +
+               "/udp && firewall-cmd --reload";
     }
     return "nft insert rule " + base.Text() + " udp sport " + std::to_string(DISCOVERY_PORT) + " accept";
 }

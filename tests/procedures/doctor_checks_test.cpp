@@ -112,6 +112,17 @@ TEST(FirewallCheck, IngressChainCountsOnItsDeviceOnly) {
     EXPECT_EQ(CheckFirewall(NftPrinted(doc.dump()), {"tvp2", 32768, 60999}).status, CHECK_STATUS::OK);
 }
 
+// A zone layout as firewalld makes it: the status of a new connection has no NAT bit,
+// and the zone's chain, reached by goto, ends in the base chain's reject.
+TEST(FirewallCheck, ZoneChainsEndingInRejectFail) {
+    const auto check = Firewall("zones");
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(check.detail,
+              "inet firewalld filter_INPUT drops UDP datagrams from port 18768 on tvp1 (rule 12 drops them); \"ct "
+              "state established,related\" does not match replies to a broadcast");
+    EXPECT_EQ(check.fix, "firewall-cmd --permanent --add-source-port=18768/udp && firewall-cmd --reload");
+}
+
 TEST(FirewallCheck, AcceptInAJumpedChainCounts) {
     EXPECT_EQ(Firewall("drop_jump").status, CHECK_STATUS::OK);
 }
