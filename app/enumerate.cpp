@@ -15,14 +15,13 @@ void CTelvaneDlg::EnableActionControls(bool enable) {
 }
 
 void CTelvaneDlg::Enumerate() {
-    // 1. No adapter, or the socket failed and the dialog is being cancelled.
+    // No adapter, or the socket failed and the dialog is being cancelled.
     if (!CreateDiscoverySocket()) return;
-    // 2.
+    // No selection until a device answers; the window refuses to close meanwhile.
     table.selected_index = -1;
     busy = 1;
-    // 3.
     EnableActionControls(false);
-    // 4. The settings panel blank and disabled; the six DNS and IPv6 choices keep
+    // The settings panel blank and disabled; the six DNS and IPv6 choices keep
     // their check marks and enabled states.
     for (const int id : {IDC_SET_IP, IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_IPV4_GROUP}) EnableDlgItem(id, false);
     for (const auto& [label, box] :
@@ -42,16 +41,15 @@ void CTelvaneDlg::Enumerate() {
                          IDC_IPV6_PREFIX, IDC_IPV6_GATEWAY_LABEL, IDC_IPV6_GATEWAY, IDC_DNS6_PREFERRED_LABEL,
                          IDC_DNS6_PREFERRED, IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
         EnableDlgItem(id, false);
-    // 5.
+    // The table and the list start empty.
     EnableDlgItem(IDC_ENUMERATE, false);
     table.device_count = 0;
     list_view_->DeleteAllItems();
-    // 6, 7. Replies are taken in by OnDatagram during the waits.
+    // Replies are taken in by OnDatagram during the waits between the requests.
     BroadcastEnumerateRequests(socket);
-    // 8.
     EnableDlgItem(IDC_ENUMERATE, true);
     GotoDlgCtrl(IDC_ENUMERATE);
-    // 9.
+    // The first device to answer is selected; a locked one cannot be set.
     if (table.device_count != 0) {
         list_view_->SetSelectionMark(0);
         SelectDevice(0);
@@ -59,9 +57,8 @@ void CTelvaneDlg::Enumerate() {
         const bool locked = table.entries[0].locked != 0;
         for (const int id : {IDC_IPV4_DHCP, IDC_IPV4_STATIC, IDC_SET_IP}) EnableDlgItem(id, !locked);
     }
-    // 10.
+    // These stay usable even when nothing answered, so another adapter can be tried.
     for (const int id : {IDC_EXIT, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP}) EnableDlgItem(id, true);
-    // 11.
     busy = 0;
 }
 

@@ -49,34 +49,32 @@ SET_FORM CTelvaneDlg::ReadSetForm() const {
 }
 
 void CTelvaneDlg::OnSetIp() {
-    // 1-3. The first failed check is shown and nothing is sent.
+    // The first failed check is shown and nothing is sent.
     const SET_FORM_CHECK check = CheckSetForm(ReadSetForm(), table.Selected());
     if (!check.Ok()) {
         ShowMessageBox(this, FromUtf8(SetFormMessage(check.fault)));
         if (check.fault == SetFormFault::NoDeviceSelected) EnableActionControls(true);
         return;
     }
-    // 4.
     busy = 1;
     EnableActionControls(false);
-    // 5. 24 or 97 bytes, after whether the device reported the extension.
+    // 24 or 97 bytes, after whether the device reported the extension.
     const std::size_t index = static_cast<std::size_t>(table.selected_index);
     const SET_REQUEST request = BuildSetRequest(table.entries[index], check.settings);
-    // 6. The whole state byte: the row loses its selected look while the request is out.
+    // The whole state byte: the row loses its selected look while the request is out.
     table.entries[index].state = STATE_SET_OK;
-    // 7. At most two sends, each followed by a 500 ms pumped wait for the reply.
+    // At most two sends, each followed by a 500 ms pumped wait for the reply.
     const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, request);
-    // 8.
+    // Green for an acceptance, red otherwise; the rebuilt list shows it.
     table.entries[index].state = exchange.outcome;
     list_view_->RefillDeviceList();
     list_view_->Invalidate(false);
-    // 9.
     if (exchange.outcome != STATE_SET_OK) {
         EnableActionControls(true);
         busy = 0;
         return;
     }
-    // 10. Time for the device to take its new settings, then find it again.
+    // Time for the device to take its new settings, then find it again.
     auto* progress = dynamic_cast<QProgressBar*>(GetDlgItem(IDC_PROGRESS));
     progress->setRange(0, SETTLE_STEPS);
     progress->setValue(0);

@@ -65,35 +65,33 @@ void CTelvaneDlg::AttachDeviceList() {
 
 bool CTelvaneDlg::OnInitDialog() {
     AttachDeviceList();
-    // 1. The initialisation data ("IPv4" into the protocol choice) and the members.
+    // The initialisation data ("IPv4" into the protocol choice) and the members.
     CDialog::OnInitDialog();
-    // 2. What the system can do; either message is information only.
+    // What the system can do; either message is information only.
     if (SupportsFullFunction()) {
         if (!Ipv6Available()) ShowMessageBox(this, IPV6_REQUIRED);
     } else {
         ShowMessageBox(this, LIMITED_FUNCTION);
     }
-    // 3. Title bar and task bar.
+    // Title bar and task bar.
     setWindowIcon(icon);
-    // 4.
     list_view_->InsertListColumns(DEVICE_LIST_COLUMN_COUNT, columns);
-    // 5. Not signalled until a set reply is taken in.
+    // Not signalled until a set reply is taken in.
     table.reply_event.Reset();
-    // 6.
     ListAdapters();
     if (adapter_count >= 1) {
-        // 7.
+        // The first adapter, enumerated at once.
         ComboSetCurSel(IDC_ADAPTER, 0);
         Enumerate();
     } else {
-        // 8. No adapter: only Exit can be used.
+        // No adapter: only Exit can be used.
         ComboSetCurSel(IDC_ADAPTER, ComboAddString(IDC_ADAPTER, NO_ADAPTER));
         EnableActionControls(false);
         for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL, IDC_PROTOCOL_LABEL, IDC_IPV4_GROUP})
             EnableDlgItem(id, false);
         EnableDlgItem(IDC_EXIT, true);
     }
-    // 9. No initial focus from the dialog; the enumeration gave it to Enumerate.
+    // No initial focus from the dialog; the enumeration gave it to Enumerate.
     return false;
 }
 

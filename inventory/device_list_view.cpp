@@ -141,8 +141,10 @@ private:
     const DEVICE_TABLE& table_;
 };
 
+// The names are whatever a device on the segment chose to send: shown with their control,
+// line-break and direction characters made visible, so each row stays one line in its order.
 QStringList RowTexts(const DEVICE_INFO& e) {
-    return {ToQString(DeviceNameText(e)), ToQString(ModelNameText(e)), ToQString(MacText(e)),
+    return {ToQString(VisibleText(DeviceNameText(e))), ToQString(VisibleText(ModelNameText(e))), ToQString(MacText(e)),
             ToQString(IpAddressText(e))};
 }
 
@@ -261,7 +263,9 @@ int CDeviceListView::SelectionMark() const {
     return selection_mark_;
 }
 
-void CDeviceListView::Invalidate(bool /*erase*/) { ReleaseRepaints(); }
+void CDeviceListView::Invalidate(bool /*erase*/) {
+    ReleaseRepaints();
+}
 
 std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
     Q_ASSERT(&table == &table_);
@@ -302,8 +306,15 @@ void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) {
     open_url_ = std::move(opener);
 }
 
+// Filters run before Qt drops the input of a disabled widget, so each path from input to
+// a notification asks whether the list may be used at all: while a procedure runs it is
+// disabled, and no click, key or menu of it may reach the window.
+bool CDeviceListView::Usable() const {
+    return list_ != nullptr && list_->isEnabled();
+}
+
 bool CDeviceListView::eventFilter(QObject* watched, QEvent* event) {
-    if (list_ != nullptr && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    if (Usable() && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
             const QModelIndex index = list_->indexAt(mouse->position().toPoint());
@@ -314,6 +325,7 @@ bool CDeviceListView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CDeviceListView::OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    if (!Usable()) return;
     // One notification per row, the row losing the selection first.
     for (const QModelIndex& index : deselected.indexes()) {
         if (index.column() == 0) emit listItemChanged(index.row(), false);
@@ -324,7 +336,7 @@ void CDeviceListView::OnSelectionChanged(const QItemSelection& selected, const Q
 }
 
 void CDeviceListView::OnContextMenuRequested(const QPoint& pos) {
-    if (list_ == nullptr) return;
+    if (!Usable()) return;
     QMenu* menu = CreateRowMenu(list_->indexAt(pos).row(), list_);
     if (menu == nullptr) return;
     menu->setAttribute(Qt::WA_DeleteOnClose);

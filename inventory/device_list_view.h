@@ -87,6 +87,7 @@ private:
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void OnContextMenuRequested(const QPoint& pos);
     const DEVICE_INFO* EntryAt(int row) const;
+    bool Usable() const;
 
     void HoldRepaints();
     void ReleaseRepaints();

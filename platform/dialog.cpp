@@ -2,6 +2,7 @@
 
 #include <QtGui/QCloseEvent>
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHeaderView>
@@ -14,6 +15,7 @@
 #include <QtWidgets/QStylePainter>
 #include <QtWidgets/QTreeWidget>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/ipv4_address_box.h"
@@ -30,10 +32,13 @@ constexpr char BASE_UNIT_SAMPLE[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopq
 // An automatic radio button whose group is kept by the dialog: a user's click checks
 // it (a second click leaves it checked) and the dialog clears the rest of its group.
 // setChecked from code touches this button only.
+// The arrow keys move within the group, as dialog radio groups do; Qt would move to the
+// next tab stop instead, since the dialog keeps the group rather than Qt.
 class CRadioButton final : public QRadioButton {
 public:
-    CRadioButton(const QString& text, QWidget* parent, std::function<void(QRadioButton*)> on_user_check)
-        : QRadioButton(text, parent), on_user_check_(std::move(on_user_check)) {
+    CRadioButton(const QString& text, QWidget* parent, std::function<void(QRadioButton*)> on_user_check,
+                 std::function<void(QRadioButton*, bool)> on_arrow)
+        : QRadioButton(text, parent), on_user_check_(std::move(on_user_check)), on_arrow_(std::move(on_arrow)) {
         setAutoExclusive(false);
     }
 
@@ -42,9 +47,26 @@ protected:
         setChecked(true);
         on_user_check_(this);
     }
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Left:
+                event->accept();
+                on_arrow_(this, false);
+                return;
+            case Qt::Key_Down:
+            case Qt::Key_Right:
+                event->accept();
+                on_arrow_(this, true);
+                return;
+            default:
+                QRadioButton::keyPressEvent(event);
+        }
+    }
 
 private:
     std::function<void(QRadioButton*)> on_user_check_;
+    std::function<void(QRadioButton*, bool)> on_arrow_;
 };
 
 // A frame without a caption draws its top line where a caption's middle would be, so
@@ -98,9 +120,14 @@ CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent) : QDialog
     base_x_ = (sample_width / 26 + 1) / 2;
     base_y_ = metrics.height();
     setFixedSize(MulDiv(template_.cx, base_x_, 4), MulDiv(template_.cy, base_y_, 8));
+    // Keys reach the focused control's own handlers first (a push button takes Enter, a
+    // field takes Tab); only an application filter sees them before any of those.
+    if (qApp != nullptr) qApp->installEventFilter(this);
 }
 
-CDialog::~CDialog() = default;
+CDialog::~CDialog() {
+    if (qApp != nullptr) qApp->removeEventFilter(this);
+}
 
 QRect CDialog::MapDialogRect(int x, int y, int cx, int cy) const {
     return {MulDiv(x, base_x_, 4), MulDiv(y, base_y_, 8), MulDiv(cx, base_x_, 4), MulDiv(cy, base_y_, 8)};
@@ -162,21 +189,25 @@ bool CDialog::DialogKeysSuspended() const {
 
 namespace {
 bool IsDialogKey(const QKeyEvent* key) {
-    return key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    switch (key->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return true;
+        default:
+            return false;
+    }
 }
 }  // namespace
 
-void CDialog::keyPressEvent(QKeyEvent* event) {
-    if (IsDialogKey(event) && DialogKeysSuspended()) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 bool CDialog::eventFilter(QObject* watched, QEvent* event) {
-    // A focused push button takes Enter itself; inside a pumped wait it must not.
-    if (event->type() == QEvent::KeyPress && IsDialogKey(static_cast<QKeyEvent*>(event)) && DialogKeysSuspended())
+    // Inside a pumped wait the window has no dialog keys: Escape does not cancel, Enter
+    // presses no button, Tab moves no focus, whichever control has the focus.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && IsDialogKey(static_cast<QKeyEvent*>(event)) &&
+        DialogKeysSuspended())
         return true;
     return QDialog::eventFilter(watched, event);
 }
@@ -257,7 +288,9 @@ QWidget* CDialog::CreateControl(const DLG_ITEM_TEMPLATE& item) {
             break;
         }
         case CONTROL_KIND::RADIO_BUTTON: {
-            auto* radio = new CRadioButton(text, this, [this](QRadioButton* b) { OnRadioChecked(b); });
+            auto* radio = new CRadioButton(
+                text, this, [this](QRadioButton* b) { OnRadioChecked(b); },
+                [this](QRadioButton* b, bool forward) { OnRadioArrow(b, forward); });
             radio->setFocusPolicy(focus);
             // Covers the frame line it stands on.
             radio->setAutoFillBackground(true);
@@ -281,7 +314,6 @@ QWidget* CDialog::CreateControl(const DLG_ITEM_TEMPLATE& item) {
             button->setAutoDefault(true);
             button->setDefault(item.kind == CONTROL_KIND::DEFAULT_PUSH_BUTTON);
             button->setFocusPolicy(focus);
-            button->installEventFilter(this);
             connect(button, &QAbstractButton::clicked, this, [this, id] { Notify(id, NOTIFICATION::CLICKED); });
             control = button;
             break;
@@ -317,11 +349,38 @@ void CDialog::OnRadioChecked(QRadioButton* button) {
     }
 }
 
+// An arrow key on a radio button moves the focus to the next usable button of its group,
+// wrapping round, and clicks it, so its handler runs as for a mouse click. Inside a pumped
+// wait it is no dialog key and does nothing.
+void CDialog::OnRadioArrow(QRadioButton* button, bool forward) {
+    if (DialogKeysSuspended()) return;
+    for (const auto& group : radio_groups_) {
+        const auto at = std::find(group.begin(), group.end(), button);
+        if (at == group.end()) continue;
+        const auto n = static_cast<std::ptrdiff_t>(group.size());
+        const std::ptrdiff_t here = at - group.begin();
+        for (std::ptrdiff_t step = 1; step < n; ++step) {
+            const std::ptrdiff_t next = ((forward ? here + step : here - step) % n + n) % n;
+            QRadioButton* other = group[static_cast<std::size_t>(next)];
+            if (!other->isEnabled() || other->isHidden()) continue;
+            other->setFocus(Qt::OtherFocusReason);
+            other->click();
+            return;
+        }
+    }
+}
+
 void CDialog::MapNotification(int id, NOTIFICATION code, std::function<void()> handler) {
     message_map_.push_back({id, code, std::move(handler)});
 }
 
 void CDialog::Notify(int id, NOTIFICATION code) {
+    // A disabled control never acts, whatever brought its notification: a keyboard
+    // click started just before the control was disabled still ends after it.
+    if (code != NOTIFICATION::CHANGE) {
+        const QWidget* control = GetDlgItem(id);
+        if (control != nullptr && !control->isEnabled()) return;
+    }
     bool handled = false;
     // Copied: a handler may end the dialog or map further entries.
     const std::vector<MAP_ENTRY> entries = message_map_;

@@ -95,10 +95,10 @@ protected:
 
     // While true, a close request is ignored.
     virtual bool IsBusy() const { return false; }
-    // While true (inside a pumped wait), Escape and Enter do nothing as dialog keys.
+    // While true (inside a pumped wait), Escape, Enter, Tab and the arrows of a radio
+    // group do nothing as dialog keys.
     virtual bool DialogKeysSuspended() const;
 
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -118,6 +118,7 @@ private:
     QWidget* CreateControl(const DLG_ITEM_TEMPLATE& item);
     void Notify(int id, NOTIFICATION code);
     void OnRadioChecked(QRadioButton* button);
+    void OnRadioArrow(QRadioButton* button, bool forward);
 
     const DLG_TEMPLATE& template_;
     std::vector<QWidget*> controls_;  // template order

@@ -30,7 +30,7 @@ enum class OPEN_RESULT {
 OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
                                 IDatagramSink* owner);
 
-// Step 7 of Enumerate: MSG_ENUMERATE to 255.255.255.255:DISCOVERY_PORT, three times,
+// The broadcasts of an enumeration: MSG_ENUMERATE to 255.255.255.255:DISCOVERY_PORT, three times,
 // each followed by a pumped wait of 150 ms in which replies are taken in. Send
 // results are not looked at.
 void BroadcastEnumerateRequests(CTelvaneSocket& socket);

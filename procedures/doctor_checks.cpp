@@ -621,10 +621,8 @@ DOCTOR_CHECK CheckRpFilter(const std::string& interface_name, std::optional<int>
             check.status = CHECK_STATUS::WARN;
             check.detail = "strict reverse-path filtering on " + interface_name + " (" + settings +
                            "): replies from devices with an address in another subnet are dropped";
-            std::vector<std::string> assignments;
-            if (all_setting == 1) assignments.push_back("net.ipv4.conf.all.rp_filter=2");
-            if (interface_setting == 1) assignments.push_back("net.ipv4.conf." + interface_name + ".rp_filter=2");
-            check.fix = "use loose filtering: sysctl -w " + Join(assignments, " ");
+            // The higher value counts, so loose on the adapter is enough whatever `all` says.
+            check.fix = "use loose filtering: sysctl -w net.ipv4.conf." + interface_name + ".rp_filter=2";
             return check;
         }
     }

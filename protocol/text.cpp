@@ -11,10 +11,10 @@ namespace {
 constexpr char16_t REPLACEMENT = 0xFFFD;
 
 // Windows-1252 0x80..0x9F; 0 marks the five bytes that have no character.
-constexpr std::array<char16_t, 32> CP1252_HIGH = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> CP1252_HIGH = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendCodePoint(std::u16string& out, char32_t cp) {
     if (cp >= 0x10000) {
@@ -336,6 +336,41 @@ std::optional<std::int64_t> ParseDialogInteger(std::u16string_view text, bool al
     if (negative) value = -value;
     if (allow_sign && (value > 0x7FFFFFFFll || value < -0x80000000ll)) return std::nullopt;
     return value;
+}
+
+namespace {
+
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Characters that change the direction or the lines of the text after them.
+bool IsLayoutControl(char16_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendHex(std::u16string& out, unsigned value, int digits) {
+    constexpr char16_t HEX[] = u"0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out.push_back(HEX[(value >> shift) & 0xFu]);
+}
+
+}  // namespace
+
+std::u16string VisibleText(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (const char16_t c : text) {
+        if (IsControl(c)) {
+            out += u"\\x";
+            AppendHex(out, c, 2);
+        } else if (IsLayoutControl(c)) {
+            out += u"\\u";
+            AppendHex(out, c, 4);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace telvane

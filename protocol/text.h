@@ -46,4 +46,10 @@ std::optional<IPV6> ParseIpv6(std::u16string_view text);
 // (unsigned range, or signed range when a sign is allowed).
 std::optional<std::int64_t> ParseDialogInteger(std::u16string_view text, bool allow_sign);
 
+// A device's text made safe to show on one line, in a terminal or in a list row: C0 and
+// C1 control characters and DEL become "\x1b"-style escapes; the bidirectional controls
+// and the line and paragraph separators, which reorder or break what follows them, become
+// "\u202e"-style escapes. Everything else, backslashes included, is kept as it is.
+std::u16string VisibleText(std::u16string_view text);
+
 }  // namespace telvane

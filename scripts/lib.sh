@@ -7,6 +7,10 @@ DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
 # Install layout, man pages, the Debian package in a throwaway root, the Wireshark dissector.
 PACKAGE_TEST_PACKAGES="dpkg-dev fakeroot file gzip groff-base man-db appstream desktop-file-utils debootstrap tshark tcpdump python3"
 FUZZ_PACKAGES="clang libclang-rt-14-dev"
+# The Ansible collection's checks: Debian's ansible-core (it brings python3-yaml).
+ANSIBLE_PACKAGES="ansible-core python3-yaml"
+# The Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine, the MSI tools.
+WINDOWS_PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 msitools wixl iproute2 util-linux"
 
 ensure_packages() {
     local missing=()

@@ -1,5 +1,8 @@
+#include <QtGui/QContextMenuEvent>
 #include <QtTest/QTest>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QTreeWidget>
 
 #include <cstdint>
@@ -299,6 +302,40 @@ TEST_F(Panel, ClickBelowTheRowsChangesNothing) {
     EXPECT_EQ(dialog.table.selected_index, 1);
     EXPECT_FALSE(Enabled(IDC_SET_IP));
     EXPECT_TRUE(TextOf(IDC_IPV6_ADDRESS).empty());
+}
+
+// While a procedure runs the list is disabled. Guards against a click, a key or the
+// context menu on it still reaching the window: selecting another device, filling the
+// panel and enabling Set IP in the middle of the procedure.
+TEST_F(Panel, DisabledListTakesNoClickKeyOrMenu) {
+    for (const std::uint8_t mac : {std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{3}})
+        Add(Reply().Extension(0x0B, 1, Text("A")), mac);
+    dialog.EnableActionControls(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    const auto row = [&](int i) { return list->visualItemRect(list->topLevelItem(i)).center(); };
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(0));
+    ASSERT_EQ(dialog.table.selected_index, 0);
+    // What Set IP does before it sends.
+    dialog.busy = 1;
+    dialog.EnableActionControls(false);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(1));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row(2));
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list->viewport(), Qt::Key_Space);
+    QContextMenuEvent menu_request(QContextMenuEvent::Mouse, row(2), list->viewport()->mapToGlobal(row(2)));
+    QApplication::sendEvent(list->viewport(), &menu_request);
+    emit list->customContextMenuRequested(row(2));
+    QTest::mouseClick(dialog.GetDlgItem(IDC_SET_IP), Qt::LeftButton);
+    EXPECT_EQ(dialog.table.selected_index, 0);
+    EXPECT_NE(dialog.table.entries[0].state & STATE_SELECTED, 0);
+    EXPECT_EQ(dialog.table.entries[1].state & STATE_SELECTED, 0);
+    EXPECT_EQ(dialog.table.entries[2].state & STATE_SELECTED, 0);
+    EXPECT_FALSE(Enabled(IDC_SET_IP));
+    EXPECT_EQ(list->findChildren<QMenu*>().size(), 0);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(messages.empty());
 }
 
 // Guards against the user's edits surviving a new click on the same row.

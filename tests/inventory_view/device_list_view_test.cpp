@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "inventory/device_list_view.h"
 #include "inventory/reply_intake.h"
 #include "inventory/row_text.h"
+#include "protocol/text.h"
 #include "tests/inventory/reply_builder.h"
 
 namespace telvane {
@@ -78,8 +80,8 @@ protected:
         ASSERT_EQ(list->topLevelItemCount(), table.device_count);
         for (int i = 0; i < table.device_count; ++i) {
             const DEVICE_INFO& e = Entry(i);
-            EXPECT_EQ(Cell(i, 0), QString::fromStdU16String(DeviceNameText(e))) << "row " << i;
-            EXPECT_EQ(Cell(i, 1), QString::fromStdU16String(ModelNameText(e))) << "row " << i;
+            EXPECT_EQ(Cell(i, 0), QString::fromStdU16String(VisibleText(DeviceNameText(e)))) << "row " << i;
+            EXPECT_EQ(Cell(i, 1), QString::fromStdU16String(VisibleText(ModelNameText(e)))) << "row " << i;
             EXPECT_EQ(Cell(i, 2), QString::fromStdU16String(MacText(e))) << "row " << i;
             EXPECT_EQ(Cell(i, 3), QString::fromStdU16String(IpAddressText(e))) << "row " << i;
         }
@@ -104,6 +106,28 @@ protected:
     }
     QPoint BelowTheRows() const { return QPoint(20, CellRect(table.device_count - 1, 0).bottom() + 30); }
 };
+
+// Guards against a device's name breaking its row into lines or reordering the row's
+// text: line breaks, other controls and direction overrides are shown as escapes, and
+// the row is as high as a plain one.
+TEST_F(ListWindow, NamesWithControlsStayOnOneLineAndShowTheirControls) {
+    Take(Reply().Mac(1).Extension(0, 7, Text("Plain 1")).Sealed());
+    Take(Reply().Mac(2).Model("M\x1b[31m\x7f").Extension(0, 12, Text("Line\r\nBreak\x01")).Sealed());
+    const Bytes wide = Utf16Name(u"abc\u202etxt.exe\u2028x\u0085");
+    Take(Reply().Mac(3).Extension(0, static_cast<std::uint8_t>(wide.size()), wide).Sealed());
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(Cell(1, 0), QStringLiteral("Line\\x0d\\x0aBreak\\x01"));
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("M\\x1b[31m\\x7f"));
+    EXPECT_EQ(Cell(2, 0), QStringLiteral("abc\\u202etxt.exe\\u2028x\\x85"));
+    Render();
+    EXPECT_EQ(CellRect(1, 0).height(), CellRect(0, 0).height());
+    EXPECT_EQ(list->sizeHintForRow(1), list->sizeHintForRow(0));
+    // What the row offers to copy is what it shows.
+    std::unique_ptr<QMenu> menu(view.CreateRowMenu(1, &window));
+    menu->findChild<QAction*>(QStringLiteral("copyRow"))->trigger();
+    EXPECT_FALSE(QGuiApplication::clipboard()->text().contains(QLatin1Char('\n')));
+    ExpectRowsShowTheTable();
+}
 
 // Every name form, through the real intake, as the cells show it; guards against a
 // row built from anything but the entry it stands for.

@@ -371,5 +371,82 @@ TEST(DialogKeys, EscapeAndEnterDoNothingWhileSuspended) {
     EXPECT_EQ(other, 1);
 }
 
+// Guards against Tab moving the focus inside a pumped wait: no control's own handling of
+// Tab may act then, edits and address boxes included.
+TEST(DialogKeys, TabMovesNoFocusWhileSuspended) {
+    CTestDialog dialog;
+    dialog.Create();
+    Activate(dialog);
+    dialog.keys_suspended = true;
+    for (const int id : {41, 42, 50}) {
+        dialog.GotoDlgCtrl(id);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << id;
+        QTest::keyClick(focus, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), focus) << id;
+        QTest::keyClick(focus, Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), focus) << id;
+    }
+    dialog.keys_suspended = false;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), dialog.GetDlgItem(50));
+}
+
+// Guards against an arrow key on a radio button moving to another tab stop and checking
+// nothing: in a pair, every arrow moves to the partner, checks it and runs its handler;
+// a disabled partner is skipped, and inside a pumped wait the arrows do nothing.
+TEST(DialogRadios, ArrowKeysMoveToThePartnerAndClickIt) {
+    CTestDialog dialog;
+    dialog.Create();
+    std::vector<int> clicked;
+    for (const int id : {20, 21, 30, 31})
+        dialog.MapNotification(id, NOTIFICATION::CLICKED, [&clicked, id] { clicked.push_back(id); });
+    Activate(dialog);
+    dialog.CheckDlgButton(20, 1);
+    dialog.GotoDlgCtrl(20);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.GetDlgItem(21));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(21), 1);
+    EXPECT_EQ(dialog.IsDlgButtonChecked(20), 0);
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Up, Qt::Key_Left})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.GetDlgItem(20));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(20), 1);
+    EXPECT_EQ(dialog.IsDlgButtonChecked(21), 0);
+    EXPECT_EQ(clicked, (std::vector<int>{21, 20, 21, 20}));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(30), 0) << "the other pair is untouched";
+
+    dialog.EnableDlgItem(21, false);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.GetDlgItem(20));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(20), 1);
+    dialog.EnableDlgItem(21, true);
+    dialog.keys_suspended = true;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.GetDlgItem(20));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(21), 0);
+    EXPECT_EQ(clicked.size(), 4u);
+}
+
+// Guards against a disabled button acting: a keyboard click (a mnemonic or Space) that
+// began while the button was usable ends after the button has been disabled, as when a
+// procedure starts in between; its handler must not run.
+TEST(DialogNotifications, ADisabledButtonNeverActs) {
+    CTestDialog dialog;
+    dialog.Create();
+    int other = 0;
+    dialog.MapNotification(50, NOTIFICATION::CLICKED, [&] { ++other; });
+    Activate(dialog);
+    auto* button = dynamic_cast<QPushButton*>(dialog.GetDlgItem(50));
+    button->animateClick();
+    dialog.EnableDlgItem(50, false);
+    QTest::qWait(250);
+    EXPECT_EQ(other, 0);
+    dialog.EnableDlgItem(50, true);
+    button->animateClick();
+    QTest::qWait(250);
+    EXPECT_EQ(other, 1);
+}
+
 }  // namespace
 }  // namespace telvane

@@ -212,7 +212,7 @@ TEST(RpFilterCheck, StrictInAllWarns) {
     EXPECT_EQ(check.detail,
               "strict reverse-path filtering on tvp1 (all 1, tvp1 0): replies from devices with an address in "
               "another subnet are dropped");
-    EXPECT_EQ(check.fix, "use loose filtering: sysctl -w net.ipv4.conf.all.rp_filter=2");
+    EXPECT_EQ(check.fix, "use loose filtering: sysctl -w net.ipv4.conf.tvp1.rp_filter=2");
 }
 
 TEST(RpFilterCheck, HigherSettingCounts) {

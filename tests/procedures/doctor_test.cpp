@@ -61,7 +61,7 @@ TEST(Doctor, RunsEveryCheckInOrderOnTheChosenAdapter) {
                          "same_subnet ok: no other adapter is on 192.0.2.0/24; replies arrive on tvp1",
                          "probe ok: 2 devices answered on 192.0.2.1",
                      }));
-    EXPECT_EQ(json["checks"][2]["fix"], "use loose filtering: sysctl -w net.ipv4.conf.all.rp_filter=2");
+    EXPECT_EQ(json["checks"][2]["fix"], "use loose filtering: sysctl -w net.ipv4.conf.tvp1.rp_filter=2");
     EXPECT_EQ(DoctorExitCode(report.checks), 5);
 }
 

@@ -12,18 +12,20 @@ std::u16string Decode(std::initializer_list<std::uint8_t> bytes) {
 
 TEST(AnsiText, Utf8WhenValidOtherwiseWindows1252) {
     EXPECT_EQ(Decode({'A', 'b', '1'}), u"Ab1");
-    EXPECT_EQ(Decode({0xC3, 0xA9, 't', 0xC3, 0xA9}), u"\u00e9t\u00e9");   // valid UTF-8
+    EXPECT_EQ(Decode({0xC3, 0xA9, 't', 0xC3, 0xA9}), u"\u00e9t\u00e9");  // valid UTF-8
     EXPECT_EQ(Decode({'c', 'a', 'f', 0xE9}), u"caf\u00e9");              // lone 0xE9: Windows-1252
     EXPECT_EQ(Decode({0x80, 0x99}), u"\u20ac\u2122");                    // 1252 specials
     EXPECT_EQ(Decode({0x81, 0x8D, 0x8F, 0x90, 0x9D}), u"\ufffd\ufffd\ufffd\ufffd\ufffd");
-    EXPECT_EQ(Decode({0xF0, 0x9F, 0x98, 0x80}), u"\U0001F600");          // surrogate pair
-    EXPECT_EQ(Decode({0xED, 0xA0, 0x80}), u"\u00ed\u00a0\u20ac");        // encoded surrogate is not UTF-8
-    EXPECT_EQ(Decode({0xC0, 0x80}), u"\u00c0\u20ac");                    // overlong is not UTF-8
+    EXPECT_EQ(Decode({0xF0, 0x9F, 0x98, 0x80}), u"\U0001F600");    // surrogate pair
+    EXPECT_EQ(Decode({0xED, 0xA0, 0x80}), u"\u00ed\u00a0\u20ac");  // encoded surrogate is not UTF-8
+    EXPECT_EQ(Decode({0xC0, 0x80}), u"\u00c0\u20ac");              // overlong is not UTF-8
     EXPECT_EQ(Decode({}), u"");
 }
 
 TEST(AnsiText, Utf8RoundTrip) {
-    EXPECT_EQ(ToUtf8(u"Gr\u00fc\u00dfe \U0001F600"), "Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80");
+    EXPECT_EQ(ToUtf8(u"Gr\u00fc\u00dfe \U0001F600"),
+              "Gr\xc3\xbc\xc3\x9f"
+              "e \xf0\x9f\x98\x80");
     EXPECT_EQ(ToUtf8(std::u16string(1, char16_t{0xD800})), "\xef\xbf\xbd");
     EXPECT_EQ(FromUtf8("a\xff"), u"a\ufffd");
 }
@@ -58,8 +60,8 @@ TEST(Ipv6Text, FormatsTheStandardForm) {
     EXPECT_EQ(FormatIpv6(V6({0xfe80, 0, 0, 0, 0, 0, 0, 1})), "fe80::1");
     EXPECT_EQ(FormatIpv6(V6({0, 0, 0, 0, 0, 0, 0, 0})), "::");
     EXPECT_EQ(FormatIpv6(V6({0, 0, 0, 0, 0, 0, 0, 1})), "::1");
-    EXPECT_EQ(FormatIpv6(V6({0x2001, 0xdb8, 0, 1, 0, 0, 0, 1})), "2001:db8:0:1::1");  // longest run wins
-    EXPECT_EQ(FormatIpv6(V6({0x2001, 0xdb8, 0, 0, 1, 0, 0, 1})), "2001:db8::1:0:0:1");  // first of equal runs
+    EXPECT_EQ(FormatIpv6(V6({0x2001, 0xdb8, 0, 1, 0, 0, 0, 1})), "2001:db8:0:1::1");       // longest run wins
+    EXPECT_EQ(FormatIpv6(V6({0x2001, 0xdb8, 0, 0, 1, 0, 0, 1})), "2001:db8::1:0:0:1");     // first of equal runs
     EXPECT_EQ(FormatIpv6(V6({0x2001, 0xdb8, 1, 2, 3, 4, 5, 0})), "2001:db8:1:2:3:4:5:0");  // lone zero kept
     EXPECT_EQ(FormatIpv6(V6({0, 0, 0, 0, 0, 0xffff, 0xc0a8, 0x0001})), "::ffff:192.168.0.1");
 }
@@ -82,10 +84,27 @@ TEST(Ipv6Text, ParsesNumericallyAndDropsScope) {
 }
 
 TEST(Ipv6Text, RejectsWhatIsNotAnIpv6Address) {
-    for (const char16_t* bad : {u"", u"192.168.0.1", u"localhost", u":", u":::", u"1:::2", u"1::2::3", u"fe80::1%",
-                                u"1:2:3:4:5:6:7:8:9", u"1:2:3:4:5:6:7", u"12345::1", u"1:2:3:4:5:6:7:8::",
-                                u"g::1", u" ::1", u"::1 ", u"1:", u":1", u"::ffff:1.2.3", u"1.2.3.4::",
-                                u"\u0661::1", u"1:2:3:4:5:6:1.2.3.4:1"}) {
+    for (const char16_t* bad : {u"",
+                                u"192.168.0.1",
+                                u"localhost",
+                                u":",
+                                u":::",
+                                u"1:::2",
+                                u"1::2::3",
+                                u"fe80::1%",
+                                u"1:2:3:4:5:6:7:8:9",
+                                u"1:2:3:4:5:6:7",
+                                u"12345::1",
+                                u"1:2:3:4:5:6:7:8::",
+                                u"g::1",
+                                u" ::1",
+                                u"::1 ",
+                                u"1:",
+                                u":1",
+                                u"::ffff:1.2.3",
+                                u"1.2.3.4::",
+                                u"\u0661::1",
+                                u"1:2:3:4:5:6:1.2.3.4:1"}) {
         EXPECT_FALSE(ParseIpv6(bad)) << ToUtf8(bad);
     }
 }
@@ -100,6 +119,20 @@ TEST(DialogInteger, ReadsWholeDecimalText) {
     }
     EXPECT_FALSE(ParseDialogInteger(u"-", true));
     EXPECT_FALSE(ParseDialogInteger(u"2147483648", true));
+}
+
+// Guards against a device's name writing to a terminal or breaking a row: controls, DEL,
+// line breaks and direction overrides must come out as visible escapes, other text as is.
+TEST(VisibleText, EscapesControlsAndLayoutCharacters) {
+    EXPECT_EQ(VisibleText(u"Lobby camera \u00dcber\\1"), u"Lobby camera \u00dcber\\1");
+    EXPECT_EQ(VisibleText(u"a\nb\r\tc"), u"a\\x0ab\\x0d\\x09c");
+    EXPECT_EQ(VisibleText(std::u16string(u"x\0y", 3)), u"x\\x00y");
+    EXPECT_EQ(VisibleText(u"\x1b[2J\x7f\u0080\u009b\u00a0"), u"\\x1b[2J\\x7f\\x80\\x9b\u00a0");
+    EXPECT_EQ(VisibleText(u"abc\u202etxt.exe"), u"abc\\u202etxt.exe");
+    EXPECT_EQ(VisibleText(u"\u200e\u200f\u202a\u2066\u2069\u061c\u2028\u2029"),
+              u"\\u200e\\u200f\\u202a\\u2066\\u2069\\u061c\\u2028\\u2029");
+    EXPECT_EQ(VisibleText(u"\u2027\u202f\u2065\u206a"), u"\u2027\u202f\u2065\u206a");
+    EXPECT_EQ(VisibleText(u"\U0001F600"), u"\U0001F600");
 }
 
 }  // namespace

@@ -234,6 +234,17 @@ def replies():
         # A leading blank is still 8-bit text.
         enumerate_reply("02:00:00:00:00:0b", "203.0.113.16", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
                         "TV-300", ext=dict(v6ext, flags=0x00, name=b" lead", name_text=" lead", form=0)),
+        # name_length 0 does not hide the first name byte: 1..31 still makes the name invalid.
+        enumerate_reply("02:00:00:00:00:0e", "203.0.113.18", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
+                        "TV-300", ext=dict(v6ext, flags=0x00, name=b"\x07abc", name_length=0,
+                                           name_text="Invalid Device Name!!!", form=2)),
+        # A UTF-16 name ends at its first zero unit, whatever the length says.
+        enumerate_reply("02:00:00:00:00:0f", "203.0.113.19", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
+                        "TV-300", ext=dict(v6ext, flags=0x00, name=utf16_name("AB\0CD"), name_text="AB", form=1)),
+        # ... and after 126 units: a length of 255 holds 127.
+        enumerate_reply("02:00:00:00:00:10", "203.0.113.20", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
+                        "TV-300", ext=dict(v6ext, flags=0x00, name=utf16_name("n" * 126 + "Z"), name_text="n" * 126,
+                                           form=1)),
         # Damaged base checksum; reserved status bit set.
         enumerate_reply("02:00:00:00:00:0c", "203.0.113.17", "203.0.113.1", "255.255.255.0", 0x04, b"TV-300",
                         "TV-300", corrupt=True),

@@ -291,6 +291,16 @@ local function ipv4_text(tvb, offset)
     return tostring(tvb(offset, 4):ipv4())
 end
 
+-- Read as the program reads it: the first name byte chooses the form even when the length
+-- is zero, bytes the datagram does not carry read as zero, and a UTF-16 name ends at a
+-- zero unit or after 126 units, whatever the length says.
+local MAX_NAME_UNITS = 126
+
+local function byte_at(tvb, offset)
+    if offset < tvb:len() then return tvb(offset, 1):uint() end
+    return 0
+end
+
 local function dissect_name(tree, tvb)
     local length = tvb(NAME_LENGTH_OFFSET, 1):uint()
     tree:add(f.name_length, tvb(NAME_LENGTH_OFFSET, 1))
@@ -298,13 +308,16 @@ local function dissect_name(tree, tvb)
     if available < length then
         tree:add_proto_expert_info(e.short, string.format("Device name is %d bytes, %d received", length, available))
     end
-    if available == 0 then
-        -- No name byte at all reads as an empty 8-bit name.
-        tree:add(f.device_name, tvb(NAME_LENGTH_OFFSET, 1), ""):set_generated()
-        return ""
+    -- The byte that chose the form, or the length byte when there is none.
+    local range
+    if available > 0 then
+        range = tvb(DEVICE_NAME_OFFSET, available)
+    elseif tvb:len() > DEVICE_NAME_OFFSET then
+        range = tvb(DEVICE_NAME_OFFSET, 1)
+    else
+        range = tvb(NAME_LENGTH_OFFSET, 1)
     end
-    local range = tvb(DEVICE_NAME_OFFSET, available)
-    local first = tvb(DEVICE_NAME_OFFSET, 1):uint()
+    local first = byte_at(tvb, DEVICE_NAME_OFFSET)
     local name, form
     if first >= 0x20 then
         -- Held as a zero-terminated text, so a zero byte inside ends it.
@@ -315,13 +328,20 @@ local function dissect_name(tree, tvb)
     elseif first == 0 then
         -- The length counts the leading zero byte; only whole code units are taken.
         form = NAME_FORM_UTF16
-        local units = math.floor((available - 1) / 2)
-        name = decode_utf16be(raw(tvb, DEVICE_NAME_OFFSET + 1, units * 2))
+        local units = length == 0 and 0 or math.min(math.floor((length - 1) / 2), MAX_NAME_UNITS)
+        local bytes = {}
+        for k = 0, units - 1 do
+            local high = byte_at(tvb, DEVICE_NAME_OFFSET + 1 + 2 * k)
+            local low = byte_at(tvb, DEVICE_NAME_OFFSET + 2 + 2 * k)
+            if high == 0 and low == 0 then break end
+            bytes[#bytes + 1] = string.char(high, low)
+        end
+        name = decode_utf16be(table.concat(bytes))
     else
         form = NAME_FORM_INVALID
         name = INVALID_DEVICE_NAME
     end
-    tree:add(f.name_form, tvb(DEVICE_NAME_OFFSET, 1), form):set_generated()
+    tree:add(f.name_form, range, form):set_generated()
     local item = tree:add(f.device_name, range, name)
     if form == NAME_FORM_INVALID then item:add_proto_expert_info(e.invalid_name) end
     return name
