@@ -41,13 +41,16 @@ void CTelvaneDlg::Enumerate() {
                          IDC_IPV6_PREFIX, IDC_IPV6_GATEWAY_LABEL, IDC_IPV6_GATEWAY, IDC_DNS6_PREFERRED_LABEL,
                          IDC_DNS6_PREFERRED, IDC_DNS6_ALTERNATE_LABEL, IDC_DNS6_ALTERNATE})
         EnableDlgItem(id, false);
-    // The table and the list start empty.
+    // The table and the list start empty, with nothing to say until the replies are in.
     EnableDlgItem(IDC_ENUMERATE, false);
     table.device_count = 0;
+    table.table_full_drops = 0;
+    list_view_->SetEnumeratedAdapter({});
     list_view_->DeleteAllItems();
     // Replies are taken in by OnDatagram during the waits between the requests.
     BroadcastEnumerateRequests(socket);
     EnableDlgItem(IDC_ENUMERATE, true);
+    list_view_->SetEnumeratedAdapter(QString::fromStdU16String(ChosenAdapterAddress()));
     GotoDlgCtrl(IDC_ENUMERATE);
     // The first device to answer is selected; a locked one cannot be set.
     if (table.device_count != 0) {

@@ -134,6 +134,14 @@ void CTelvaneDlg::OnDatagram(const std::uint8_t* datagram, int length, const std
     telvane::OnDatagram(
         table, std::span(datagram, static_cast<std::size_t>(length)), SupportsFullFunction(),
         [this](std::int32_t index, const DEVICE_INFO& entry) { list_view_->AddDeviceRow(index, entry); });
+    // A device turned away by a full table is said at once, also after the enumeration.
+    list_view_->UpdateNotes();
+}
+
+std::u16string CTelvaneDlg::ChosenAdapterAddress() const {
+    const int i = ComboGetCurSel(IDC_ADAPTER);
+    if (i < 0 || i >= adapter_count) return {};
+    return adapter_addresses[static_cast<std::size_t>(i)].data();
 }
 
 void CTelvaneDlg::DoDataExchange(bool save) {

@@ -57,6 +57,8 @@ public:
                     std::uint16_t sender_port) override;
 
     CDeviceListView& ListView() const { return *list_view_; }
+    // The address of the adapter chosen in 1015, or empty when none is.
+    std::u16string ChosenAdapterAddress() const;
 
     // The dialog's state, in declaration order.
     std::array<LIST_COLUMN, DEVICE_LIST_COLUMN_COUNT> columns = DEVICE_LIST_COLUMNS;

@@ -21,3 +21,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Test programs run under wine, always inside a private network namespace: wine's sockets
 # live in its wineserver, which must not be on the host's network.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh --netns)
+
+# Header-only packages of the host, offered without the rest of the host's headers.
+set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/cross-packages)
+set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/cross-packages)

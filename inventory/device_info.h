@@ -69,6 +69,8 @@ struct DEVICE_TABLE {
     std::array<std::uint8_t, 4> sort_toggles{1, 1, 1, 1};
     CReplyEvent reply_event;
     std::int32_t set_result = 0;
+    // Enumerate replies of new devices turned away because the table was full.
+    std::int32_t table_full_drops = 0;
 
     const DEVICE_INFO* Selected() const;
 };

@@ -6,9 +6,11 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -143,6 +145,25 @@ private:
 
 // The names are whatever a device on the segment chose to send: shown with their control,
 // line-break and direction characters made visible, so each row stays one line in its order.
+// A note of the list. The list is disabled after an enumeration that found nothing, and
+// a disabled label would be drawn faded; the note reads plainly whatever the list's state.
+class CListNote final : public QLabel {
+public:
+    explicit CListNote(const QString& name, QWidget* parent = nullptr) : QLabel(parent) {
+        setObjectName(name);
+        setTextFormat(Qt::PlainText);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Active, QPalette::WindowText));
+        painter.drawText(contentsRect(), static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0), text());
+    }
+};
+
 QStringList RowTexts(const DEVICE_INFO& e) {
     return {ToQString(VisibleText(DeviceNameText(e))), ToQString(VisibleText(ModelNameText(e))), ToQString(MacText(e)),
             ToQString(IpAddressText(e))};
@@ -187,6 +208,15 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     list->viewport()->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &CDeviceListView::OnContextMenuRequested);
+
+    // The notes: the empty one over the rows' area, the full one beside the horizontal
+    // scroll bar, where it hides no row. Neither takes a click.
+    empty_note_ = new CListNote(QStringLiteral("emptyNote"), list->viewport());
+    empty_note_->setWordWrap(true);
+    empty_note_->setAlignment(Qt::AlignCenter);
+    full_note_ = new CListNote(QStringLiteral("fullNote"));
+    full_note_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list->addScrollBarWidget(full_note_, Qt::AlignLeft);
 
     repaint_timer_ = new QTimer(this);
     repaint_timer_->setSingleShot(true);
@@ -240,6 +270,7 @@ int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) 
     const int position = std::min(index, list_->topLevelItemCount());
     HoldRepaints();
     list_->insertTopLevelItem(position, new CDeviceRowItem(RowTexts(entry), table_));
+    UpdateNotes();
     return position;
 }
 
@@ -251,7 +282,9 @@ void CDeviceListView::RefillDeviceList() {
 
 void CDeviceListView::DeleteAllItems() {
     selection_mark_ = -1;
-    if (list_ != nullptr) list_->clear();
+    if (list_ == nullptr) return;
+    list_->clear();
+    UpdateNotes();
 }
 
 void CDeviceListView::SetSelectionMark(int row) {
@@ -302,6 +335,42 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     return menu;
 }
 
+void CDeviceListView::SetEnumeratedAdapter(const QString& adapter_address) {
+    enumerated_adapter_ = adapter_address;
+    UpdateNotes();
+}
+
+QString CDeviceListView::EmptyNoteText() const {
+    return empty_note_ != nullptr && !empty_note_->isHidden() ? empty_note_->text() : QString();
+}
+
+QString CDeviceListView::FullNoteText() const {
+    return full_note_ != nullptr && !full_note_->isHidden() ? full_note_->text() : QString();
+}
+
+void CDeviceListView::UpdateNotes() {
+    if (list_ == nullptr) return;
+    const bool enumerated = !enumerated_adapter_.isEmpty();
+    const bool empty = enumerated && list_->topLevelItemCount() == 0;
+    if (empty != !empty_note_->isHidden()) {
+        if (empty) {
+            empty_note_->setText(tr("No device answered on %1.").arg(enumerated_adapter_) + QLatin1Char('\n') +
+                                 tr("Check the cable and the network adapter chosen, and that the firewall "
+                                    "accepts UDP from source port 18768.") +
+                                 QLatin1Char('\n') + tr("Run telvane-cli doctor to check this computer's side."));
+            empty_note_->setGeometry(list_->viewport()->rect().adjusted(8, 8, -8, -8));
+        }
+        empty_note_->setVisible(empty);
+    }
+    const bool full = enumerated && table_.device_count >= DEVICE_TABLE_CAPACITY && table_.table_full_drops > 0;
+    if (full != !full_note_->isHidden()) {
+        full_note_->setText(tr("%1 devices shown; more answered.").arg(DEVICE_TABLE_CAPACITY));
+        full_note_->setVisible(full);
+        // The note stands beside the scroll bar, so the bar is there while it is.
+        list_->setHorizontalScrollBarPolicy(full ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    }
+}
+
 void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) {
     open_url_ = std::move(opener);
 }
@@ -314,6 +383,8 @@ bool CDeviceListView::Usable() const {
 }
 
 bool CDeviceListView::eventFilter(QObject* watched, QEvent* event) {
+    if (list_ != nullptr && watched == list_->viewport() && event->type() == QEvent::Resize)
+        empty_note_->setGeometry(list_->viewport()->rect().adjusted(8, 8, -8, -8));
     if (Usable() && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {

@@ -20,6 +20,7 @@
 
 class QFont;
 class QItemSelection;
+class QLabel;
 class QMenu;
 class QPoint;
 class QTreeWidget;
@@ -72,6 +73,17 @@ public:
 
     QTreeWidget* List() const;
 
+    // What the list says when its rows cannot, painted in its own area: after an
+    // enumeration on adapter_address that found nothing, that no device answered there
+    // and what to check; when the table is full and more devices answered, that more
+    // did. An empty address hides both (an enumeration is under way).
+    void SetEnumeratedAdapter(const QString& adapter_address);
+    // Shows or hides the notes after the rows or the table's drop count changed.
+    void UpdateNotes();
+    // The note shown now, or an empty text.
+    QString EmptyNoteText() const;
+    QString FullNoteText() const;
+
 signals:
     // A column heading was clicked (column 0..3).
     void headerItemClicked(int column);
@@ -95,6 +107,9 @@ private:
     QPointer<QTreeWidget> list_;
     const DEVICE_TABLE& table_;
     QTimer* repaint_timer_ = nullptr;
+    QLabel* empty_note_ = nullptr;
+    QLabel* full_note_ = nullptr;
+    QString enumerated_adapter_;
     UrlOpenerFn open_url_;
     int selection_mark_ = -1;
 };

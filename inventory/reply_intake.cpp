@@ -51,7 +51,10 @@ void TakeEnumerateReply(DEVICE_TABLE& table, const ByteReader& in, bool supports
     const MAC mac = in.Array<6>(reply::MAC);
     const IPV4 address = in.Array<4>(reply::IPV4_ADDRESS);
     if (IsKnownDevice(table, mac, address)) return;
-    if (table.device_count >= DEVICE_TABLE_CAPACITY) return;
+    if (table.device_count >= DEVICE_TABLE_CAPACITY) {
+        ++table.table_full_drops;
+        return;
+    }
     const std::uint8_t status = in.U8(reply::STATUS_FLAGS);
     if ((status & STATUS_RESERVED_MASK) != 0) return;
 

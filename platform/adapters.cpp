@@ -53,6 +53,11 @@ std::vector<ADAPTER> QuerySystemAdapters() {
             if (inet_ntop(AF_INET, &in.sin_addr, text, sizeof text) != nullptr) {
                 entry.adapter.ipv4_text = text;
                 entry.has_ipv4 = true;
+                if (a->ifa_netmask != nullptr && a->ifa_netmask->sa_family == AF_INET) {
+                    sockaddr_in mask{};
+                    std::memcpy(&mask, a->ifa_netmask, sizeof mask);
+                    std::memcpy(entry.adapter.ipv4_mask.data(), &mask.sin_addr, entry.adapter.ipv4_mask.size());
+                }
             }
         }
     }

@@ -15,6 +15,7 @@ inline constexpr int MAX_ADAPTERS = 5;
 struct ADAPTER {
     MAC hardware_address{};  // first six bytes; all zero when the adapter has none
     std::string ipv4_text;   // text of its first IPv4 address; empty when it has none
+    IPV4 ipv4_mask{};        // the subnet mask of that address; all zero when unknown
 };
 
 // Every adapter in the system's order, with its first IPv4 address.

@@ -1,8 +1,41 @@
 #include "procedures/set_plan.h"
 
+#include <algorithm>
+
 #include "protocol/text.h"
 
 namespace telvane {
+
+namespace {
+
+bool IsDns4Option(std::string_view name) {
+    return name == "dns4-auto" || name == "dns4-manual" || name == "dns4";
+}
+
+bool IsIpv6Option(std::string_view name) {
+    return name == "ipv6-dhcp" || name == "ipv6-static" || name == "ipv6" || name == "prefix" ||
+           name == "ipv6-gateway" || name == "dns6-auto" || name == "dns6-manual" || name == "dns6";
+}
+
+// Why the device cannot take one of the options; empty when it takes them all. Such an
+// option would be dropped from the request, and the device's acceptance would then
+// report a change that was never sent.
+std::string NotApplicable(const DEVICE_INFO& device, std::span<const SET_OPTION> options) {
+    const std::string who = "device " + FormatMac(device.mac);
+    for (const SET_OPTION& o : options) {
+        const bool dns4 = IsDns4Option(o.name);
+        const bool ipv6 = IsIpv6Option(o.name);
+        if (!dns4 && !ipv6) continue;
+        const std::string what = dns4 ? " does not take DNS settings" : " does not take IPv6 settings";
+        if (device.has_extension == 0)
+            return "--" + o.name + ": " + who + what + " (it reports no extended description)";
+        if (ipv6 && (device.ext_flags & EXT_IPV6) == 0)
+            return "--" + o.name + ": " + who + what + " (it reports no IPv6 support)";
+    }
+    return {};
+}
+
+}  // namespace
 
 std::int32_t FindDevice(const DEVICE_TABLE& table, const MAC& mac) {
     for (std::int32_t i = 0; i < table.device_count && i < DEVICE_TABLE_CAPACITY; ++i)
@@ -25,6 +58,11 @@ SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_
         plan.message = "device " + FormatMac(mac) + " is locked; its configuration cannot be changed";
         return plan;
     }
+    if (std::string why = NotApplicable(device, options); !why.empty()) {
+        plan.kind = SetPlanKind::NotApplicable;
+        plan.message = std::move(why);
+        return plan;
+    }
     plan.form = SetFormFromDevice(device);
     if (std::string error = ApplySetOptions(plan.form, options); !error.empty()) {
         plan.kind = SetPlanKind::BadInput;
@@ -40,6 +78,11 @@ SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_
     plan.kind = SetPlanKind::Ready;
     plan.settings = check.settings;
     plan.request = BuildSetRequest(device, check.settings);
+    // The unchanged panel's request stands for what the device reported; a device whose
+    // report does not pass the checks cannot equal any request that does.
+    const SET_FORM_CHECK current = CheckSetForm(SetFormFromDevice(device), &device);
+    plan.changed =
+        !current.Ok() || !std::ranges::equal(BuildSetRequest(device, current.settings).Bytes(), plan.request.Bytes());
     table.selected_index = plan.index;
     return plan;
 }

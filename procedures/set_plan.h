@@ -14,10 +14,11 @@
 namespace telvane {
 
 enum class SetPlanKind {
-    Ready,     // request built; the device is the table's selection
-    NotFound,  // no entry has the MAC
-    Locked,    // the device refuses changes; nothing may be sent
-    BadInput,  // an option of the wrong form, or a failed check (message as the window's)
+    Ready,          // request built; the device is the table's selection
+    NotFound,       // no entry has the MAC
+    Locked,         // the device refuses changes; nothing may be sent
+    NotApplicable,  // an option the device cannot take (DNS or IPv6 on a device without them)
+    BadInput,       // an option of the wrong form, or a failed check (message as the window's)
 };
 
 struct SET_PLAN {
@@ -27,6 +28,10 @@ struct SET_PLAN {
     SET_FORM form;  // the panel after the options
     SET_SETTINGS settings;
     SET_REQUEST request;
+    // The request differs from the one the device's settings as reported would give,
+    // so sending it would change something. With DHCP on the request carries no
+    // addresses, so the addresses the device reported then do not count.
+    bool changed = true;
 };
 
 // On Ready the found entry becomes table.selected_index, so that the intake takes its

@@ -1,7 +1,7 @@
 # Shared by the project's scripts: which Debian packages each needs, and installing
 # only what is missing.
 
-BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core"
+BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libcli11-dev nlohmann-json3-dev"
 TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps"
 DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
 # Install layout, man pages, the Debian package in a throwaway root, the Wireshark dissector.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks, in a throwaway Debian 12 root, that
-# `apt-get install ./telvane_*.deb` pulls in everything it needs and that the package
-# removes without leaving files behind.
+# Builds the Debian packages and checks, in a throwaway Debian 12 root, that
+# telvane-cli installs alone, without Qt, and runs; that `apt-get install ./telvane_*.deb`
+# then pulls in everything the window needs; and that both remove without leaving files
+# behind.
 #
 # The minimal root (debootstrap --variant=minbase) and the downloaded packages are cached
 # under build/package-root/, so a second run needs no bootstrap. The programs run inside
@@ -31,16 +32,16 @@ mirror=$(grep -E '/debian/?$' <<<"$sources" | head -n1 || true)
 [ -n "$mirror" ] || skip "no Debian mirror is configured for apt here"
 security=$(grep -E '/debian-security/?$' <<<"$sources" | head -n1 || true)
 
-echo "== build the package"
+echo "== build the packages"
 # -O2 as Debian builds its packages; the binaries are stripped into the package.
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_BUILD_TESTS=OFF \
     -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-package -j "$(nproc)"
-rm -f build-package/telvane_*.deb
+rm -f build-package/telvane_*.deb build-package/telvane-cli_*.deb
 (cd build-package && cpack -G DEB >/dev/null)
 deb=$(ls build-package/telvane_*.deb)
-echo "built $deb"
-dpkg-deb -f "$deb" Depends
+cli_deb=$(ls build-package/telvane-cli_*.deb)
+for d in "$cli_deb" "$deb"; do echo "built $d: $(dpkg-deb -f "$d" Depends)"; done
 
 work=$(mktemp -d /tmp/telvane-pkgroot.XXXXXX)
 root="$work/root"
@@ -80,24 +81,62 @@ for m in proc sys dev; do
 done
 mount --bind "$archives" "$root/var/cache/apt/archives"
 mounts+=("$root/var/cache/apt/archives")
-cp "$deb" "$root/tmp/"
+cp "$deb" "$cli_deb" "$root/tmp/"
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
-
-echo "== apt-get install ./$(basename "$deb")"
-in_root apt-get update -qq
-in_root apt-get install -y -qq --no-install-recommends "./tmp/$(basename "$deb")" >"$work/install.log" 2>&1 ||
-    { tail -n 30 "$work/install.log"; fail "the package does not install"; }
-in_root dpkg-query -W -f='${Status}\n' telvane | grep -qx 'install ok installed' || fail "telvane is not installed"
-in_root dpkg -L telvane | sort >"$work/files"
-echo "installed $(wc -l <"$work/files") paths"
+# The tools print and exit; run them in a network namespace of their own all the same.
+run_isolated() { unshare --net chroot "$root" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
 
 failures=0
 check() { if "$@"; then :; else echo "FAIL: $*" >&2; failures=$((failures + 1)); fi; }
 has() { in_root test -e "$1" || { echo "missing in the package: $1" >&2; return 1; }; }
+in_root apt-get update -qq
+
+# A headless host (one that Ansible drives) installs the command line alone.
+echo "== apt-get install ./$(basename "$cli_deb") alone"
+in_root apt-get install -y -qq --no-install-recommends "./tmp/$(basename "$cli_deb")" >"$work/install-cli.log" 2>&1 ||
+    { tail -n 30 "$work/install-cli.log"; fail "telvane-cli does not install"; }
+in_root dpkg-query -W -f='${Status}\n' telvane-cli | grep -qx 'install ok installed' || fail "telvane-cli is not installed"
+qt=$(in_root dpkg-query -W -f='${Package}\n' | grep -iE 'qt' | tr '\n' ' ' || true)
+if ldd build-package/tools/cli/telvane-cli | grep -q 'libQt'; then
+    echo "NOTICE: telvane-cli still links Qt in this tree; installed with it: $qt"
+elif [ -n "$qt" ]; then
+    echo "FAIL: installing telvane-cli alone brought in Qt: $qt" >&2
+    failures=$((failures + 1))
+else
+    echo "ok: telvane-cli installs alone without any Qt package"
+fi
+in_root dpkg -L telvane-cli | sort >"$work/files-cli"
+check has /usr/share/man/man1/telvane-cli.1.gz
+missing=$(in_root ldd /usr/bin/telvane-cli | grep 'not found' || true)
+[ -z "$missing" ] || { echo "FAIL: telvane-cli misses libraries: $missing" >&2; failures=$((failures + 1)); }
+version=$(run_isolated telvane-cli --version 2>&1) || true
+if grep -q "$(dpkg-deb -f "$cli_deb" Version)" <<<"$version"; then
+    echo "ok: telvane-cli --version: $version"
+else
+    echo "FAIL: telvane-cli --version inside the root: ${version:-no output}" >&2
+    failures=$((failures + 1))
+fi
+# One adapter with a hardware and an IPv4 address: one end of a veth pair in a namespace of its own.
+adapters=$(unshare --net sh -c "ip link add tvpkg0 type veth peer name tvpkg1 && ip addr add 192.0.2.1/24 dev tvpkg0 &&
+    ip link set tvpkg0 up && chroot '$root' env -i PATH=/usr/bin:/bin LANG=C.UTF-8 telvane-cli adapters" 2>&1) || true
+if grep -q "IP: 192.0.2.1" <<<"$adapters"; then
+    echo "ok: telvane-cli adapters: $adapters"
+else
+    echo "FAIL: telvane-cli adapters inside the root: ${adapters:-no output}" >&2
+    failures=$((failures + 1))
+fi
+
+echo "== apt-get install ./$(basename "$deb") beside it"
+in_root apt-get install -y -qq --no-install-recommends "./tmp/$(basename "$deb")" >"$work/install.log" 2>&1 ||
+    { tail -n 30 "$work/install.log"; fail "the package does not install"; }
+in_root dpkg-query -W -f='${Status}\n' telvane | grep -qx 'install ok installed' || fail "telvane is not installed"
+in_root dpkg -L telvane | sort >"$work/files"
+cat "$work/files-cli" >>"$work/files"
+echo "installed $(wc -l <"$work/files") paths"
 
 check has /usr/share/applications/org.telvane.Telvane.desktop
 check has /usr/share/metainfo/org.telvane.Telvane.metainfo.xml
-for page in telvane telvane-cli telvane-sim; do check has "/usr/share/man/man1/$page.1.gz"; done
+for page in telvane telvane-sim; do check has "/usr/share/man/man1/$page.1.gz"; done
 check has /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqxcb.so
 
 # Every program that this tree builds must be in the package and find all its libraries.
@@ -117,8 +156,6 @@ for p in telvane telvane-cli telvane-sim; do
     fi
 done
 
-# The tools print and exit; run them in an empty network namespace all the same.
-run_isolated() { unshare --net chroot "$root" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
 for probe in "telvane-cli --help" "telvane-sim --version"; do
     set -- $probe
     [[ " ${programs[*]} " == *" $1 "* ]] || continue
@@ -145,15 +182,18 @@ if [[ " ${programs[*]} " == *" telvane "* ]]; then
     fi
 fi
 
-echo "== apt-get purge telvane"
-in_root apt-get purge -y -qq telvane >"$work/remove.log" 2>&1 || { tail -n 20 "$work/remove.log"; fail "the package does not remove"; }
-if in_root dpkg-query -W -f='${Status}\n' telvane 2>/dev/null | grep -q installed; then
-    echo "FAIL: telvane still registered after purge" >&2
-    failures=$((failures + 1))
-fi
+echo "== apt-get purge telvane telvane-cli"
+in_root apt-get purge -y -qq telvane telvane-cli >"$work/remove.log" 2>&1 ||
+    { tail -n 20 "$work/remove.log"; fail "the packages do not remove"; }
+for p in telvane telvane-cli; do
+    if in_root dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q installed; then
+        echo "FAIL: $p still registered after purge" >&2
+        failures=$((failures + 1))
+    fi
+done
 while read -r path; do
     [ -n "$path" ] && [ -f "$root$path" ] && { echo "FAIL: left behind: $path" >&2; failures=$((failures + 1)); }
 done <"$work/files"
 
 [ "$failures" -eq 0 ] || fail "$failures check(s) failed"
-echo "test-package.sh: the package installs and removes cleanly in a fresh $suite root"
+echo "test-package.sh: the packages install and remove cleanly in a fresh $suite root"

@@ -10,6 +10,6 @@ jobs=$(nproc)
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake --preset windows "${launcher[@]}" >/dev/null
+cmake --preset windows -DTELVANE_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build --preset windows -j "$jobs"
 ctest --preset windows -j "$jobs"

@@ -2,6 +2,7 @@
 #include <QtCore/QFileInfo>
 #include <QtGui/QImage>
 #include <QtTest/QTest>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
@@ -146,6 +147,29 @@ TEST(MainTemplate, EveryCaptionFits) {
 
 using MainWindow = AppFixture;
 
+// Saves a rendered picture where TELVANE_SCREENSHOT says, with suffix before the
+// extension when given ("main-window-empty.png").
+void SavePicture(const QImage& picture, const QString& suffix = {}) {
+    const char* path = std::getenv("TELVANE_SCREENSHOT");
+    if (path == nullptr) return;
+    const QFileInfo file(QString::fromLocal8Bit(path));
+    QString name = file.absoluteFilePath();
+    if (!suffix.isEmpty())
+        name = file.absolutePath() + QLatin1Char('/') + file.completeBaseName() + suffix + QLatin1Char('.') +
+               file.suffix();
+    QDir().mkpath(file.absolutePath());
+    EXPECT_TRUE(picture.save(name));
+}
+
+// The window as an enumeration leaves it, adapter shown.
+void ShowAsEnumerated(CTelvaneDlg& dialog) {
+    dynamic_cast<QComboBox*>(dialog.GetDlgItem(IDC_ADAPTER))->clear();
+    dialog.ComboSetCurSel(IDC_ADAPTER,
+                          dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.1.2"));
+    dialog.ComboSetCurSel(IDC_PROTOCOL, 0);
+    for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL_LABEL}) dialog.EnableDlgItem(id, true);
+}
+
 // Renders the window with devices listed; TELVANE_SCREENSHOT names the picture file.
 // Guards against a reply handed to the window not becoming a table entry and a row.
 TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
@@ -165,12 +189,7 @@ TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
     ASSERT_EQ(list->topLevelItemCount(), 5);
 
     // The look after an enumeration that found these devices.
-    dialog.ComboSetCurSel(IDC_ADAPTER, -1);
-    dynamic_cast<QComboBox*>(dialog.GetDlgItem(IDC_ADAPTER))->clear();
-    dialog.ComboSetCurSel(IDC_ADAPTER,
-                          dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.1.2"));
-    dialog.ComboSetCurSel(IDC_PROTOCOL, 0);
-    for (const int id : {IDC_ADAPTER_LABEL, IDC_PROTOCOL_LABEL}) dialog.EnableDlgItem(id, true);
+    ShowAsEnumerated(dialog);
     dialog.EnableActionControls(true);
     // The first device's settings, as SelectDevice shows them.
     dialog.SelectDevice(0);
@@ -182,10 +201,44 @@ TEST_F(MainWindow, RepliesBecomeRowsAndThePictureIsRendered) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     const QImage picture = dialog.grab().toImage();
     ASSERT_EQ(picture.size(), dialog.size() * picture.devicePixelRatio());
-    if (const char* path = std::getenv("TELVANE_SCREENSHOT")) {
-        QDir().mkpath(QFileInfo(QString::fromLocal8Bit(path)).absolutePath());
-        EXPECT_TRUE(picture.save(QString::fromLocal8Bit(path)));
+    SavePicture(picture);
+}
+
+// Renders the list's own notes: nothing answered, and a full table with more answers
+// (the pictures get "-empty" and "-full" after TELVANE_SCREENSHOT's name). Guards
+// against a note that is not painted where the rows would be, or is cut off.
+TEST_F(MainWindow, EmptyAndFullListsExplainThemselves) {
+    CTelvaneDlg dialog;
+    dialog.Create();
+    ShowAsEnumerated(dialog);
+    // What an enumeration that found nothing leaves usable.
+    for (const int id : {IDC_EXIT, IDC_ENUMERATE, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP})
+        dialog.EnableDlgItem(id, true);
+    dialog.ListView().SetEnumeratedAdapter(QStringLiteral("192.168.1.2"));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    auto* note = list->viewport()->findChild<QLabel*>(QStringLiteral("emptyNote"));
+    ASSERT_NE(note, nullptr);
+    ASSERT_TRUE(note->isVisible());
+    EXPECT_LE(note->heightForWidth(note->width()), note->height()) << "the note is cut off";
+    SavePicture(dialog.grab().toImage(), QStringLiteral("-empty"));
+
+    for (int i = 0; i <= DEVICE_TABLE_CAPACITY; ++i) {
+        const Bytes r = Reply().Mac(static_cast<std::uint8_t>(i)).Address(static_cast<std::uint8_t>(i)).Sealed();
+        dialog.OnDatagram(r.data(), static_cast<int>(r.size()), "192.168.1.9", 18768);
     }
+    dialog.EnableActionControls(true);
+    dialog.SelectDevice(0);
+    dialog.ListView().Invalidate(true);
+    ASSERT_EQ(dialog.ListView().FullNoteText(), QStringLiteral("100 devices shown; more answered."));
+    auto* full = list->findChild<QLabel*>(QStringLiteral("fullNote"));
+    ASSERT_NE(full, nullptr);
+    QApplication::processEvents();
+    EXPECT_TRUE(full->isVisible());
+    EXPECT_LE(full->sizeHint().width(), full->width()) << "the note is cut off";
+    EXPECT_FALSE(note->isVisible());
+    SavePicture(dialog.grab().toImage(), QStringLiteral("-full"));
 }
 
 }  // namespace

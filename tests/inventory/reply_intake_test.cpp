@@ -74,9 +74,14 @@ TEST_F(Intake, FullTableRefusesUntilTheCountIsReset) {
         Take(Reply().Mac(static_cast<std::uint8_t>(i)).Address(static_cast<std::uint8_t>(i)).Sealed());
     }
     ASSERT_EQ(table.device_count, 100);
+    EXPECT_EQ(table.table_full_drops, 0);
     Take(Reply().Mac(200).Address(200).Sealed());
     EXPECT_EQ(table.device_count, 100);
     EXPECT_EQ(rows.size(), 100u);
+    // Counted, so the window can say that more answered; a listed device is no more.
+    EXPECT_EQ(table.table_full_drops, 1);
+    Take(Reply().Mac(1).Address(1).Sealed());
+    EXPECT_EQ(table.table_full_drops, 1);
 
     table.device_count = 0;  // as a new enumeration does
     Take(Reply().Mac(200).Sealed());

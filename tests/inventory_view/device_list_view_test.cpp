@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QTest>
@@ -127,6 +128,49 @@ TEST_F(ListWindow, NamesWithControlsStayOnOneLineAndShowTheirControls) {
     menu->findChild<QAction*>(QStringLiteral("copyRow"))->trigger();
     EXPECT_FALSE(QGuiApplication::clipboard()->text().contains(QLatin1Char('\n')));
     ExpectRowsShowTheTable();
+}
+
+// Guards against an empty list that says nothing after an enumeration, a note that
+// stays once a row exists or shows while an enumeration runs, and a full table that
+// hides that more devices answered.
+TEST_F(ListWindow, NotesSayWhatTheRowsCannot) {
+    const auto* empty = list->viewport()->findChild<QLabel*>(QStringLiteral("emptyNote"));
+    const auto* full = list->findChild<QLabel*>(QStringLiteral("fullNote"));
+    ASSERT_NE(empty, nullptr);
+    ASSERT_NE(full, nullptr);
+    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
+    view.SetEnumeratedAdapter(QStringLiteral("192.0.2.1"));
+    list->setEnabled(false);  // as after an enumeration that found nothing
+    EXPECT_TRUE(view.EmptyNoteText().startsWith(QStringLiteral("No device answered on 192.0.2.1.\n")));
+    EXPECT_TRUE(view.EmptyNoteText().contains(QStringLiteral("telvane-cli doctor")));
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_TRUE(list->viewport()->rect().contains(empty->geometry()));
+    EXPECT_TRUE(view.FullNoteText().isEmpty());
+    // A late reply: the row replaces the note.
+    Take(Reply().Mac(1).Sealed());
+    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
+    EXPECT_FALSE(empty->isVisible());
+    list->setEnabled(true);
+
+    for (int i = 2; i <= DEVICE_TABLE_CAPACITY; ++i)
+        Take(Reply().Mac(static_cast<std::uint8_t>(i)).Address(static_cast<std::uint8_t>(i)).Sealed());
+    ASSERT_EQ(list->topLevelItemCount(), DEVICE_TABLE_CAPACITY);
+    EXPECT_TRUE(view.FullNoteText().isEmpty()) << "full, but nobody more answered";
+    Take(Reply().Mac(201).Address(201).Sealed());
+    view.UpdateNotes();  // the window does so after every datagram
+    EXPECT_EQ(view.FullNoteText(), QStringLiteral("100 devices shown; more answered."));
+    EXPECT_TRUE(full->isVisible());
+    // Beside the scroll bar, below the rows: it covers none of them.
+    const QRect note(full->mapTo(list, QPoint(0, 0)), full->size());
+    const QRect rows(list->viewport()->mapTo(list, QPoint(0, 0)), list->viewport()->size());
+    EXPECT_FALSE(note.intersects(rows));
+    EXPECT_TRUE(list->rect().contains(note));
+
+    // A new enumeration starts: nothing to say until it ends.
+    view.SetEnumeratedAdapter(QString());
+    view.DeleteAllItems();
+    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
+    EXPECT_TRUE(view.FullNoteText().isEmpty());
 }
 
 // Every name form, through the real intake, as the cells show it; guards against a

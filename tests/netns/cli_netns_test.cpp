@@ -1,6 +1,8 @@
 // telvane-cli against the simulator: exact output forms and exit codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -59,8 +61,8 @@ TEST_F(CliNetnsTest, EnumerateWritesJsonAndCsv) {
 TEST_F(CliNetnsTest, AdaptersAreListedAsTheWindowListsThem) {
     const auto result = RunTool("telvane-cli", {"adapters"});
     EXPECT_EQ(result.exit_code, 0);
-    EXPECT_EQ(result.out, "0: MAC: " + netns::AdapterMac(1) + ",   IP: " + netns::AdapterAddress(1) + "\n1: MAC: " +
-                              netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
+    EXPECT_EQ(result.out, "0: MAC: " + netns::AdapterMac(1) + ",   IP: " + netns::AdapterAddress(1) +
+                              "\n1: MAC: " + netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
 }
 
 // Guards against a script mistaking a failure for an empty segment.
@@ -71,6 +73,22 @@ TEST_F(CliNetnsTest, UnknownAdapterAndBadUsageExitNonZero) {
     EXPECT_EQ(RunTool("telvane-cli", {"enumerate", "--adapter", "2"}).exit_code, 3);
     EXPECT_EQ(RunTool("telvane-cli", {"enumerate", "--json", "--csv"}).exit_code, 2);
     EXPECT_EQ(RunTool("telvane-cli", {"frobnicate"}).exit_code, 2);
+}
+
+// Guards against a script that asked for JSON parsing an empty stream after a failure.
+TEST_F(CliNetnsTest, FailuresWithJsonPrintOneErrorDocument) {
+    const auto unknown = RunTool("telvane-cli", {"enumerate", "--json", "--adapter", "203.0.113.9"});
+    EXPECT_EQ(unknown.exit_code, 3);
+    EXPECT_EQ(unknown.out,
+              "{\"error\": {\"code\": \"no-adapter\", \"message\": \"no adapter \\\"203.0.113.9\\\" (telvane-cli "
+              "adapters lists them)\", \"exit\": 3}}\n");
+    const auto usage = RunTool("telvane-cli", {"set", "--json", "--mac"});
+    EXPECT_EQ(usage.exit_code, 2);
+    EXPECT_EQ(usage.out.rfind("{\"error\": {\"code\": \"usage\", \"message\": ", 0), 0u) << usage.out;
+    EXPECT_EQ(std::count(usage.out.begin(), usage.out.end(), '\n'), 1) << usage.out;
+    const auto csv = RunTool("telvane-cli", {"set", "--json", "--from-csv", "/nonexistent/devices.csv"});
+    EXPECT_EQ(csv.exit_code, 2);
+    EXPECT_NE(csv.out.find("\"code\": \"bad-csv\""), std::string::npos) << csv.out;
 }
 
 }  // namespace

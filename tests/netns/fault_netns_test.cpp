@@ -97,15 +97,16 @@ TEST_F(FaultNetnsTest, AdapterAddressGoneBeforeEnumeration) {
         return std::vector<ADAPTER>{{*ParseMac(netns::AdapterMac(2)), netns::AdapterAddress(2)}};
     });
     ::testing::internal::CaptureStderr();
-    const std::vector<std::string> args = {"--adapter", netns::AdapterAddress(2)};
+    cli::ENUMERATE_ARGS args;
+    args.adapter = netns::AdapterAddress(2);
     const int exit_code = cli::RunEnumerate(args);
     const std::string err = ::testing::internal::GetCapturedStderr();
     SetAdapterSourceForTesting(nullptr);
     ASSERT_EQ(Ip({"addr", "add", with_prefix, "dev", "tvp2"}), 0);
 
     EXPECT_EQ(result, OPEN_RESULT::SOCKET_FAILED);
-    EXPECT_FALSE(open_after);  // the old socket is gone too
-    EXPECT_EQ(exit_code, 1);
+    EXPECT_FALSE(open_after);                // the old socket is gone too
+    EXPECT_EQ(exit_code, cli::EXIT_SOCKET);  // a local failure, not the device's answer
     EXPECT_NE(err.find("Socket Initialization failure"), std::string::npos) << err;
     PumpMessages(100);
     EXPECT_TRUE(sim.Received().empty()) << sim.LogText();

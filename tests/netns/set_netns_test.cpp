@@ -150,6 +150,108 @@ TEST_F(SetNetnsTest, UnknownOrLockedDeviceIsRefusedWithoutSending) {
     EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }
 
+// Guards against DNS or IPv6 settings being dropped for a device that cannot take them
+// and the set reported as accepted; in a file such a cell fails its own row only.
+TEST_F(SetNetnsTest, SettingTheDeviceCannotTakeIsBadInput) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "ipv6": false}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ip", "192.0.2.30", "--ipv6", "2001:db8::30"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("device 00-1a-2b-3c-4d-5e does not take IPv6 settings"), std::string::npos) << r.err;
+    r = Set({"--dns4-auto", "--json"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"code\": \"not-applicable\""), std::string::npos) << r.out;
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--prefix", "64"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("does not take IPv6 settings (it reports no IPv6 support)"), std::string::npos) << r.err;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("devices.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip,dns4\n00-1a-2b-3c-4d-5e,192.0.2.40,192.0.2.53\n00-1a-2b-3c-4d-5f,192.0.2.41,192.0.2.53\n");
+    file.close();
+    r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString()});
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e invalid: --dns4: device 00-1a-2b-3c-4d-5e does not take DNS"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f accepted"), std::string::npos) << r.out;
+    const auto sets = sim.SetRequests();
+    ASSERT_EQ(sets.size(), 1u) << sim.LogText();
+    EXPECT_EQ(sets[0].data[9], 0x5f);
+}
+
+// ---- Only what changes, and a dry run ------------------------------------------------
+
+// Guards against --ensure sending settings the device already has, or skipping a change;
+// with DHCP on, the leased addresses must not count as a difference.
+TEST_F(SetNetnsTest, EnsureSendsOnlyWhatWouldChange) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "ipv4_gateway": "192.0.2.1", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "dhcp": true}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ensure", "--ip", "192.0.2.20", "--gateway", "192.0.2.1", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out,
+              "{\"mac\": \"00-1a-2b-3c-4d-5e\", \"outcome\": \"unchanged\", \"changed\": false, \"sends\": 0, "
+              "\"result\": null}\n");
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--ensure", "--dhcp"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "00-1a-2b-3c-4d-5f unchanged\n");
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+
+    r = Set({"--ensure", "--ip", "192.0.2.40", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"accepted\", \"changed\": true"), std::string::npos) << r.out;
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+    // The device now has it: the same task again sends nothing.
+    r = Set({"--ensure", "--ip", "192.0.2.40", "--json"});
+    EXPECT_NE(r.out.find("\"outcome\": \"unchanged\""), std::string::npos) << r.out;
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+}
+
+// Guards against a dry run sending anything, or showing another request than a set
+// would send.
+TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "ipv4_gateway": "192.0.2.1", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "ipv6": true, "ipv6_address": "2001:db8::21"}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set(With(kStatic, {"--dry-run", "--json"}));
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out,
+              "{\"mac\": \"00-1a-2b-3c-4d-5e\", \"outcome\": \"dry-run\", \"changed\": true, \"sends\": 0, "
+              "\"result\": null, \"request\": {\"hex\": \"ffff4950001a2b3c4d5ec0a80114c0a80101ffffff0000a7\", "
+              "\"fields\": {\"type\": \"basic\", \"ipv4_address\": \"192.168.1.20\", \"ipv4_mask\": \"255.255.255.0\", "
+              "\"ipv4_gateway\": \"192.168.1.1\", \"dhcp\": false}}}\n");
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--dry-run", "--ipv6-dhcp", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"type\": \"extended\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"ipv6_dhcp\": true, \"dns6_auto\": false, \"ipv6_address\": \"::\""), std::string::npos)
+        << r.out;
+    // Bad input stays bad input.
+    EXPECT_EQ(Set({"--dry-run", "--ip", "0.0.0.0"}).exit_code, 2);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("devices.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip\n00-1a-2b-3c-4d-5e,192.0.2.20\n00-1a-2b-3c-4d-5f,192.0.2.41\n");
+    file.close();
+    r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString(), "--dry-run", "--ensure"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e unchanged\n"), std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings: request ffff4941001a2b3c4d5fc0000229"),
+        std::string::npos)
+        << r.out;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+}
+
 // ---- The acknowledgement -------------------------------------------------------------
 
 // Guards against a refusal being retried or reported as success.
@@ -288,13 +390,15 @@ TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {
     file.close();
     const auto json = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString(), "--json"});
     EXPECT_EQ(json.exit_code, 1) << json.err;
-    EXPECT_EQ(json.out,
-              "{\"failed\": 1, \"devices\": [\n"
-              "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
-              "\"result\": 0},\n"
-              "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
-              "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\"}\n"
-              "]}\n");
+    EXPECT_EQ(
+        json.out,
+        "{\"failed\": 1, \"devices\": [\n"
+        "  {\"line\": 2, \"mac\": \"00-1a-2b-3c-4d-5f\", \"outcome\": \"accepted\", \"sends\": 1, "
+        "\"result\": 0},\n"
+        "  {\"line\": 3, \"mac\": \"02-00-00-00-00-99\", \"outcome\": \"not-found\", \"sends\": 0, "
+        "\"result\": null, \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"error\": "
+        "{\"code\": \"unknown-mac\", \"message\": \"no device with MAC 02-00-00-00-00-99 answered\", \"exit\": 2}}\n"
+        "], \"error\": {\"code\": \"rows-failed\", \"message\": \"1 of 2 rows failed\", \"exit\": 1}}\n");
     EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 

@@ -71,6 +71,8 @@ TEST_F(AdapterSourceTest, SystemListReadsLoopbackButDoesNotOfferIt) {
     const auto loopback = std::find_if(all.begin(), all.end(), [](const ADAPTER& a) { return a.ipv4_text == "127.0.0.1"; });
     ASSERT_NE(loopback, all.end());
     EXPECT_EQ(loopback->hardware_address, ZERO_MAC);
+    // Its mask is read with it: /8.
+    EXPECT_EQ(loopback->ipv4_mask, (IPV4{255, 0, 0, 0}));
     for (const ADAPTER& a : UsableAdapters(all)) EXPECT_NE(a.ipv4_text, "127.0.0.1");
 }
 

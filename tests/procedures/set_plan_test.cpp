@@ -77,5 +77,45 @@ TEST_F(SetPlan, FailedChecksCarryTheWindowsMessage) {
     EXPECT_EQ(table.selected_index, -1);
 }
 
+// Guards against DNS or IPv6 options being dropped from the request for a device that
+// cannot take them, and the device's acceptance then passing for their success.
+TEST_F(SetPlan, OptionsTheDeviceCannotTakeAreRefused) {
+    const std::vector<SET_OPTION> ipv6 = {{"ip", {"192.0.2.99"}}, {"ipv6", {"2001:db8::9"}}};
+    SET_PLAN plan = PlanDeviceSet(table, kMacA, ipv6);
+    EXPECT_EQ(plan.kind, SetPlanKind::NotApplicable);
+    EXPECT_EQ(plan.message,
+              "--ipv6: device 00-1a-2b-3c-4d-5e does not take IPv6 settings (it reports no extended description)");
+    plan = PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"dns4-auto", {}}});
+    EXPECT_EQ(plan.kind, SetPlanKind::NotApplicable);
+    EXPECT_EQ(plan.message,
+              "--dns4-auto: device 00-1a-2b-3c-4d-5e does not take DNS settings (it reports no extended description)");
+    EXPECT_EQ(table.selected_index, -1);
+
+    // An extended device without IPv6 takes IPv4 DNS settings but no IPv6 ones.
+    table.entries[1].ext_flags = 0;
+    EXPECT_EQ(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns4", {"192.0.2.53"}}}).kind, SetPlanKind::Ready);
+    plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns6-auto", {}}});
+    EXPECT_EQ(plan.kind, SetPlanKind::NotApplicable);
+    EXPECT_EQ(plan.message,
+              "--dns6-auto: device 00-1a-2b-3c-4d-5f does not take IPv6 settings (it reports no IPv6 support)");
+}
+
+// Guards against --ensure sending what the device already has, or skipping a real change:
+// with DHCP on the reported addresses must not count.
+TEST_F(SetPlan, ChangedComparesTheRequestWithTheReportedSettings) {
+    EXPECT_FALSE(PlanDeviceSet(table, kMacB, {}).changed);
+    EXPECT_FALSE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"dhcp", {}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"prefix", {"48"}}}).changed);
+    table.entries[0].dhcp = 1;  // leased 192.0.2.20: the request carries zeros
+    EXPECT_FALSE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"dhcp", {}}}).changed);
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+    // A report the checks refuse (no address) differs from every request that passes them.
+    table.entries[0].dhcp = 0;
+    table.entries[0].ipv4_address = {0, 0, 0, 0};
+    EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
+}
+
 }  // namespace
 }  // namespace telvane

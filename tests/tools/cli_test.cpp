@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
 namespace {
 
-ADAPTER Adapter(std::uint8_t last, std::string ip) { return ADAPTER{{0x02, 0, 0, 0, 0, last}, std::move(ip)}; }
+ADAPTER Adapter(std::uint8_t last, std::string ip) {
+    return ADAPTER{{0x02, 0, 0, 0, 0, last}, std::move(ip)};
+}
 
 // Guards against scripts getting a different adapter than the window would use.
 TEST(ChooseAdapter, ByIndexByAddressAndDefault) {
@@ -15,27 +19,72 @@ TEST(ChooseAdapter, ByIndexByAddressAndDefault) {
     EXPECT_EQ(ChooseAdapter(usable, "1").adapter->ipv4_text, "198.51.100.1");
     const auto by_address = ChooseAdapter(usable, "198.51.100.1");
     EXPECT_EQ(by_address.index, 1);
-    EXPECT_EQ(ChooseAdapter(usable, "2").exit_code, EXIT_NO_ADAPTER);
-    EXPECT_EQ(ChooseAdapter(usable, "203.0.113.1").exit_code, EXIT_NO_ADAPTER);
-    EXPECT_EQ(ChooseAdapter(usable, "eth0").exit_code, EXIT_USAGE);
+    EXPECT_EQ(ChooseAdapter(usable, "2").error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(ChooseAdapter(usable, "203.0.113.1").error->code, "no-adapter");
+    EXPECT_EQ(ChooseAdapter(usable, "eth0").error->exit, EXIT_USAGE);
     const auto none = ChooseAdapter({}, std::nullopt);
     EXPECT_FALSE(none.adapter);
-    EXPECT_EQ(none.exit_code, EXIT_NO_ADAPTER);
-    EXPECT_EQ(none.error, "Network adapter not found.");
+    EXPECT_EQ(none.error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(none.error->message, "Network adapter not found.");
 }
 
-TEST(ParseOptions, ValuesFlagsAndMistakes) {
-    const std::vector<OPTION_DEF> known = {{"--adapter", true}, {"--json", false}};
-    const std::vector<std::string> args = {"--adapter", "1", "--json", "rest"};
-    const auto parsed = ParseOptions(args, known);
-    EXPECT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.Value("--adapter"), "1");
-    EXPECT_TRUE(parsed.Has("--json"));
-    EXPECT_EQ(parsed.positional, std::vector<std::string>{"rest"});
-    EXPECT_EQ(ParseOptions(std::vector<std::string>{"--adapter=0"}, known).Value("--adapter"), "0");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--adapter"}, known).error, "");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--jsn"}, known).error, "");
-    EXPECT_NE(ParseOptions(std::vector<std::string>{"--json=1"}, known).error, "");
+COMMAND_LINE Parse(std::vector<std::string> args) {
+    return ParseCommandLine(args);
+}
+
+TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
+    const auto parsed = Parse({"enumerate", "--adapter", "1", "--json"});
+    EXPECT_FALSE(parsed.error);
+    EXPECT_EQ(parsed.kind, CommandKind::Enumerate);
+    EXPECT_EQ(parsed.enumerate.adapter, "1");
+    EXPECT_TRUE(parsed.enumerate.json);
+    EXPECT_EQ(Parse({"enumerate", "--adapter=0"}).enumerate.adapter, "0");
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"enumerate", "--adapter"},
+                                                  {"enumerate", "--jsn"},
+                                                  {"enumerate", "--json=0"},
+                                                  {"enumerate", "rest"},
+                                                  {"enumerate", "--json", "--csv"},
+                                                  {"frobnicate"},
+                                                  {}}) {
+        const auto line = Parse(wrong);
+        ASSERT_TRUE(line.error) << ::testing::PrintToString(wrong);
+        EXPECT_EQ(line.error->code, "usage");
+        EXPECT_EQ(line.error->exit, EXIT_USAGE);
+    }
+    // A line that cannot be read still answers in JSON when JSON was asked for.
+    EXPECT_TRUE(Parse({"enumerate", "--json", "--bogus"}).json);
+    EXPECT_EQ(Parse({"--help"}).kind, CommandKind::Help);
+    EXPECT_EQ(Parse({"set", "--help"}).kind, CommandKind::Help);
+    EXPECT_EQ(Parse({"--version"}).kind, CommandKind::Version);
+}
+
+// Guards against settings losing values, their order, or mixing with the batch file.
+TEST(ParseCommandLine, SetSettings) {
+    const auto line = Parse({"set", "--mac", "00-1a-2b-3c-4d-5e", "--dns4", "-", "192.0.2.54", "--gateway", "", "--ip",
+                             "192.0.2.40", "--dhcp", "--json"});
+    ASSERT_FALSE(line.error) << line.error->message;
+    EXPECT_EQ(line.kind, CommandKind::Set);
+    EXPECT_EQ(line.set.mac, "00-1a-2b-3c-4d-5e");
+    EXPECT_TRUE(line.set.json);
+    ASSERT_EQ(line.set.options.size(), 4u);
+    EXPECT_EQ(line.set.options[0].name, "dhcp");
+    EXPECT_TRUE(line.set.options[0].values.empty());
+    EXPECT_EQ(line.set.options[1].name, "ip");
+    EXPECT_EQ(line.set.options[2].name, "gateway");
+    EXPECT_EQ(line.set.options[2].values, std::vector<std::string>{""});
+    EXPECT_EQ(line.set.options[3].name, "dns4");
+    EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
+
+    EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--ip", "192.0.2.1", "--ip", "192.0.2.2"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--dns4", "192.0.2.1", "192.0.2.2", "192.0.2.3"}).error);
+    EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--mac", "x"}).error);
+    EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
+    const auto checked = Parse({"set", "--mac", "x", "--ensure", "--dry-run"});
+    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run);
+    // Nothing is accepted in a dry run, so there would be nothing to confirm.
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
 
 DEVICE_INFO Entry(bool extension) {
@@ -92,6 +141,22 @@ TEST(CliOutput, JsonAndCsvQuoting) {
               ",,,,,,,,,,,\n");
 }
 
+// Guards against a device's name writing to the terminal or splitting its row.
+TEST(CliOutput, TextTableShowsControlCharacters) {
+    auto table = std::make_unique<DEVICE_TABLE>();
+    table->entries[0] = Entry(false);
+    const char name[] =
+        "a\x1b[31mb\nc\x7f\xc2\x85\xe2\x80\xae"
+        "d";
+    table->entries[0].device_name = {};
+    std::copy(std::begin(name), std::end(name), table->entries[0].device_name.begin());
+    table->device_count = 1;
+    const std::string text = TableText(*table);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_NE(text.find("a\\x1b[31mb\\x0ac\\x7f\\x85\\u202ed"), std::string::npos) << text;
+    EXPECT_NE(TableJson(*table).find("a\\u001b[31mb\\nc\x7f"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace telvane::cli
 
@@ -99,10 +164,12 @@ namespace telvane::cli {
 namespace {
 
 // Guards against a socket failure passing as success (a script would see no devices).
-TEST(OpenSocketOrReport, SocketFailureGivesItsExitCode) {
+TEST(OpenSocket, SocketFailureGivesItsExitCode) {
     CTelvaneSocket socket;
-    EXPECT_EQ(OpenSocketOrReport(socket, ADAPTER{{0x02, 0, 0, 0, 0, 1}, "203.0.113.254"}, nullptr),
-              EXIT_FAILURE_RUNTIME);
+    const auto error = OpenSocket(socket, ADAPTER{{0x02, 0, 0, 0, 0, 1}, "203.0.113.254"}, nullptr);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->exit, EXIT_SOCKET);
+    EXPECT_EQ(error->code, "socket");
     EXPECT_FALSE(socket.IsOpen());
 }
 

@@ -144,6 +144,13 @@ def enumerate_reply(mac, address, gateway, mask, status, model, model_text, corr
         for k in ("telvane.ext_flags", "telvane.device_name", "telvane.ipv6_address", "telvane.name_length"):
             expected[k] = None
         return data, expected
+    if ext.get("flags_only"):
+        # The extension cut after its flags byte: the program reads the rest as zeros.
+        data += bytes([ext["flags"]])
+        expected.update({"telvane.ext_flags": ext["flags"], "telvane.name_form": 1, "telvane.device_name": "",
+                         "telvane.ipv6_address": None, "telvane.name_length": None})
+        expected.update({k: bool(ext["flags"] & bit) for k, bit in EXT_BITS.items()})
+        return data, expected
     name = ext["name"]
     length = ext.get("name_length", len(name))
     data += (bytes([ext["flags"]]) + v4(ext["dns4"][0]) + v4(ext["dns4"][1]) + v6(ext["ipv6"]) + bytes([ext["prefix"]]) +
@@ -245,6 +252,9 @@ def replies():
         enumerate_reply("02:00:00:00:00:10", "203.0.113.20", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
                         "TV-300", ext=dict(v6ext, flags=0x00, name=utf16_name("n" * 126 + "Z"), name_text="n" * 126,
                                            form=1)),
+        # A reply one byte longer than the base: the extension's flags, then nothing.
+        enumerate_reply("02:00:00:00:00:11", "203.0.113.21", "203.0.113.1", "255.255.255.0", 0x00, b"TV-300",
+                        "TV-300", ext=dict(flags=0x08, flags_only=True)),
         # Damaged base checksum; reserved status bit set.
         enumerate_reply("02:00:00:00:00:0c", "203.0.113.17", "203.0.113.1", "255.255.255.0", 0x04, b"TV-300",
                         "TV-300", corrupt=True),

@@ -1,63 +1,212 @@
 #include "tools/cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "protocol/text.h"
+#include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
 
-std::optional<std::string> PARSED_OPTIONS::Value(const std::string& name) const {
-    const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+namespace {
+
+// "--json=0" would read as "not --json": a flag takes no value.
+CLI::Option* Flag(CLI::App* app, const std::string& name, bool& value) {
+    return app->add_flag(name, value)->disable_flag_override();
 }
 
-PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_DEF>& known) {
-    PARSED_OPTIONS out;
-    bool options_ended = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (options_ended || arg.size() < 2 || arg[0] != '-') {
-            out.positional.push_back(arg);
-            continue;
+CLI::App* Subcommand(CLI::App& app, const char* name, bool& help) {
+    CLI::App* sub = app.add_subcommand(name);
+    sub->set_help_flag("");
+    Flag(sub, "--help,-h", help);
+    sub->allow_windows_style_options(false);
+    return sub;
+}
+
+std::string SettingsHelp() {
+    std::string text;
+    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
+        std::string left = "    --";
+        left += def.name;
+        if (!def.values_help.empty()) {
+            left += ' ';
+            left += def.values_help;
         }
-        if (arg == "--") {
-            options_ended = true;
-            continue;
-        }
-        const auto equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const auto option = std::find_if(known.begin(), known.end(), [&](const OPTION_DEF& s) { return s.name == name; });
-        if (option == known.end()) {
-            out.error = "unknown option \"" + name + "\"";
-            return out;
-        }
-        if (!option->takes_value) {
-            if (equals != std::string::npos) {
-                out.error = name + " takes no value";
-                return out;
-            }
-            out.flags.insert(name);
-            continue;
-        }
-        if (equals != std::string::npos) {
-            out.values[name] = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            out.values[name] = args[++i];
-        } else {
-            out.error = name + " needs a value";
-            return out;
-        }
+        if (left.size() < 36)
+            left.resize(36, ' ');
+        else
+            left += "  ";
+        text += left + std::string(def.help) + "\n";
     }
-    return out;
+    return text;
+}
+
+}  // namespace
+
+ordered_json ErrorJson(const CLI_ERROR& error) {
+    ordered_json j;
+    j["code"] = error.code;
+    j["message"] = error.message;
+    j["exit"] = error.exit;
+    return j;
+}
+
+int ReportError(bool json, const CLI_ERROR& error) {
+    if (json) {
+        ordered_json doc;
+        doc["error"] = ErrorJson(error);
+        std::fputs((CompactJson(doc) + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
+    std::fprintf(stderr, "telvane-cli: %s\n", error.message.c_str());
+    return error.exit;
+}
+
+COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
+    COMMAND_LINE line;
+    // A line that cannot be read still answers in the form asked for.
+    const auto options_end = std::find(args.begin(), args.end(), "--");
+    line.json = std::find(args.begin(), options_end, "--json") != options_end;
+    const auto usage = [&line](std::string message) {
+        line.error = CLI_ERROR{"usage", std::move(message) + " (see telvane-cli --help)", EXIT_USAGE};
+        return line;
+    };
+    if (args.empty()) return usage("no command given");
+
+    CLI::App app;
+    app.set_help_flag("");
+    bool help = false;
+    bool version = false;
+    Flag(&app, "--help,-h", help);
+    Flag(&app, "--version", version);
+    app.require_subcommand(0, 1);
+    app.allow_windows_style_options(false);
+
+    Subcommand(app, "help", help);
+    CLI::App* adapters = Subcommand(app, "adapters", help);
+
+    CLI::App* enumerate = Subcommand(app, "enumerate", help);
+    ENUMERATE_ARGS& e = line.enumerate;
+    enumerate->add_option("--adapter", e.adapter);
+    Flag(enumerate, "--json", e.json);
+    Flag(enumerate, "--csv", e.csv)->excludes(enumerate->get_option("--json"));
+
+    CLI::App* set = Subcommand(app, "set", help);
+    SET_ARGS& s = line.set;
+    set->add_option("--mac", s.mac);
+    set->add_option("--adapter", s.adapter);
+    set->add_option("--from-csv", s.csv_file)->excludes(set->get_option("--mac"));
+    Flag(set, "--json", s.json);
+    Flag(set, "--wait-reenumerate", s.wait_reenumerate);
+    Flag(set, "--ensure", s.ensure);
+    // A dry run is accepted by nobody, so there is nothing to confirm.
+    Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
+    // The settings keep the option table's order; ApplySetOptions judges their combinations.
+    std::map<std::string_view, std::vector<std::string>> values;
+    std::map<std::string_view, bool> flags;
+    std::vector<std::pair<const SET_OPTION_DEF*, CLI::Option*>> settings;
+    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
+        const std::string name = "--" + std::string(def.name);
+        CLI::Option* option = def.max_values == 0
+                                  ? Flag(set, name, flags[def.name])
+                                  : set->add_option(name, values[def.name])->expected(def.min_values, def.max_values);
+        settings.emplace_back(&def, option);
+    }
+
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return usage(error.what());
+    }
+    if (help || app.got_subcommand("help")) {
+        line.kind = CommandKind::Help;
+        return line;
+    }
+    if (version) {
+        line.kind = CommandKind::Version;
+        return line;
+    }
+    if (adapters->parsed()) {
+        line.kind = CommandKind::Adapters;
+    } else if (enumerate->parsed()) {
+        line.kind = CommandKind::Enumerate;
+    } else if (set->parsed()) {
+        line.kind = CommandKind::Set;
+        for (const auto& [def, option] : settings) {
+            if (option->count() == 0) continue;
+            s.options.push_back(SET_OPTION{std::string(def->name), values[def->name]});
+        }
+        if (s.csv_file && !s.options.empty())
+            return usage("--from-csv takes the settings from the file; give no settings with it");
+        if (!s.csv_file && !s.mac) return usage("give --mac MAC or --from-csv FILE");
+    } else {
+        return usage("no command given");
+    }
+    return line;
+}
+
+std::string HelpText() {
+    return "Usage: telvane-cli COMMAND [OPTIONS]\n"
+           "\n"
+           "Commands:\n"
+           "  adapters                 the adapters, numbered from 0 as the window lists them\n"
+           "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
+           "                           find the devices (three requests, 150 ms apart)\n"
+           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
+           "      [--wait-reenumerate]\n"
+           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
+           "      [--wait-reenumerate]\n"
+           "                           send one device (or each row's device) new settings\n"
+           "\n"
+           "Options of enumerate:\n"
+           "  --adapter IPV4|INDEX  the adapter's IPv4 address or its number (default 0)\n"
+           "  --json                a JSON array in table order, one object per device\n"
+           "  --csv                 a CSV table with a header line\n"
+           "\n"
+           "Options of set:\n"
+           "  Enumerates, starts from the device's current settings, applies the settings given,\n"
+           "  checks them as the window does and sends them (at most twice, 500 ms apart).\n"
+           "  --mac MAC: the device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e.\n"
+           "  --adapter IPV4|INDEX: as for enumerate.\n"
+           "  --json: the outcome as one JSON object.\n"
+           "  --from-csv FILE: a header row names the columns (mac, then setting names without\n"
+           "    \"--\"); an empty cell leaves the setting out; yes/no columns take yes or no;\n"
+           "    dns4 and dns6 cells hold one or two addresses.\n"
+           "  --ensure: send only when the request differs from what the device reported (with\n"
+           "    DHCP on, the addresses do not count); otherwise the outcome is \"unchanged\",\n"
+           "    nothing is sent and the exit status is 0. JSON then says \"changed\": true or false.\n"
+           "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
+           "    with --json also its decoded fields) and whether it would change anything, but send\n"
+           "    nothing. Exit status 0 when it would be sent.\n"
+           "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
+           "    confirm the device's address.\n"
+           "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
+           "  input):\n" +
+           SettingsHelp() +
+           "\n"
+           "  --help                this text\n"
+           "  --version             the version\n"
+           "\n"
+           "Exit codes, the same for every command:\n"
+           "  0  done; set: accepted, unchanged with --ensure, or checked with --dry-run\n"
+           "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
+           "     with --from-csv: a row failed\n"
+           "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"
+           "     setting the device does not take\n"
+           "  3  no usable adapter, or not the one asked for\n"
+           "  4  the local socket could not be opened, bound or used\n"
+           "With --json every run prints one JSON document, failures included:\n"
+           "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
 }
 
 ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& wanted) {
     ADAPTER_CHOICE choice;
     if (usable.empty()) {
-        choice.exit_code = EXIT_NO_ADAPTER;
-        choice.error = "Network adapter not found.";
+        choice.error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
         return choice;
     }
     if (!wanted) {
@@ -76,8 +225,8 @@ ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::opti
             return choice;
         }
     } else if (!ParseIpv4(text)) {
-        choice.exit_code = EXIT_USAGE;
-        choice.error = "--adapter takes an adapter's IPv4 address or its number, not \"" + text + "\"";
+        choice.error = CLI_ERROR{
+            "usage", "--adapter takes an adapter's IPv4 address or its number, not \"" + text + "\"", EXIT_USAGE};
         return choice;
     } else {
         for (std::size_t i = 0; i < usable.size(); ++i) {
@@ -88,26 +237,21 @@ ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::opti
             }
         }
     }
-    choice.exit_code = EXIT_NO_ADAPTER;
-    choice.error = "no adapter \"" + text + "\" (telvane-cli adapters lists them)";
+    choice.error =
+        CLI_ERROR{"no-adapter", "no adapter \"" + text + "\" (telvane-cli adapters lists them)", EXIT_NO_ADAPTER};
     return choice;
 }
 
-int OpenSocketOrReport(CTelvaneSocket& socket, const ADAPTER& adapter, IDatagramSink* owner) {
+std::optional<CLI_ERROR> OpenSocket(CTelvaneSocket& socket, const ADAPTER& adapter, IDatagramSink* owner) {
     switch (OpenDiscoverySocket(socket, adapter.ipv4_text, owner)) {
         case OPEN_RESULT::OPENED:
-            return EXIT_OK;
+            return std::nullopt;
         case OPEN_RESULT::NO_ADAPTER:
-            return Fail(EXIT_NO_ADAPTER, "Network adapter not found.");
+            return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
         case OPEN_RESULT::SOCKET_FAILED:
             break;
     }
-    return Fail(EXIT_FAILURE_RUNTIME, "Socket Initialization failure (adapter " + adapter.ipv4_text + ")");
-}
-
-int Fail(int code, const std::string& message) {
-    std::fprintf(stderr, "telvane-cli: %s\n", message.c_str());
-    return code;
+    return CLI_ERROR{"socket", "Socket Initialization failure (adapter " + adapter.ipv4_text + ")", EXIT_SOCKET};
 }
 
 }  // namespace telvane::cli

@@ -1,60 +1,85 @@
 #pragma once
 
-// What every command of telvane-cli shares: option reading, the choice of adapter,
-// opening the discovery socket, messages and exit codes.
+// What every command of telvane-cli shares: reading the command line, the choice of
+// adapter, opening the discovery socket, error reports and exit codes.
 
-#include <map>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "platform/adapters.h"
 #include "procedures/discovery.h"
+#include "procedures/set_options.h"
+#include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
 
-// Exit codes.
-inline constexpr int EXIT_OK = 0;
-inline constexpr int EXIT_FAILURE_RUNTIME = 1;  // the socket could not be opened, a send failed
-inline constexpr int EXIT_USAGE = 2;            // unknown command or option, bad value
-inline constexpr int EXIT_NO_ADAPTER = 3;       // no adapter at all, or not the one asked for
+// Exit codes, the same for every command.
+inline constexpr int EXIT_OK = 0;          // done, accepted or unchanged
+inline constexpr int EXIT_DEVICE = 1;      // the device refused, did not answer or was not confirmed
+inline constexpr int EXIT_USAGE = 2;       // bad input: usage, a value, an unknown or locked device
+inline constexpr int EXIT_NO_ADAPTER = 3;  // no usable adapter, or not the one asked for
+inline constexpr int EXIT_SOCKET = 4;      // the local socket could not be opened, bound or used
 
-struct OPTION_DEF {
-    std::string name;  // "--adapter"
-    bool takes_value = false;
+// A failure of the run as a whole: its stable code for scripts, the text for people and
+// the exit code.
+struct CLI_ERROR {
+    std::string code;  // usage, invalid, bad-csv, unknown-mac, locked, no-adapter, socket, ...
+    std::string message;
+    int exit = EXIT_USAGE;
 };
 
-struct PARSED_OPTIONS {
-    std::map<std::string, std::string> values;  // options with a value, by name
-    std::set<std::string> flags;                // options without one
-    std::vector<std::string> positional;
-    std::string error;  // empty when the arguments were read
+// "telvane-cli: <message>" on standard error and, with --json, the error document on
+// standard output; returns the exit code.
+int ReportError(bool json, const CLI_ERROR& error);
+// {"code": ..., "message": ..., "exit": N}
+ordered_json ErrorJson(const CLI_ERROR& error);
 
-    bool Has(const std::string& name) const { return flags.contains(name) || values.contains(name); }
-    std::optional<std::string> Value(const std::string& name) const;
+struct ENUMERATE_ARGS {
+    std::optional<std::string> adapter;
+    bool json = false;
+    bool csv = false;
 };
 
-// Reads "--name value", "--name=value" and flags; "--" ends the options.
-PARSED_OPTIONS ParseOptions(std::span<const std::string> args, const std::vector<OPTION_DEF>& known);
+struct SET_ARGS {
+    std::optional<std::string> mac;
+    std::optional<std::string> adapter;
+    std::optional<std::string> csv_file;
+    bool json = false;
+    bool wait_reenumerate = false;
+    bool ensure = false;
+    bool dry_run = false;
+    std::vector<SET_OPTION> options;  // in the order of the option table
+};
+
+enum class CommandKind { Help, Version, Adapters, Enumerate, Set };
+
+struct COMMAND_LINE {
+    CommandKind kind = CommandKind::Help;
+    bool json = false;  // --json was asked for, also when the line could not be read
+    ENUMERATE_ARGS enumerate;
+    SET_ARGS set;
+    std::optional<CLI_ERROR> error;  // the line cannot be run; error->code is "usage"
+};
+
+// Reads the arguments after the program's name.
+COMMAND_LINE ParseCommandLine(std::span<const std::string> args);
+
+// The text of --help: every command with its options, and the exit codes.
+std::string HelpText();
 
 struct ADAPTER_CHOICE {
     std::optional<ADAPTER> adapter;
     int index = -1;
-    int exit_code = EXIT_OK;
-    std::string error;
+    std::optional<CLI_ERROR> error;
 };
 
 // The adapter that "--adapter IPV4|INDEX" names among the usable ones, as the window's
 // combo box lists them; without one named, the first.
 ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& wanted);
 
-// Opens the discovery socket on the adapter; prints the failure and gives the exit
-// code, or EXIT_OK.
-int OpenSocketOrReport(CTelvaneSocket& socket, const ADAPTER& adapter, IDatagramSink* owner);
-
-// "telvane-cli: <message>" on standard error; returns code.
-int Fail(int code, const std::string& message);
+// Opens the discovery socket on the adapter; the failure, if it did not open.
+std::optional<CLI_ERROR> OpenSocket(CTelvaneSocket& socket, const ADAPTER& adapter, IDatagramSink* owner);
 
 }  // namespace telvane::cli

@@ -11,11 +11,19 @@ namespace telvane::cli {
 
 namespace {
 
-FIELD Text(const char* name, std::string value) { return {name, std::move(value), FIELD::KIND::TEXT}; }
-FIELD Bool(const char* name, bool value) { return {name, value ? "true" : "false", FIELD::KIND::BOOL}; }
-FIELD Number(const char* name, int value) { return {name, std::to_string(value), FIELD::KIND::NUMBER}; }
+FIELD Text(const char* name, std::string value) {
+    return {name, std::move(value), FIELD::KIND::TEXT};
+}
+FIELD Bool(const char* name, bool value) {
+    return {name, value ? "true" : "false", FIELD::KIND::BOOL};
+}
+FIELD Number(const char* name, int value) {
+    return {name, std::to_string(value), FIELD::KIND::NUMBER};
+}
 
-std::string Ipv6(const IPV6& address) { return ToUtf8(Ipv6Text(address)); }
+std::string Ipv6(const IPV6& address) {
+    return ToUtf8(Ipv6Text(address));
+}
 
 // Display width in code points; enough for aligning names in a terminal.
 std::size_t Width(const std::string& utf8) {
@@ -66,27 +74,46 @@ const std::vector<std::string>& AllFieldNames() {
     return names;
 }
 
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (u < 0x20 || u == 0x7F) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-                    out += escaped;
-                } else {
-                    out.push_back(c);
-                }
+std::string CompactJson(const ordered_json& value) {
+    const auto scalar = [](const ordered_json& v) {
+        return v.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+    };
+    if (value.is_object()) {
+        std::string out = "{";
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (it != value.begin()) out += ", ";
+            out += scalar(ordered_json(it.key())) + ": " + CompactJson(it.value());
+        }
+        return out + "}";
+    }
+    if (value.is_array()) {
+        std::string out = "[";
+        for (std::size_t i = 0; i < value.size(); ++i) out += (i ? ", " : "") + CompactJson(value[i]);
+        return out + "]";
+    }
+    return scalar(value);
+}
+
+ordered_json EntryJson(const DEVICE_INFO& entry) {
+    ordered_json object = ordered_json::object();
+    for (const FIELD& f : EntryFields(entry)) {
+        switch (f.kind) {
+            case FIELD::KIND::TEXT:
+                object[f.name] = f.text;
+                break;
+            case FIELD::KIND::BOOL:
+                object[f.name] = f.text == "true";
+                break;
+            case FIELD::KIND::NUMBER:
+                object[f.name] = std::stoi(f.text);
+                break;
         }
     }
-    return out + "\"";
+    return object;
+}
+
+std::string JsonString(const std::string& utf8) {
+    return CompactJson(ordered_json(utf8));
 }
 
 std::string CsvField(const std::string& utf8) {
@@ -103,14 +130,8 @@ std::string TableJson(const DEVICE_TABLE& table) {
     if (table.device_count == 0) return "[]\n";
     std::string out = "[\n";
     for (std::int32_t i = 0; i < table.device_count; ++i) {
-        out += "  {";
-        bool first = true;
-        for (const FIELD& f : EntryFields(table.entries[static_cast<std::size_t>(i)])) {
-            out += first ? "" : ", ";
-            first = false;
-            out += JsonString(f.name) + ": " + (f.kind == FIELD::KIND::TEXT ? JsonString(f.text) : f.text);
-        }
-        out += i + 1 < table.device_count ? "},\n" : "}\n";
+        out += "  " + CompactJson(EntryJson(table.entries[static_cast<std::size_t>(i)]));
+        out += i + 1 < table.device_count ? ",\n" : "\n";
     }
     return out + "]\n";
 }
@@ -135,8 +156,8 @@ std::string TableText(const DEVICE_TABLE& table) {
     std::vector<std::array<std::string, 4>> rows = {{"Device Name", "Model Name", "MAC Address", "IP Address"}};
     for (std::int32_t i = 0; i < table.device_count; ++i) {
         const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
-        rows.push_back({ToUtf8(DeviceNameText(e)), ToUtf8(ModelNameText(e)), ToUtf8(MacText(e)),
-                        ToUtf8(IpAddressText(e))});
+        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
+                        ToUtf8(MacText(e)), ToUtf8(IpAddressText(e))});
     }
     std::array<std::size_t, 4> widths{};
     for (const auto& row : rows) {

@@ -2,32 +2,24 @@
 #include <cstdio>
 #include <memory>
 
-#include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
 namespace telvane::cli {
 
-int RunEnumerate(std::span<const std::string> args) {
-    const PARSED_OPTIONS options =
-        ParseOptions(args, {{"--adapter", true}, {"--json", false}, {"--csv", false}});
-    if (!options.error.empty()) return Fail(EXIT_USAGE, options.error);
-    if (!options.positional.empty()) return Fail(EXIT_USAGE, "enumerate takes no arguments");
-    if (options.Has("--json") && options.Has("--csv")) return Fail(EXIT_USAGE, "--json and --csv exclude each other");
-
-    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), options.Value("--adapter"));
-    if (!choice.adapter) return Fail(choice.exit_code, choice.error);
+int RunEnumerate(const ENUMERATE_ARGS& args) {
+    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
+    if (!choice.adapter) return ReportError(args.json, *choice.error);
 
     // The table is large and fixed; keep it off the stack.
     auto table = std::make_unique<DEVICE_TABLE>();
     CTableIntake intake(*table);
     CTelvaneSocket socket;
-    if (const int code = OpenSocketOrReport(socket, *choice.adapter, &intake); code != EXIT_OK) return code;
+    if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, *table);
     socket.Close();
 
-    const std::string out =
-        options.Has("--json") ? TableJson(*table) : options.Has("--csv") ? TableCsv(*table) : TableText(*table);
+    const std::string out = args.json ? TableJson(*table) : args.csv ? TableCsv(*table) : TableText(*table);
     std::fputs(out.c_str(), stdout);
     return EXIT_OK;
 }

@@ -1,12 +1,16 @@
-// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--json] [--wait-reenumerate]
-// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--json] [--wait-reenumerate]
-#include <QtCore/QFile>
-
+// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]
+//                 [--wait-reenumerate]
+// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
+//                 [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/pumped_wait.h"
@@ -14,7 +18,6 @@
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_plan.h"
 #include "protocol/text.h"
-#include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
@@ -27,103 +30,104 @@ constexpr int REENUMERATE_STEPS = 300;
 constexpr std::uint32_t REENUMERATE_STEP_MS = 40;
 
 constexpr int EXIT_ACCEPTED = EXIT_OK;
-constexpr int EXIT_FAILED = 1;  // refused or not answered
+constexpr int EXIT_FAILED = EXIT_DEVICE;
 constexpr int EXIT_BAD_INPUT = EXIT_USAGE;
-
-struct SET_ARGS {
-    std::optional<std::string> mac;
-    std::optional<std::string> adapter;
-    std::optional<std::string> csv_file;
-    bool json = false;
-    bool wait_reenumerate = false;
-    std::vector<SET_OPTION> options;
-};
 
 // One device's outcome, as printed and as JSON.
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
     std::string mac;
-    std::string outcome;  // accepted, refused, no-answer, invalid, not-found, locked
+    // accepted, refused, no-answer, invalid, not-found, locked; unchanged (--ensure), dry-run
+    std::string outcome;
     std::string message;
+    std::string error_code;  // for scripts, when it failed: refused, no-answer, unknown-mac, ...
     int sends = 0;
     std::optional<std::int32_t> result;
     std::optional<std::string> new_address;  // after --wait-reenumerate
     bool confirmed = true;
     int exit_code = EXIT_FAILED;
     std::optional<IPV4> expected_address;  // a static address asked for
+    bool changed = false;                  // sent and accepted, or with --dry-run: would change
+    std::optional<ordered_json> request;   // --dry-run: the request that would be sent
 };
 
-bool TakesValue(const std::string& arg) {
-    return arg == "--mac" || arg == "--adapter" || arg == "--from-csv";
-}
-
-// Fills args; returns an error text, empty when the arguments are usable.
-std::string ParseSetArgs(std::span<const std::string> argv, SET_ARGS& args) {
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& arg = argv[i];
-        if (TakesValue(arg)) {
-            if (i + 1 >= argv.size()) return arg + " needs a value";
-            std::optional<std::string>& slot = arg == "--mac"       ? args.mac
-                                               : arg == "--adapter" ? args.adapter
-                                                                    : args.csv_file;
-            if (slot) return arg + " is given twice";
-            slot = argv[++i];
-            continue;
-        }
-        if (arg == "--json") {
-            args.json = true;
-            continue;
-        }
-        if (arg == "--wait-reenumerate") {
-            args.wait_reenumerate = true;
-            continue;
-        }
-        if (!arg.starts_with("--")) return "unexpected argument \"" + arg + "\"";
-        const SET_OPTION_DEF* def = FindSetOption(std::string_view(arg).substr(2));
-        if (def == nullptr) return "unknown option " + arg;
-        SET_OPTION option{std::string(def->name), {}};
-        // Take values up to the option's most; past its least, stop at the next option.
-        while (static_cast<int>(option.values.size()) < def->max_values && i + 1 < argv.size()) {
-            const std::string& next = argv[i + 1];
-            if (static_cast<int>(option.values.size()) >= def->min_values && next.starts_with("--")) break;
-            option.values.push_back(next);
-            ++i;
-        }
-        args.options.push_back(std::move(option));
+// What --dry-run shows of a request: its bytes and the values they carry, under the
+// names enumerate uses.
+ordered_json RequestJson(const SET_PLAN& plan) {
+    const SET_SETTINGS& s = plan.settings;
+    const bool extended = plan.request.size == SET_EXTENDED_SIZE;
+    std::string hex;
+    for (const std::uint8_t byte : plan.request.Bytes()) {
+        static constexpr char DIGITS[] = "0123456789abcdef";
+        hex += DIGITS[byte >> 4];
+        hex += DIGITS[byte & 0x0F];
     }
-    if (args.csv_file && (args.mac || !args.options.empty()))
-        return "--from-csv takes the MAC and settings from the file; give no --mac or settings with it";
-    if (!args.csv_file && !args.mac) return "give --mac MAC or --from-csv FILE";
-    return {};
+    ordered_json fields;
+    fields["type"] = extended ? "extended" : "basic";
+    fields["ipv4_address"] = FormatIpv4(s.ipv4_address);
+    fields["ipv4_mask"] = FormatIpv4(s.ipv4_mask);
+    fields["ipv4_gateway"] = FormatIpv4(s.ipv4_gateway);
+    fields["dhcp"] = extended ? (s.set_flags & SET_DHCP4) != 0 : s.dhcp != 0;
+    if (extended) {
+        fields["dns4_auto"] = (s.set_flags & SET_DNS4_AUTO) != 0;
+        fields["dns4_preferred"] = FormatIpv4(s.dns4_preferred);
+        fields["dns4_alternate"] = FormatIpv4(s.dns4_alternate);
+        fields["ipv6_dhcp"] = (s.set_flags & SET_DHCP6) != 0;
+        fields["dns6_auto"] = (s.set_flags & SET_DNS6_AUTO) != 0;
+        fields["ipv6_address"] = FormatIpv6(s.ipv6_address);
+        fields["ipv6_prefix_length"] = s.ipv6_prefix_length;
+        fields["ipv6_gateway"] = FormatIpv6(s.ipv6_gateway);
+        fields["dns6_preferred"] = FormatIpv6(s.dns6_preferred);
+        fields["dns6_alternate"] = FormatIpv6(s.dns6_alternate);
+    }
+    ordered_json j;
+    j["hex"] = hex;
+    j["fields"] = fields;
+    return j;
 }
 
-const char* PlanOutcome(SetPlanKind kind) {
+// The outcome and the error code of a plan that cannot be sent.
+std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
     switch (kind) {
         case SetPlanKind::NotFound:
-            return "not-found";
+            return {"not-found", "unknown-mac"};
         case SetPlanKind::Locked:
-            return "locked";
+            return {"locked", "locked"};
+        case SetPlanKind::NotApplicable:
+            return {"invalid", "not-applicable"};
         case SetPlanKind::BadInput:
-            return "invalid";
         case SetPlanKind::Ready:
             break;
     }
-    return "invalid";
+    return {"invalid", "invalid"};
 }
 
 // Runs one device's set on an enumerated table.
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
-                      const std::vector<SET_OPTION>& options) {
+                      const std::vector<SET_OPTION>& options, const SET_ARGS& args) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
     if (plan.kind != SetPlanKind::Ready) {
-        out.outcome = PlanOutcome(plan.kind);
+        std::tie(out.outcome, out.error_code) = PlanFailure(plan.kind);
         out.message = plan.message;
         out.exit_code = EXIT_BAD_INPUT;
         return out;
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
+    if (args.ensure && !plan.changed) {
+        out.outcome = "unchanged";
+        out.exit_code = EXIT_OK;
+        if (args.dry_run) out.request = RequestJson(plan);
+        return out;
+    }
+    if (args.dry_run) {
+        out.outcome = "dry-run";
+        out.exit_code = EXIT_OK;
+        out.changed = plan.changed;
+        out.request = RequestJson(plan);
+        return out;
+    }
 
     DEVICE_INFO& device = table.entries[static_cast<std::size_t>(plan.index)];
     device.state = STATE_SET_OK;
@@ -135,13 +139,16 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     if (exchange.outcome == STATE_SET_OK) {
         out.outcome = "accepted";
         out.exit_code = EXIT_ACCEPTED;
+        out.changed = true;
     } else if (exchange.answered) {
         out.outcome = "refused";
+        out.error_code = "refused";
         out.message = exchange.set_result < 0
                           ? "the reply's checksum was wrong"
                           : "the device refused (result " + std::to_string(exchange.set_result) + ")";
     } else {
         out.outcome = "no-answer";
+        out.error_code = "no-answer";
         out.message = "no reply after " + std::to_string(exchange.sends) + " requests";
     }
     return out;
@@ -153,7 +160,7 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
     for (int i = 0; i < REENUMERATE_STEPS; ++i) PumpMessages(REENUMERATE_STEP_MS);
     EnumerateIntoTable(socket, table);
     for (DEVICE_OUTCOME& o : outcomes) {
-        if (o.exit_code != EXIT_ACCEPTED) continue;
+        if (o.outcome != "accepted") continue;
         const std::int32_t index = FindDevice(table, *ParseMac(o.mac));
         o.confirmed = index >= 0;
         if (index >= 0) {
@@ -163,37 +170,65 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
         }
         if (!o.confirmed) {
             o.exit_code = EXIT_FAILED;
+            o.error_code = "not-confirmed";
             o.message = index < 0 ? "accepted, but not found when enumerating again"
                                   : "accepted, but enumerating again shows " + *o.new_address;
         }
     }
 }
 
-std::string ToJson(const DEVICE_OUTCOME& o, bool reenumerated) {
-    std::string j = "{";
-    if (o.line != 0) j += "\"line\": " + std::to_string(o.line) + ", ";
-    j += "\"mac\": " + JsonString(o.mac) + ", \"outcome\": " + JsonString(o.outcome) +
-         ", \"sends\": " + std::to_string(o.sends) +
-         ", \"result\": " + (o.result ? std::to_string(*o.result) : std::string("null"));
+// How the outcomes are shown.
+struct REPORT_FORM {
+    bool json = false;
+    bool batch = false;
+    bool reenumerated = false;
+    bool changed = false;  // --ensure or --dry-run: say whether something changed
+};
+
+ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
+    const bool reenumerated = form.reenumerated;
+    ordered_json j = ordered_json::object();
+    if (o.line != 0) j["line"] = o.line;
+    j["mac"] = o.mac;
+    j["outcome"] = o.outcome;
+    if (form.changed) j["changed"] = o.changed;
+    j["sends"] = o.sends;
+    j["result"] = o.result ? ordered_json(*o.result) : ordered_json(nullptr);
     if (reenumerated && o.outcome == "accepted") {
-        j += ", \"confirmed\": " + std::string(o.confirmed ? "true" : "false") +
-             ", \"address\": " + (o.new_address ? JsonString(*o.new_address) : std::string("null"));
+        j["confirmed"] = o.confirmed;
+        j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
-    if (!o.message.empty()) j += ", \"message\": " + JsonString(o.message);
-    return j + "}";
+    if (o.request) j["request"] = *o.request;
+    if (!o.message.empty()) j["message"] = o.message;
+    if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
+    return j;
+}
+
+CLI_ERROR BatchError(const std::vector<DEVICE_OUTCOME>& outcomes) {
+    const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
+                                      [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
+    return CLI_ERROR{"rows-failed", std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed",
+                     EXIT_FAILED};
 }
 
 void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
     std::string text;
     if (o.line != 0) text += "line " + std::to_string(o.line) + ": ";
     text += (o.mac.empty() ? std::string("-") : o.mac) + " " + o.outcome;
+    if (o.outcome == "dry-run") {
+        text += o.changed ? ", changes the settings" : ", changes nothing";
+        text += ": request " + (*o.request)["hex"].get<std::string>();
+    }
     if (o.sends > 0) text += " (" + std::to_string(o.sends) + (o.sends == 1 ? " send)" : " sends)");
     if (reenumerated && o.outcome == "accepted" && o.confirmed) text += ", now at " + o.new_address.value_or("?");
     if (!o.message.empty()) text += ": " + o.message;
     std::printf("%s\n", text.c_str());
 }
 
-int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, bool reenumerated) {
+int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form) {
+    const bool json = form.json;
+    const bool batch = form.batch;
+    const bool reenumerated = form.reenumerated;
     int exit_code = EXIT_ACCEPTED;
     for (const DEVICE_OUTCOME& o : outcomes) exit_code = std::max(exit_code, o.exit_code);
     // A batch that ran fails with 1 whatever its rows' reasons; 2 is kept for the file itself.
@@ -201,12 +236,15 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     if (json && batch) {
         const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                           [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
+        // One device a line, so that a long batch stays readable.
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
-            out += "  " + ToJson(outcomes[i], reenumerated) + (i + 1 < outcomes.size() ? ",\n" : "\n");
-        std::fputs((out + "]}\n").c_str(), stdout);
+            out += "  " + CompactJson(ToJson(outcomes[i], form)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
+        out += "]";
+        if (failed > 0) out += ", \"error\": " + CompactJson(ErrorJson(BatchError(outcomes)));
+        std::fputs((out + "}\n").c_str(), stdout);
     } else if (json) {
-        std::fputs((ToJson(outcomes.front(), reenumerated) + "\n").c_str(), stdout);
+        std::fputs((CompactJson(ToJson(outcomes.front(), form)) + "\n").c_str(), stdout);
     } else {
         for (const DEVICE_OUTCOME& o : outcomes) {
             // A single device refused before anything was sent says so once, below.
@@ -216,93 +254,68 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, bool json, bool batch, b
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
-        if (o.exit_code == EXIT_BAD_INPUT && !batch) Fail(o.exit_code, o.message);
+        if (o.exit_code == EXIT_BAD_INPUT && !batch) std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
+    if (batch && exit_code != EXIT_ACCEPTED)
+        std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
     return exit_code;
 }
 
-// Bad arguments: the message on standard error, and with --json the outcome on standard
-// output too.
-int Refuse(bool json, int code, const std::string& message) {
-    if (json)
-        std::printf("{\"outcome\": %s, \"message\": %s}\n", code == EXIT_BAD_INPUT ? "\"invalid\"" : "\"error\"",
-                    JsonString(message).c_str());
-    return Fail(code, message);
+CLI_ERROR BadInput(std::string code, std::string message) {
+    return CLI_ERROR{std::move(code), std::move(message), EXIT_USAGE};
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) return std::nullopt;
+    return text;
 }
 
 }  // namespace
 
-std::string SetCommandHelp() {
-    std::string text =
-        "  Enumerates, starts from the device's current settings, applies the settings given,\n"
-        "  checks them as the window does and sends them (at most twice, 500 ms apart).\n"
-        "  Exit status: 0 accepted, 1 refused or not answered, 2 bad input, unknown or locked device.\n"
-        "  --from-csv: a header row names the columns (mac, then setting names without \"--\");\n"
-        "    an empty cell leaves the setting out; yes/no columns take yes or no; dns4 and dns6\n"
-        "    cells hold one or two addresses. Exit status 1 when any row failed.\n"
-        "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
-        "    confirm the device's address.\n"
-        "  SETTINGS:\n";
-    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
-        std::string left = "    --";
-        left += def.name;
-        if (!def.values_help.empty()) {
-            left += ' ';
-            left += def.values_help;
-        }
-        if (left.size() < 36)
-            left.resize(36, ' ');
-        else
-            left += "  ";
-        text += left + std::string(def.help) + "\n";
-    }
-    return text;
-}
-
-int RunSet(std::span<const std::string> argv) {
-    SET_ARGS args;
-    if (std::string error = ParseSetArgs(argv, args); !error.empty()) return Refuse(args.json, EXIT_BAD_INPUT, error);
-
+int RunSet(const SET_ARGS& args) {
     // Everything that can be judged without the network is judged before anything is sent.
     std::optional<MAC> mac;
     SET_BATCH batch;
     if (args.csv_file) {
-        QFile file(QString::fromStdString(*args.csv_file));
-        if (!file.open(QIODevice::ReadOnly)) return Refuse(args.json, EXIT_BAD_INPUT, "cannot read " + *args.csv_file);
-        const QByteArray text = file.readAll();
-        batch = ReadSetBatch(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+        const auto text = ReadFile(*args.csv_file);
+        if (!text) return ReportError(args.json, BadInput("bad-csv", "cannot read " + *args.csv_file));
+        batch = ReadSetBatch(*text);
         if (!batch.Ok())
-            return Refuse(args.json, EXIT_BAD_INPUT,
-                          *args.csv_file + ":" + std::to_string(batch.error_line) + ": " + batch.error);
+            return ReportError(args.json, BadInput("bad-csv", *args.csv_file + ":" + std::to_string(batch.error_line) +
+                                                                  ": " + batch.error));
     } else {
         mac = ParseMac(*args.mac);
-        if (!mac) return Refuse(args.json, EXIT_BAD_INPUT, "\"" + *args.mac + "\" is not a MAC address");
+        if (!mac) return ReportError(args.json, BadInput("invalid", "\"" + *args.mac + "\" is not a MAC address"));
         SET_FORM scratch;
         if (std::string error = ApplySetOptions(scratch, args.options); !error.empty())
-            return Refuse(args.json, EXIT_BAD_INPUT, error);
+            return ReportError(args.json, BadInput("invalid", error));
     }
 
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
-    if (!choice.adapter) return Refuse(args.json, choice.exit_code, choice.error);
+    if (!choice.adapter) return ReportError(args.json, *choice.error);
     // The table is large and fixed; keep it off the stack.
     auto table_owner = std::make_unique<DEVICE_TABLE>();
     DEVICE_TABLE& table = *table_owner;
     CTableIntake intake(table);
     CTelvaneSocket socket;
-    if (const int code = OpenSocketOrReport(socket, *choice.adapter, &intake); code != EXIT_OK) return code;
+    if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, table);
 
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
             if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options);
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
+                o.error_code = "invalid";
                 o.message = row.error;
                 o.exit_code = EXIT_BAD_INPUT;
             }
@@ -311,12 +324,13 @@ int RunSet(std::span<const std::string> argv) {
         }
     }
 
-    const bool any_accepted = std::any_of(outcomes.begin(), outcomes.end(),
-                                          [](const DEVICE_OUTCOME& o) { return o.exit_code == EXIT_ACCEPTED; });
+    const bool any_accepted =
+        std::any_of(outcomes.begin(), outcomes.end(), [](const DEVICE_OUTCOME& o) { return o.outcome == "accepted"; });
     const bool reenumerate = args.wait_reenumerate && any_accepted;
     if (reenumerate) Reenumerate(socket, table, outcomes);
     socket.Close();
-    return Report(outcomes, args.json, args.csv_file.has_value(), reenumerate);
+    return Report(outcomes,
+                  REPORT_FORM{args.json, args.csv_file.has_value(), reenumerate, args.ensure || args.dry_run});
 }
 
 }  // namespace telvane::cli

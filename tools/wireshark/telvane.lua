@@ -389,6 +389,11 @@ local function dissect_enumerate_reply(tree, tvb, pinfo)
         else
             ext:add_proto_expert_info(e.short, string.format("Extension is %d bytes, at least 75 expected",
                                                              len - ENUMERATE_REPLY_BASE_SIZE))
+            -- The program reads the missing name bytes as zeros: an empty UTF-16 name.
+            local range = tvb(ENUMERATE_REPLY_BASE_SIZE)
+            ext:add(f.name_form, range, NAME_FORM_UTF16):set_generated()
+            ext:add(f.device_name, range, ""):set_generated()
+            info = info .. ' ""'
         end
     end
     return info

@@ -1,0 +1,15 @@
+# Makes TARGET an imported header-only library whose include path holds a link to the
+# host's /usr/include/FOLDER and nothing else.
+function(telvane_header_only_package target folder)
+    if(TARGET ${target})
+        return()
+    endif()
+    if(NOT EXISTS /usr/include/${folder})
+        message(FATAL_ERROR "/usr/include/${folder} is missing: install the package that holds it")
+    endif()
+    set(dir ${CMAKE_BINARY_DIR}/cross-headers/${folder})
+    file(MAKE_DIRECTORY ${dir})
+    file(CREATE_LINK /usr/include/${folder} ${dir}/${folder} SYMBOLIC)
+    add_library(${target} INTERFACE IMPORTED GLOBAL)
+    set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${dir})
+endfunction()

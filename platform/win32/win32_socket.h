@@ -1,0 +1,59 @@
+#pragma once
+
+// A Winsock UDP socket over IPv4 bound to one adapter's address, as the discovery socket
+// uses it on Windows: broadcasts allowed, each arrival read with WSARecvMsg together with
+// the interface it came in on and the address it was sent to (IP_PKTINFO).
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "protocol/wire.h"
+
+namespace telvane::win32 {
+
+// Starts Winsock (2.2) once for the process; false when it cannot be used.
+bool StartWinsock();
+
+struct Arrival {
+    int length = 0;
+    std::uint32_t sender_address = 0;      // host order
+    std::uint16_t sender_port = 0;
+    std::uint32_t destination_address = 0;  // host order; 0 when the system did not say
+    std::uint32_t arrived_on = 0;           // interface index; 0 when the system did not say
+};
+
+enum class ReadResult {
+    kDatagram,  // one datagram in the buffer, described by the arrival
+    kSkipped,   // something was taken off the socket that is no datagram for us (too long, an error report)
+    kEmpty,     // nothing more to read now
+};
+
+class UdpSocket final {
+public:
+    UdpSocket() = default;
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // Opens the socket on `local` and a port of the system's choosing.
+    bool Open(const IPV4& local);
+    void Close();
+    bool IsOpen() const;
+    bool SetBroadcast(bool on);
+    // Returns the bytes sent, or -1. address in host order.
+    int SendTo(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port);
+    // Never blocks. The buffer should be one byte longer than the longest datagram taken,
+    // so that a longer one is recognised whatever the system reports.
+    ReadResult Read(std::span<std::uint8_t> buffer, Arrival& arrival);
+    std::uint16_t LocalPort() const;
+    // The SOCKET; Windows keeps socket handles within 32 bits, so it fits the int that the
+    // event loop takes.
+    int Descriptor() const;
+
+private:
+    std::uintptr_t socket_ = ~std::uintptr_t{0};
+    void* receive_message_ = nullptr;  // WSARecvMsg, looked up per socket as Winsock requires
+};
+
+}  // namespace telvane::win32
