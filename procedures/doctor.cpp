@@ -14,8 +14,8 @@ DOCTOR_CHECK NoAdapter(const char* id) {
 
 }  // namespace
 
-DOCTOR_REPORT RunDoctor(const std::vector<ADAPTER>& usable, const std::string& adapter_ipv4,
-                        const std::function<PROBE_FACTS()>& probe, const DOCTOR_SOURCES& sources) {
+DOCTOR_REPORT RunDoctorChecks(const std::vector<ADAPTER>& usable, const std::string& adapter_ipv4,
+                              const std::function<PROBE_FACTS()>& probe, const DOCTOR_SOURCES& sources) {
     DOCTOR_REPORT report;
     report.adapter = adapter_ipv4;
     const std::vector<INTERFACE_STATE> interfaces = sources.interfaces();

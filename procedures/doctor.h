@@ -31,8 +31,8 @@ struct DOCTOR_SOURCES {
 
 // usable: the adapters the program offers; adapter_ipv4: the chosen one (empty: none
 // usable, and the checks that need an adapter say so). probe runs the one enumeration.
-DOCTOR_REPORT RunDoctor(const std::vector<ADAPTER>& usable, const std::string& adapter_ipv4,
-                        const std::function<PROBE_FACTS()>& probe, const DOCTOR_SOURCES& sources = {});
+DOCTOR_REPORT RunDoctorChecks(const std::vector<ADAPTER>& usable, const std::string& adapter_ipv4,
+                              const std::function<PROBE_FACTS()>& probe, const DOCTOR_SOURCES& sources = {});
 
 // {"adapter": "...", "checks": [{"id": ..., "status": ..., "detail": ..., "fix": ...}]}
 nlohmann::ordered_json DoctorReportJson(const DOCTOR_REPORT& report);

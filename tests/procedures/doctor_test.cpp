@@ -33,7 +33,7 @@ DOCTOR_SOURCES Sources() {
 
 TEST(Doctor, RunsEveryCheckInOrderOnTheChosenAdapter) {
     int probes = 0;
-    const auto report = RunDoctor(
+    const auto report = RunDoctorChecks(
         {{kMac1, "192.0.2.1"}}, "192.0.2.1",
         [&] {
             ++probes;
@@ -80,7 +80,7 @@ TEST(Doctor, TextPutsEachFixUnderItsCheck) {
 // Guards against sending anything, or judging a made-up adapter, when none is usable.
 TEST(Doctor, WithoutAdapterNothingIsProbed) {
     int probes = 0;
-    const auto report = RunDoctor(
+    const auto report = RunDoctorChecks(
         {}, "",
         [&] {
             ++probes;

@@ -91,8 +91,14 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     CLI::App* enumerate = Subcommand(app, "enumerate", help);
     ENUMERATE_ARGS& e = line.enumerate;
     enumerate->add_option("--adapter", e.adapter);
+    Flag(enumerate, "--all-adapters", e.all_adapters)->excludes(enumerate->get_option("--adapter"));
     Flag(enumerate, "--json", e.json);
     Flag(enumerate, "--csv", e.csv)->excludes(enumerate->get_option("--json"));
+    // Events are lines of text or JSON; a CSV table has no place for them.
+    Flag(enumerate, "--watch", e.watch)->excludes(enumerate->get_option("--csv"));
+    enumerate->add_option("--interval", e.interval_seconds)
+        ->check(CLI::Range(0.5, 86400.0))
+        ->needs(enumerate->get_option("--watch"));
 
     CLI::App* set = Subcommand(app, "set", help);
     SET_ARGS& s = line.set;
@@ -104,6 +110,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     Flag(set, "--ensure", s.ensure);
     // A dry run is accepted by nobody, so there is nothing to confirm.
     Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
+    Flag(set, "--force", s.force);
     // The settings keep the option table's order; ApplySetOptions judges their combinations.
     std::map<std::string_view, std::vector<std::string>> values;
     std::map<std::string_view, bool> flags;
@@ -115,6 +122,10 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
                                   : set->add_option(name, values[def.name])->expected(def.min_values, def.max_values);
         settings.emplace_back(&def, option);
     }
+
+    CLI::App* doctor = Subcommand(app, "doctor", help);
+    doctor->add_option("--adapter", line.doctor.adapter);
+    Flag(doctor, "--json", line.doctor.json);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -134,6 +145,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         line.kind = CommandKind::Adapters;
     } else if (enumerate->parsed()) {
         line.kind = CommandKind::Enumerate;
+    } else if (doctor->parsed()) {
+        line.kind = CommandKind::Doctor;
     } else if (set->parsed()) {
         line.kind = CommandKind::Set;
         for (const auto& [def, option] : settings) {
@@ -154,18 +167,27 @@ std::string HelpText() {
            "\n"
            "Commands:\n"
            "  adapters                 the adapters, numbered from 0 as the window lists them\n"
-           "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
+           "  enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]\n"
+           "  enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
-           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
-           "      [--wait-reenumerate]\n"
-           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
+           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--force]\n"
+           "      [--json] [--wait-reenumerate]\n"
+           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force] [--json]\n"
            "      [--wait-reenumerate]\n"
            "                           send one device (or each row's device) new settings\n"
+           "  doctor [--adapter IPV4|INDEX] [--json]\n"
+           "                           check why devices may not be found on an adapter\n"
            "\n"
            "Options of enumerate:\n"
            "  --adapter IPV4|INDEX  the adapter's IPv4 address or its number (default 0)\n"
            "  --json                a JSON array in table order, one object per device\n"
            "  --csv                 a CSV table with a header line\n"
+           "  --all-adapters        every usable adapter at once; each device gets the adapter it\n"
+           "                        was heard on (a device heard on two is listed twice)\n"
+           "  --watch               enumerate again and again and print what changed, one line per\n"
+           "                        event (appeared, changed, gone after two missed enumerations);\n"
+           "                        with --json one object per line. Ctrl-C ends it (exit 0)\n"
+           "  --interval SECONDS    time between two enumerations of --watch (default 5)\n"
            "\n"
            "Options of set:\n"
            "  Enumerates, starts from the device's current settings, applies the settings given,\n"
@@ -182,11 +204,22 @@ std::string HelpText() {
            "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
            "    with --json also its decoded fields) and whether it would change anything, but send\n"
            "    nothing. Exit status 0 when it would be sent.\n"
+           "  --force: set even when the new static address is already used, is its subnet's\n"
+           "    network or broadcast address, or its gateway is outside its subnet (otherwise\n"
+           "    refused, exit status 2).\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
            "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
            "  input):\n" +
            SettingsHelp() +
+           "\n"
+           "Options of doctor:\n"
+           "  Checks, on the adapter (--adapter as for enumerate): adapters (the usable ones and\n"
+           "  why others are not), firewall (whether the nftables ruleset lets the replies in),\n"
+           "  rp_filter (strict reverse-path filtering), same_subnet (other adapters on the\n"
+           "  adapter's subnet), probe (one enumeration: devices found, datagrams ignored). Each\n"
+           "  is ok, warn, fail or unknown, with what was found and a fix. Only the probe sends.\n"
+           "  --json: {\"adapter\": ..., \"checks\": [{\"id\", \"status\", \"detail\", \"fix\"}]}\n"
            "\n"
            "  --help                this text\n"
            "  --version             the version\n"
@@ -196,9 +229,10 @@ std::string HelpText() {
            "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
            "     with --from-csv: a row failed\n"
            "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"
-           "     setting the device does not take\n"
+           "     setting the device does not take, a new address in conflict (without --force)\n"
            "  3  no usable adapter, or not the one asked for\n"
            "  4  the local socket could not be opened, bound or used\n"
+           "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
 }

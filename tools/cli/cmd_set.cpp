@@ -1,6 +1,6 @@
-// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]
+// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--force] [--json]
 //                 [--wait-reenumerate]
-// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
+// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force] [--json]
 //                 [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
@@ -8,12 +8,15 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/network_state.h"
 #include "platform/pumped_wait.h"
+#include "procedures/address_checks.h"
 #include "procedures/discovery.h"
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_plan.h"
@@ -102,6 +105,24 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
     return {"invalid", "invalid"};
 }
 
+// Every IPv4 address this computer holds, on any interface.
+std::vector<IPV4> LocalAddresses() {
+    std::vector<IPV4> out;
+    for (const INTERFACE_STATE& i : QueryInterfaceStates()) {
+        for (const IPV4_INTERFACE_ADDRESS& a : i.ipv4) out.push_back(a.address);
+    }
+    return out;
+}
+
+// What a new static address would break, in the window's words; empty when nothing.
+std::vector<std::string> AddressFindings(const SET_PLAN& plan, const DEVICE_TABLE& table, const MAC& mac) {
+    if (plan.form.ipv4_dhcp) return {};
+    const NEW_ADDRESS proposed{plan.settings.ipv4_address, plan.settings.ipv4_mask, plan.settings.ipv4_gateway};
+    const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(table.device_count));
+    const std::vector<IPV4> local = LocalAddresses();
+    return NewAddressFindings(proposed, mac, devices, local);
+}
+
 // Runs one device's set on an enumerated table.
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
                       const std::vector<SET_OPTION>& options, const SET_ARGS& args) {
@@ -120,6 +141,16 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_OK;
         if (args.dry_run) out.request = RequestJson(plan);
         return out;
+    }
+    if (!args.force) {
+        if (const auto findings = AddressFindings(plan, table, mac); !findings.empty()) {
+            out.outcome = "invalid";
+            out.error_code = "address-conflict";
+            for (const std::string& f : findings) out.message += f + " ";
+            out.message += "Give --force to set it anyway.";
+            out.exit_code = EXIT_BAD_INPUT;
+            return out;
+        }
     }
     if (args.dry_run) {
         out.outcome = "dry-run";
