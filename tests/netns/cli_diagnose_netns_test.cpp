@@ -1,0 +1,137 @@
+// telvane-cli doctor against a firewall and reverse-path filtering made in this namespace,
+// and set refusing an address that would break something.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/netns/harness.h"
+
+namespace telvane {
+namespace {
+
+using netns::RunTool;
+using netns::SimProcess;
+using nlohmann::json;
+
+// Runs a shell command here (the program's namespace); the harness runs as root.
+int Shell(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+// Puts the namespace's firewall and filtering back as they were, whatever a test did.
+class CliDiagnoseNetnsTest : public netns::NetnsTest {
+protected:
+    void TearDown() override {
+        Shell("nft flush ruleset");
+        Shell("sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.tvp1.rp_filter=0");
+        Shell("ip route del default 2>/dev/null");
+        if (moved_device_address_) {
+            Shell(DeviceSide("ip addr del 10.9.9.9/24 dev tvd1"));
+            Shell(DeviceSide("ip addr add " + netns::SimAddress(1) + "/24 dev tvd1"));
+        }
+    }
+
+    static std::string DeviceSide(const std::string& command) {
+        return "ip netns exec \"$TELVANE_SIM_NETNS\" " + command;
+    }
+
+    bool moved_device_address_ = false;
+
+    // Runs doctor --json on the first adapter and gives its document and exit code.
+    static std::pair<json, int> Doctor() {
+        const auto result = RunTool("telvane-cli", {"doctor", "--json", "--adapter", netns::AdapterAddress(1)});
+        json doc = json::parse(result.out, nullptr, false);
+        EXPECT_FALSE(doc.is_discarded()) << result.out << result.err;
+        return {doc, result.exit_code};
+    }
+
+    static json Check(const json& doc, const std::string& id) {
+        for (const json& c : doc["checks"]) {
+            if (c["id"] == id) return c;
+        }
+        ADD_FAILURE() << "no check " << id << " in " << doc.dump();
+        return json::object();
+    }
+};
+
+constexpr char ONE_DEVICE[] = R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"}]})";
+
+// Guards against a doctor that trusts "established,related": the probe must agree with it.
+TEST_F(CliDiagnoseNetnsTest, DoctorFindsTheFirewallThatDropsRepliesAndItsFixWorks) {
+    SimProcess sim(ONE_DEVICE);
+    ASSERT_TRUE(sim.Start());
+    ASSERT_EQ(Shell("nft 'add table inet filter; add chain inet filter input { type filter hook input priority 0; "
+                    "policy drop; }; add rule inet filter input ct state established,related accept'"),
+              0);
+    auto [doc, exit_code] = Doctor();
+    EXPECT_EQ(exit_code, 5);
+    EXPECT_EQ(doc["adapter"], netns::AdapterAddress(1));
+    const json firewall = Check(doc, "firewall");
+    EXPECT_EQ(firewall["status"], "fail");
+    EXPECT_NE(firewall["detail"].get<std::string>().find("\"ct state established,related\" does not match"),
+              std::string::npos);
+    EXPECT_EQ(Check(doc, "probe")["detail"], "0 devices answered on " + netns::AdapterAddress(1));
+
+    ASSERT_EQ(Shell(firewall["fix"].get<std::string>()), 0);
+    std::tie(doc, exit_code) = Doctor();
+    EXPECT_EQ(exit_code, 0) << doc.dump();
+    EXPECT_EQ(Check(doc, "firewall")["status"], "ok");
+    EXPECT_EQ(Check(doc, "probe")["detail"], "1 device answered on " + netns::AdapterAddress(1));
+}
+
+// A device set up for another subnet answers by broadcast; strict filtering drops that,
+// since the route back to it does not leave by the adapter the reply came in on.
+TEST_F(CliDiagnoseNetnsTest, DoctorWarnsOfStrictReversePathFilteringAndItsFixWorks) {
+    // The device's link holds only the device's own address, so its replies come from it.
+    moved_device_address_ = true;
+    ASSERT_EQ(Shell(DeviceSide("ip addr del " + netns::SimAddress(1) + "/24 dev tvd1")), 0);
+    ASSERT_EQ(Shell(DeviceSide("ip addr add 10.9.9.9/24 dev tvd1")), 0);
+    SimProcess sim(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "10.9.9.9",
+                                    "interface": "tvd1"}]})");
+    ASSERT_TRUE(sim.Start());
+    // The usual laptop: the default route leaves by another adapter. (Without any route back
+    // to the sender even loose filtering drops its replies.)
+    ASSERT_EQ(Shell("ip route add default via " + netns::SimAddress(2)), 0);
+    ASSERT_EQ(Shell("sysctl -qw net.ipv4.conf.all.rp_filter=1"), 0);
+    auto [doc, exit_code] = Doctor();
+    EXPECT_EQ(exit_code, 5);
+    const json rp_filter = Check(doc, "rp_filter");
+    EXPECT_EQ(rp_filter["status"], "warn");
+    EXPECT_EQ(rp_filter["fix"], "use loose filtering: sysctl -w net.ipv4.conf.tvp1.rp_filter=2");
+    EXPECT_EQ(Check(doc, "probe")["status"], "warn");
+
+    ASSERT_EQ(
+        Shell(rp_filter["fix"].get<std::string>().substr(std::string("use loose filtering: ").size()) + " >/dev/null"),
+        0);
+    std::tie(doc, exit_code) = Doctor();
+    EXPECT_EQ(exit_code, 0) << doc.dump();
+    EXPECT_EQ(Check(doc, "probe")["detail"], "1 device answered on " + netns::AdapterAddress(1));
+}
+
+// Guards against sending an address that is already taken: nothing reaches the device
+// unless --force says so.
+TEST_F(CliDiagnoseNetnsTest, SetRefusesATakenAddressUnlessForced) {
+    SimProcess sim(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"},
+                                   {"mac": "00-1a-2b-3c-4d-62", "ipv4_address": "192.0.2.62"}]})");
+    ASSERT_TRUE(sim.Start());
+    const auto refused = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", "192.0.2.62", "--json"});
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_EQ(refused.err,
+              "telvane-cli: 192.0.2.62 is already used by 00-1a-2b-3c-4d-62. Give --force to set it anyway.\n");
+    EXPECT_NE(refused.out.find("\"code\": \"address-conflict\""), std::string::npos) << refused.out;
+    const auto own = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", netns::AdapterAddress(1)});
+    EXPECT_EQ(own.exit_code, 2);
+    EXPECT_EQ(own.err, "telvane-cli: " + netns::AdapterAddress(1) +
+                           " is already used by this computer. Give --force to set it anyway.\n");
+    EXPECT_TRUE(sim.SetRequests().empty());
+
+    const auto forced = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", "192.0.2.62", "--force"});
+    EXPECT_EQ(forced.exit_code, 0) << forced.err;
+    EXPECT_EQ(sim.SetRequests().size(), 1u);
+}
+
+}  // namespace
+}  // namespace telvane
