@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <span>
 
 #include "inventory/row_text.h"
+#include "procedures/address_checks.h"
 #include "protocol/text.h"
 
 namespace telvane::cli {
@@ -126,48 +128,80 @@ std::string CsvField(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string TableJson(const DEVICE_TABLE& table) {
-    if (table.device_count == 0) return "[]\n";
-    std::string out = "[\n";
-    for (std::int32_t i = 0; i < table.device_count; ++i) {
-        out += "  " + CompactJson(EntryJson(table.entries[static_cast<std::size_t>(i)]));
-        out += i + 1 < table.device_count ? ",\n" : "\n";
-    }
-    return out + "]\n";
-}
-
-std::string TableCsv(const DEVICE_TABLE& table) {
-    std::string out;
-    const auto& names = AllFieldNames();
-    for (std::size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
-    out += "\n";
-    for (std::int32_t row = 0; row < table.device_count; ++row) {
-        const auto fields = EntryFields(table.entries[static_cast<std::size_t>(row)]);
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (i) out += ",";
-            if (i < fields.size()) out += CsvField(fields[i].text);
-        }
-        out += "\n";
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const ADAPTER& adapter) {
+    const auto count = static_cast<std::size_t>(table.device_count);
+    const std::span<const DEVICE_INFO> entries(table.entries.data(), count);
+    const IPV4 adapter_address = ParseIpv4(adapter.ipv4_text).value_or(IPV4{});
+    std::vector<LISTED_DEVICE> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        LISTED_DEVICE d;
+        d.entry = entries[i];
+        d.same_subnet = InSubnet(d.entry.ipv4_address, adapter_address, adapter.ipv4_mask);
+        d.address_conflict = SameAddressMacs(entries, i);
+        d.adapter = adapter.ipv4_text;
+        out.push_back(std::move(d));
     }
     return out;
 }
 
-std::string TableText(const DEVICE_TABLE& table) {
-    std::vector<std::array<std::string, 4>> rows = {{"Device Name", "Model Name", "MAC Address", "IP Address"}};
-    for (std::int32_t i = 0; i < table.device_count; ++i) {
-        const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
-        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
-                        ToUtf8(MacText(e)), ToUtf8(IpAddressText(e))});
+ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
+    ordered_json object = EntryJson(device.entry);
+    object["same_subnet"] = device.same_subnet;
+    object["address_conflict"] = ordered_json::array();
+    for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
+    if (with_adapter) object["adapter"] = device.adapter;
+    return object;
+}
+
+std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    if (devices.empty()) return "[]\n";
+    std::string out = "[\n";
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        out += "  " + CompactJson(ListedJson(devices[i], with_adapter));
+        out += i + 1 < devices.size() ? ",\n" : "\n";
     }
-    std::array<std::size_t, 4> widths{};
+    return out + "]\n";
+}
+
+std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    std::string out;
+    const auto& names = AllFieldNames();
+    for (std::size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+    out += ",same_subnet,address_conflict";
+    out += with_adapter ? ",adapter\n" : "\n";
+    for (const LISTED_DEVICE& d : devices) {
+        const auto fields = EntryFields(d.entry);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (i) out += ",";
+            if (i < fields.size()) out += CsvField(fields[i].text);
+        }
+        std::string macs;
+        for (const MAC& mac : d.address_conflict) macs += (macs.empty() ? "" : " ") + FormatMac(mac);
+        out += std::string(",") + (d.same_subnet ? "true" : "false") + "," + macs;
+        out += with_adapter ? "," + d.adapter + "\n" : "\n";
+    }
+    return out;
+}
+
+std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    const std::size_t columns = with_adapter ? 5 : 4;
+    std::vector<std::array<std::string, 5>> rows = {
+        {"Device Name", "Model Name", "MAC Address", "IP Address", "Adapter"}};
+    for (const LISTED_DEVICE& d : devices) {
+        const DEVICE_INFO& e = d.entry;
+        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
+                        ToUtf8(MacText(e)), ToUtf8(IpAddressText(e)), d.adapter});
+    }
+    std::array<std::size_t, 5> widths{};
     for (const auto& row : rows) {
-        for (std::size_t c = 0; c < 4; ++c) widths[c] = std::max(widths[c], Width(row[c]));
+        for (std::size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], Width(row[c]));
     }
     std::string out;
     for (const auto& row : rows) {
-        for (std::size_t c = 0; c < 4; ++c) {
+        for (std::size_t c = 0; c < columns; ++c) {
             out += row[c];
-            if (c + 1 < 4) out += std::string(widths[c] - Width(row[c]) + 2, ' ');
+            if (c + 1 < columns) out += std::string(widths[c] - Width(row[c]) + 2, ' ');
         }
         out += "\n";
     }

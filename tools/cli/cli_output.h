@@ -1,6 +1,6 @@
 #pragma once
 
-// The forms in which telvane-cli writes the device table: a text table, JSON and CSV.
+// The forms in which telvane-cli writes the devices: a text table, JSON and CSV.
 // Every text is the window's own (row texts of the device list).
 
 #include <nlohmann/json.hpp>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "inventory/device_info.h"
+#include "platform/adapters.h"
 
 namespace telvane::cli {
 
@@ -34,10 +35,26 @@ const std::vector<std::string>& AllFieldNames();
 std::string JsonString(const std::string& utf8);
 std::string CsvField(const std::string& utf8);
 
-std::string TableJson(const DEVICE_TABLE& table);
-std::string TableCsv(const DEVICE_TABLE& table);
-// Columns Device Name, Model Name, MAC Address, IP Address, aligned; control characters
-// in the names are shown as escapes, so that every device keeps one line.
-std::string TableText(const DEVICE_TABLE& table);
+// A device as enumerate lists it: its entry and what the listing says about it.
+struct LISTED_DEVICE {
+    DEVICE_INFO entry{};
+    bool same_subnet = true;            // its IPv4 address is in the subnet of the adapter it was heard on
+    std::vector<MAC> address_conflict;  // other devices heard on that adapter with its IPv4 address
+    std::string adapter;                // that adapter's IPv4 text
+};
+
+// The devices of one table, heard on adapter, in table order.
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const ADAPTER& adapter);
+
+// The entry's fields, then "same_subnet" and "address_conflict", then with_adapter "adapter".
+ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
+// A JSON array, one object a line.
+std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+// The header names every field, same_subnet and address_conflict (MACs separated by
+// blanks), and with_adapter adapter, in that order.
+std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+// Columns Device Name, Model Name, MAC Address, IP Address (and Adapter), aligned;
+// control characters in the names are shown as escapes, so that every device keeps one line.
+std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
 
 }  // namespace telvane::cli
