@@ -1,11 +1,17 @@
 // telvane-cli doctor against a firewall and reverse-path filtering made in this namespace,
-// and set refusing an address that would break something.
+// set refusing an address that would break something, enumerate on every adapter at once
+// and watching the segment.
 #include <gtest/gtest.h>
 
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QProcess>
 #include <nlohmann/json.hpp>
+
+#include <signal.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/netns/harness.h"
 
@@ -131,6 +137,89 @@ TEST_F(CliDiagnoseNetnsTest, SetRefusesATakenAddressUnlessForced) {
     const auto forced = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", "192.0.2.62", "--force"});
     EXPECT_EQ(forced.exit_code, 0) << forced.err;
     EXPECT_EQ(sim.SetRequests().size(), 1u);
+}
+
+class CliSegmentNetnsTest : public netns::NetnsTest {};
+
+// A device on both links and one on the second only: one entry per adapter it was heard on.
+TEST_F(CliSegmentNetnsTest, AllAdaptersListsEachDeviceWhereItWasHeard) {
+    SimProcess sim(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"},
+                                   {"mac": "00-1a-2b-3c-4d-60", "ipv4_address": "198.51.100.60",
+                                    "interface": "tvd2"}]})");
+    ASSERT_TRUE(sim.Start());
+    const auto result = RunTool("telvane-cli", {"enumerate", "--all-adapters", "--json"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    // Parsed keeping the keys' order, which is part of the output.
+    const auto doc = nlohmann::ordered_json::parse(result.out);
+    std::vector<std::string> heard;
+    for (const auto& d : doc) {
+        heard.push_back(d["mac"].get<std::string>() + " on " + d["adapter"].get<std::string>() +
+                        (d["same_subnet"] ? "" : " (other subnet)"));
+        EXPECT_EQ(std::prev(d.end()).key(), "adapter");
+    }
+    const std::string a1 = netns::AdapterAddress(1);
+    const std::string a2 = netns::AdapterAddress(2);
+    EXPECT_EQ(heard,
+              (std::vector<std::string>{"00-1a-2b-3c-4d-5e on " + a1, "00-1a-2b-3c-4d-5e on " + a2 + " (other subnet)",
+                                        "00-1a-2b-3c-4d-60 on " + a2}));
+    // Both adapters' requests went out together, not one adapter's three after the other's.
+    std::vector<std::string> order;
+    for (const auto& line : sim.Received()) order.push_back(line.interface);
+    ASSERT_GE(order.size(), 6u);
+    EXPECT_NE(std::find(order.begin(), order.begin() + 2, "tvd2"), order.begin() + 2) << sim.LogText();
+
+    const auto csv = RunTool("telvane-cli", {"enumerate", "--all-adapters", "--csv"});
+    EXPECT_TRUE(csv.out.substr(0, csv.out.find('\n')).ends_with(",same_subnet,address_conflict,adapter"));
+    EXPECT_EQ(RunTool("telvane-cli", {"enumerate", "--all-adapters", "--adapter", "0"}).exit_code, 2);
+}
+
+// Reads the watch's lines as they come, up to a deadline.
+class WatchLines {
+public:
+    explicit WatchLines(QProcess& process) : process_(process) {}
+    // The next line, or "" when none came in time.
+    std::string Next(int timeout_ms) {
+        const QDeadlineTimer deadline(timeout_ms);
+        while (!process_.canReadLine()) {
+            if (deadline.hasExpired() || !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                return "";
+        }
+        return process_.readLine().trimmed().toStdString();
+    }
+
+private:
+    QProcess& process_;
+};
+
+// Guards against a watch that buffers its output or ends with a failure on Ctrl-C.
+TEST_F(CliSegmentNetnsTest, WatchReportsADeviceThatAppearsAndGoesAndEndsOnInterrupt) {
+    SimProcess first(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"}]})");
+    ASSERT_TRUE(first.Start());
+    QProcess watch;
+    watch.start(QString::fromStdString(netns::ToolPath("telvane-cli")),
+                {"enumerate", "--watch", "--interval", "1", "--json"});
+    ASSERT_TRUE(watch.waitForStarted());
+    WatchLines lines(watch);
+    const auto Event = [](const std::string& line) {
+        const json j = json::parse(line, nullptr, false);
+        if (j.is_discarded()) return std::string("not JSON: ") + line;
+        return j["event"].get<std::string>() + " " + j["device"]["mac"].get<std::string>();
+    };
+    EXPECT_EQ(Event(lines.Next(5000)), "appeared 00-1a-2b-3c-4d-5e");
+
+    auto second =
+        std::make_unique<SimProcess>(R"({"devices": [{"mac": "00-1a-2b-3c-4d-77", "ipv4_address": "192.0.2.77"}]})");
+    ASSERT_TRUE(second->Start());
+    const std::string appeared = lines.Next(5000);
+    EXPECT_EQ(Event(appeared), "appeared 00-1a-2b-3c-4d-77");
+    EXPECT_FALSE(json::parse(appeared, nullptr, false).contains("fields"));
+    second.reset();
+    EXPECT_EQ(Event(lines.Next(8000)), "gone 00-1a-2b-3c-4d-77");
+
+    ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
+    ASSERT_TRUE(watch.waitForFinished(5000));
+    EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
 }
 
 }  // namespace
