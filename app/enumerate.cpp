@@ -4,6 +4,7 @@
 #include "inventory/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "procedures/discovery.h"
+#include "protocol/text.h"
 #include "resources/resource.h"
 
 namespace telvane {
@@ -17,6 +18,13 @@ void CTelvaneDlg::EnableActionControls(bool enable) {
 void CTelvaneDlg::Enumerate() {
     // No adapter, or the socket failed and the dialog is being cancelled.
     if (!CreateDiscoverySocket()) return;
+    // The rows' hints are about the adapter the replies come in on.
+    const int adapter = ComboGetCurSel(IDC_ADAPTER);
+    if (adapter >= 0 && adapter < adapter_count) {
+        enumerated_address =
+            ParseIpv4(ToUtf8(adapter_addresses[static_cast<std::size_t>(adapter)].data())).value_or(IPV4{});
+        enumerated_mask = adapter_masks[static_cast<std::size_t>(adapter)];
+    }
     // No selection until a device answers; the window refuses to close meanwhile.
     table.selected_index = -1;
     busy = 1;

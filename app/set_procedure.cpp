@@ -1,10 +1,17 @@
 #include <QtWidgets/QProgressBar>
 
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
 #include "app/telvane_dlg.h"
 #include "inventory/device_list_view.h"
+#include "platform/adapters.h"
 #include "platform/ipv4_address_box.h"
 #include "platform/message_box.h"
 #include "platform/pumped_wait.h"
+#include "procedures/address_checks.h"
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_form.h"
 #include "protocol/text.h"
@@ -48,14 +55,33 @@ SET_FORM CTelvaneDlg::ReadSetForm() const {
     return form;
 }
 
+bool CTelvaneDlg::ConfirmNewAddress(const SET_FORM& form, const SET_SETTINGS& settings) {
+    if (form.ipv4_dhcp) return true;
+    std::vector<IPV4> local_addresses;
+    for (const ADAPTER& adapter : QueryAdapters()) {
+        if (const auto address = ParseIpv4(adapter.ipv4_text)) local_addresses.push_back(*address);
+    }
+    const auto count = static_cast<std::size_t>(std::clamp(table.device_count, 0, DEVICE_TABLE_CAPACITY));
+    const std::vector<std::string> findings =
+        NewAddressFindings({settings.ipv4_address, settings.ipv4_mask, settings.ipv4_gateway},
+                           table.entries[static_cast<std::size_t>(table.selected_index)].mac,
+                           std::span(table.entries.data(), count), local_addresses);
+    if (findings.empty()) return true;
+    return AskYesNo(this, FromUtf8(NewAddressQuestion(findings)));
+}
+
 void CTelvaneDlg::OnSetIp() {
     // The first failed check is shown and nothing is sent.
-    const SET_FORM_CHECK check = CheckSetForm(ReadSetForm(), table.Selected());
+    const SET_FORM form = ReadSetForm();
+    const SET_FORM_CHECK check = CheckSetForm(form, table.Selected());
     if (!check.Ok()) {
         ShowMessageBox(this, FromUtf8(SetFormMessage(check.fault)));
         if (check.fault == SetFormFault::NoDeviceSelected) EnableActionControls(true);
         return;
     }
+    // An address that would break something on the network is asked about; No leaves
+    // everything as it is.
+    if (!ConfirmNewAddress(form, check.settings)) return;
     busy = 1;
     EnableActionControls(false);
     // 24 or 97 bytes, after whether the device reported the extension.

@@ -10,6 +10,7 @@
 #include "inventory/reply_intake.h"
 #include "platform/message_box.h"
 #include "platform/system_checks.h"
+#include "procedures/address_checks.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
 #include "resources/main_dialog.h"
@@ -61,6 +62,8 @@ void CTelvaneDlg::AttachDeviceList() {
     connect(list_view_.get(), &CDeviceListView::headerItemClicked, this, &CTelvaneDlg::OnHeaderItemClick);
     connect(list_view_.get(), &CDeviceListView::listItemChanged, this, &CTelvaneDlg::OnListItemChanged);
     connect(list_view_.get(), &CDeviceListView::listClicked, this, &CTelvaneDlg::OnListClick);
+    list_view_->SetRowHints([this](int row) { return RowHints(row); });
+    list_view_->SetTeller([this](const QString& text) { ShowMessageBox(this, text.toStdU16String()); });
 }
 
 bool CTelvaneDlg::OnInitDialog() {
@@ -103,6 +106,7 @@ void CTelvaneDlg::ListAdapters() {
         entry.fill(u'\0');
         std::copy_n(address.begin(), std::min<std::size_t>(address.size(), entry.size() - 1), entry.begin());
         ComboAddString(IDC_ADAPTER, AdapterEntryText(adapter));
+        adapter_masks[static_cast<std::size_t>(adapter_count)] = adapter.ipv4_mask;
         ++adapter_count;
     }
 }
@@ -136,6 +140,31 @@ void CTelvaneDlg::OnDatagram(const std::uint8_t* datagram, int length, const std
         [this](std::int32_t index, const DEVICE_INFO& entry) { list_view_->AddDeviceRow(index, entry); });
     // A device turned away by a full table is said at once, also after the enumeration.
     list_view_->UpdateNotes();
+}
+
+CDeviceListView::ROW_HINTS CTelvaneDlg::RowHints(int row) const {
+    CDeviceListView::ROW_HINTS hints;
+    const int count = std::clamp(table.device_count, 0, DEVICE_TABLE_CAPACITY);
+    if (row < 0 || row >= count) return hints;
+    const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(count));
+    const DEVICE_INFO& e = devices[static_cast<std::size_t>(row)];
+    const QString address = QString::fromStdString(FormatIpv4(e.ipv4_address));
+    QStringList lines;
+    // An unknown mask (all zero) puts every address inside.
+    if (!InSubnet(e.ipv4_address, enumerated_address, enumerated_mask)) {
+        hints.unreachable = QStringLiteral(
+                                "%1 is outside %2, so its web page cannot be reached from here until its "
+                                "address is changed.")
+                                .arg(address, QString::fromStdString(SubnetText(enumerated_address, enumerated_mask)));
+        lines << hints.unreachable;
+    }
+    QStringList others;
+    for (const MAC& mac : SameAddressMacs(devices, static_cast<std::size_t>(row)))
+        others << QString::fromStdString(FormatMac(mac));
+    if (!others.isEmpty())
+        lines << QStringLiteral("%1 is also used by %2.").arg(address, others.join(QStringLiteral(", ")));
+    hints.text = lines.join(QLatin1Char('\n'));
+    return hints;
 }
 
 std::u16string CTelvaneDlg::ChosenAdapterAddress() const {

@@ -14,15 +14,16 @@
 
 #include "inventory/device_info.h"
 #include "inventory/device_list.h"
+#include "inventory/device_list_view.h"
 #include "platform/adapters.h"
 #include "platform/dialog.h"
 #include "platform/discovery_socket.h"
 
 namespace telvane {
 
-class CDeviceListView;
 struct IPV4_BOX;
 struct SET_FORM;
+struct SET_SETTINGS;
 
 // The local adapters offered in the adapter choice (1015), entry i for combo entry i.
 // Filled once while the main dialog initialises.
@@ -69,6 +70,11 @@ public:
     std::int32_t busy = 0;
     QIcon icon;
     QString prefix_text;
+    // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
+    std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
+    // The adapter the last enumeration ran on, which the rows' hints are about.
+    IPV4 enumerated_address{};
+    IPV4 enumerated_mask{};
 
 protected:
     bool OnInitDialog() override;
@@ -89,6 +95,9 @@ private:
     void OnHeaderItemClick(int column);
     void OnListItemChanged(int row, bool selected);
     void OnListClick(int row);
+    // Whether a row's device is reachable from the enumerated adapter, and whom it
+    // shares its address with.
+    CDeviceListView::ROW_HINTS RowHints(int row) const;
 
     // The settings panel's radio pairs and the prefix length guard.
     void OnIpv4Dhcp();
@@ -106,6 +115,10 @@ private:
     void EnableDns6Edits(bool enable);
     bool IsEnabledAndChecked(int id) const;
     IPV4_BOX ReadAddressBox(int id) const;
+    // Asks before a static address that another device or this computer uses, that is its
+    // subnet's network or broadcast address, or whose gateway lies outside its subnet.
+    // True to go on.
+    bool ConfirmNewAddress(const SET_FORM& form, const SET_SETTINGS& settings);
 
     std::unique_ptr<CDeviceListView> list_view_;
 };

@@ -57,8 +57,8 @@ QColor FromColorref(COLORREF c) {
 // table each time it is asked for, so it follows the state without a rebuild.
 class CDeviceRowItem final : public QTreeWidgetItem {
 public:
-    CDeviceRowItem(const QStringList& texts, const DEVICE_TABLE& table)
-        : QTreeWidgetItem(texts, QTreeWidgetItem::UserType), table_(table) {}
+    CDeviceRowItem(const QStringList& texts, const DEVICE_TABLE& table, const CDeviceListView::RowHintsFn& hints)
+        : QTreeWidgetItem(texts, QTreeWidgetItem::UserType), table_(table), hints_(hints) {}
 
     QVariant data(int column, int role) const override {
         if (role != Qt::ToolTipRole && role != Qt::AccessibleDescriptionRole) {
@@ -66,15 +66,21 @@ public:
         }
         QTreeWidget* list = treeWidget();
         if (list == nullptr) return {};
-        const DEVICE_INFO* e = TableEntry(table_, list->indexOfTopLevelItem(const_cast<CDeviceRowItem*>(this)));
+        const int row = list->indexOfTopLevelItem(const_cast<CDeviceRowItem*>(this));
+        const DEVICE_INFO* e = TableEntry(table_, row);
         if (e == nullptr) return {};
-        const std::u16string text = RowStateText(*e);
-        if (text.empty()) return {};
-        return ToQString(text);
+        QString text = ToQString(RowStateText(*e));
+        if (hints_) {
+            const QString hint = hints_(row).text;
+            if (!hint.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + hint;
+        }
+        if (text.isEmpty()) return {};
+        return text;
     }
 
 private:
     const DEVICE_TABLE& table_;
+    const CDeviceListView::RowHintsFn& hints_;
 };
 
 // Draws every cell of a row in the colours its table entry's state gives. The widget's
@@ -269,7 +275,7 @@ int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) 
     if (list_ == nullptr || index < 0) return -1;
     const int position = std::min(index, list_->topLevelItemCount());
     HoldRepaints();
-    list_->insertTopLevelItem(position, new CDeviceRowItem(RowTexts(entry), table_));
+    list_->insertTopLevelItem(position, new CDeviceRowItem(RowTexts(entry), table_, row_hints_));
     UpdateNotes();
     return position;
 }
@@ -329,8 +335,14 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     menu->addSeparator();
     QAction* open = menu->addAction(tr("Open &Web Page"));
     open->setObjectName(QStringLiteral("openWebPage"));
-    connect(open, &QAction::triggered, menu, [opener = open_url_, url] {
-        if (opener) opener(url);
+    // A page that cannot be reached from here is explained instead of opened dead.
+    const QString unreachable = row_hints_ ? row_hints_(row).unreachable : QString();
+    connect(open, &QAction::triggered, menu, [opener = open_url_, tell = tell_, url, unreachable] {
+        if (!unreachable.isEmpty()) {
+            if (tell) tell(unreachable);
+        } else if (opener) {
+            opener(url);
+        }
     });
     return menu;
 }
@@ -373,6 +385,14 @@ void CDeviceListView::UpdateNotes() {
 
 void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) {
     open_url_ = std::move(opener);
+}
+
+void CDeviceListView::SetRowHints(RowHintsFn hints) {
+    row_hints_ = std::move(hints);
+}
+
+void CDeviceListView::SetTeller(TellFn tell) {
+    tell_ = std::move(tell);
 }
 
 // Filters run before Qt drops the input of a disabled widget, so each path from input to

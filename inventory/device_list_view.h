@@ -39,6 +39,15 @@ class CDeviceListView final : public QObject {
 public:
     using SelectDeviceFn = std::function<void(std::int32_t)>;
     using UrlOpenerFn = std::function<bool(const QUrl&)>;
+    // What the window knows about a row beyond its entry: sentences for its tooltip and
+    // accessible description, and why its web page cannot be reached from here (empty
+    // when it can).
+    struct ROW_HINTS {
+        QString text;
+        QString unreachable;
+    };
+    using RowHintsFn = std::function<ROW_HINTS(int row)>;
+    using TellFn = std::function<void(const QString&)>;
 
     // Takes over the look and the notifications of list; table belongs to the window
     // and must outlive the list's rows.
@@ -70,6 +79,10 @@ public:
     QMenu* CreateRowMenu(int row, QWidget* parent);
     // How "Open web page" opens its address; QDesktopServices::openUrl unless replaced.
     void SetUrlOpener(UrlOpenerFn opener);
+    // The hints of rows; none unless given.
+    void SetRowHints(RowHintsFn hints);
+    // How "Open web page" says why it does not open a page it cannot reach.
+    void SetTeller(TellFn tell);
 
     QTreeWidget* List() const;
 
@@ -111,6 +124,8 @@ private:
     QLabel* full_note_ = nullptr;
     QString enumerated_adapter_;
     UrlOpenerFn open_url_;
+    RowHintsFn row_hints_;
+    TellFn tell_;
     int selection_mark_ = -1;
 };
 

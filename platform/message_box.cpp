@@ -13,6 +13,16 @@ std::function<void(const std::u16string&)>& Hook() {
     return hook;
 }
 
+bool& QuestionAnswer() {
+    static bool yes = false;
+    return yes;
+}
+
+QWidget* BoxOwner(QWidget* owner) {
+    // A window not yet shown is no place to centre on; the box then stands alone.
+    return owner != nullptr && owner->isVisible() ? owner : nullptr;
+}
+
 }  // namespace
 
 std::u16string ApplicationName() {
@@ -24,16 +34,34 @@ void ShowMessageBox(QWidget* owner, std::u16string_view text) {
         Hook()(std::u16string(text));
         return;
     }
-    // A window not yet shown is no place to centre on; the box then stands alone.
     QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
                     QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
-                    owner != nullptr && owner->isVisible() ? owner : nullptr);
+                    BoxOwner(owner));
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
+bool AskYesNo(QWidget* owner, std::u16string_view text) {
+    if (Hook()) {
+        Hook()(std::u16string(text));
+        return QuestionAnswer();
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
+                    QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Yes | QMessageBox::No, BoxOwner(owner));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) {
     Hook() = std::move(hook);
+    if (!Hook()) QuestionAnswer() = false;
+}
+
+void SetQuestionAnswerForTesting(bool yes) {
+    QuestionAnswer() = yes;
 }
 
 }  // namespace telvane

@@ -14,11 +14,18 @@ namespace telvane {
 // Shows text and returns when the user has answered OK.
 void ShowMessageBox(QWidget* owner, std::u16string_view text);
 
+// Asks text with Yes and No buttons, No the default (Enter and Escape answer No); the
+// warning icon and caption as above. True when the user answered Yes.
+bool AskYesNo(QWidget* owner, std::u16string_view text);
+
 // The application name: the executable's file name without its extension.
 std::u16string ApplicationName();
 
 // While a hook is set, no box is shown: the hook receives each text and the call
 // returns at once, as if OK had been pressed. An empty function restores the box.
 void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook);
+// While the hook is set, a question goes to it too and is answered with yes: No (false)
+// unless a test says otherwise. Clearing the hook sets the answer back to No.
+void SetQuestionAnswerForTesting(bool yes);
 
 }  // namespace telvane

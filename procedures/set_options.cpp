@@ -190,11 +190,11 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
         for (std::size_t j = 0; j < i; ++j)
             if (options[j].name == options[i].name) return Dashed(def->name) + " is given twice";
     }
+    const auto given = [&](std::string_view name) {
+        return !name.empty() &&
+               std::any_of(options.begin(), options.end(), [&](const SET_OPTION& o) { return o.name == name; });
+    };
     for (const PAIR& pair : PAIRS) {
-        const auto given = [&](std::string_view name) {
-            return !name.empty() &&
-                   std::any_of(options.begin(), options.end(), [&](const SET_OPTION& o) { return o.name == name; });
-        };
         if (!given(pair.automatic)) continue;
         for (std::string_view manual : pair.manual)
             if (given(manual)) return Dashed(pair.automatic) + " and " + Dashed(manual) + " contradict each other";
@@ -203,6 +203,10 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
         std::string error = ApplyOne(form, o);
         if (!error.empty()) return error;
     }
+    // As the window's static choice does, a static address turns automatic DNS manual;
+    // only an explicit automatic DNS option keeps it (the protocol allows the pair).
+    if (!form.ipv4_dhcp && !given("dns4-auto")) form.dns4_auto = false;
+    if (!form.ipv6_dhcp && !given("dns6-auto")) form.dns6_auto = false;
     return {};
 }
 
@@ -255,6 +259,7 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
         }
         if (row.error.empty() && row.mac.empty()) row.error = "no MAC address";
         if (row.error.empty() && !ParseMac(row.mac)) row.error = "\"" + row.mac + "\" is not a MAC address";
+        if (row.error.empty() && row.options.empty()) row.error = "no setting given";
         if (row.error.empty()) {
             // Values of the wrong form show now, before any row is sent.
             SET_FORM scratch;

@@ -35,6 +35,8 @@ const SET_OPTION_DEF* FindSetOption(std::string_view name);
 // IPv6 static, --dns6 makes IPv6 DNS manual). Returns an error text for a repeated option,
 // options that contradict each other, or a value of the wrong form; the form is then
 // unspecified. Values the checks judge (0.0.0.0, an IPv6 text) are left to CheckSetForm.
+// A static address turns automatic DNS of its family off, as the window's static choice
+// does, unless the automatic DNS option is given.
 std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
 
 // One device's row of a CSV batch.
@@ -58,7 +60,8 @@ struct SET_BATCH {
 // A yes/no column ("dhcp", "dns4-auto", ...) takes yes/true/1/on or no/false/0/off, "no"
 // choosing the other button of the pair. "dns4" and "dns6" cells hold one or two
 // addresses separated by blanks or ';'. Malformed CSV, an unknown, repeated or missing
-// "mac" column and a row with the wrong number of cells fail the whole batch.
+// "mac" column and a row with the wrong number of cells fail the whole batch; a row
+// without any setting fails on its own.
 SET_BATCH ReadSetBatch(std::string_view csv_text);
 
 }  // namespace telvane

@@ -35,6 +35,42 @@ std::string NotApplicable(const DEVICE_INFO& device, std::span<const SET_OPTION>
     return {};
 }
 
+// The request that would carry the settings the device reported, read as the device
+// means them rather than as the panel shows them: an automatic choice carries no values.
+SET_SETTINGS ReportedSettings(const DEVICE_INFO& device) {
+    SET_SETTINGS s;
+    if (device.dhcp != 0) {
+        s.dhcp = 1;
+        s.set_flags = SET_DHCP4;
+    } else {
+        s.ipv4_address = device.ipv4_address;
+        s.ipv4_mask = device.ipv4_mask;
+        s.ipv4_gateway = device.ipv4_gateway;
+    }
+    if (device.has_extension == 0) return s;
+    if ((device.ext_flags & EXT_DNS4_AUTO) != 0) {
+        s.set_flags |= SET_DNS4_AUTO;
+    } else {
+        s.dns4_preferred = device.dns4_preferred;
+        s.dns4_alternate = device.dns4_alternate;
+    }
+    if ((device.ext_flags & EXT_IPV6) == 0) return s;
+    if ((device.ext_flags & EXT_DHCP6) != 0) {
+        s.set_flags |= SET_DHCP6;
+    } else {
+        s.ipv6_address = device.ipv6_address;
+        s.ipv6_prefix_length = device.ipv6_prefix_length;
+        s.ipv6_gateway = device.ipv6_gateway;
+    }
+    if ((device.ext_flags & EXT_DNS6_AUTO) != 0) {
+        s.set_flags |= SET_DNS6_AUTO;
+    } else {
+        s.dns6_preferred = device.dns6_preferred;
+        s.dns6_alternate = device.dns6_alternate;
+    }
+    return s;
+}
+
 }  // namespace
 
 std::int32_t FindDevice(const DEVICE_TABLE& table, const MAC& mac) {
@@ -78,11 +114,7 @@ SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_
     plan.kind = SetPlanKind::Ready;
     plan.settings = check.settings;
     plan.request = BuildSetRequest(device, check.settings);
-    // The unchanged panel's request stands for what the device reported; a device whose
-    // report does not pass the checks cannot equal any request that does.
-    const SET_FORM_CHECK current = CheckSetForm(SetFormFromDevice(device), &device);
-    plan.changed =
-        !current.Ok() || !std::ranges::equal(BuildSetRequest(device, current.settings).Bytes(), plan.request.Bytes());
+    plan.changed = !std::ranges::equal(BuildSetRequest(device, ReportedSettings(device)).Bytes(), plan.request.Bytes());
     table.selected_index = plan.index;
     return plan;
 }

@@ -28,9 +28,9 @@ struct SET_PLAN {
     SET_FORM form;  // the panel after the options
     SET_SETTINGS settings;
     SET_REQUEST request;
-    // The request differs from the one the device's settings as reported would give,
-    // so sending it would change something. With DHCP on the request carries no
-    // addresses, so the addresses the device reported then do not count.
+    // The request differs from the one that would carry the settings the device
+    // reported, so sending it would change something. An automatic choice carries no
+    // values, so with DHCP on the addresses the device reported do not count.
     bool changed = true;
 };
 

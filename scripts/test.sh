@@ -84,6 +84,10 @@ if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Te
     scripts/test-ansible.sh build || failures=$((failures + 1))
 fi
 
+step "Windows: cross build, tests and packages under wine (private namespaces)"
+scripts/test-windows.sh build 2>&1 | tee "$logs/windows" || failures=$((failures + 1))
+count_stage "$logs/windows"
+
 if [ -x scripts/extra-tests.sh ]; then
     step "further checks"
     scripts/extra-tests.sh || failures=$((failures + 1))

@@ -2,8 +2,9 @@
 
 // winsock2.h must come before windows.h, which iphlpapi.h pulls in.
 #include <winsock2.h>
-#include <ws2tcpip.h>
+
 #include <iphlpapi.h>
+#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <cstring>
@@ -40,6 +41,13 @@ const sockaddr_in* FirstIpv4(const IP_ADAPTER_ADDRESSES& adapter, std::uint8_t* 
     return nullptr;
 }
 
+// Windows gives the on-link prefix length; the rest of the program takes a mask.
+IPV4 MaskOfPrefix(std::uint8_t length) {
+    const std::uint32_t bits = length == 0 ? 0 : length >= 32 ? 0xFFFFFFFFu : ~((1u << (32 - length)) - 1u);
+    return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
+            static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+}
+
 }  // namespace
 
 std::vector<SystemAdapter> QuerySystemAdapters() {
@@ -57,6 +65,7 @@ std::vector<SystemAdapter> QuerySystemAdapters() {
             IPV4 octets{};
             std::memcpy(octets.data(), &in->sin_addr, octets.size());
             entry.adapter.ipv4_text = FormatIpv4(octets);
+            entry.adapter.ipv4_mask = MaskOfPrefix(entry.ipv4_prefix_length);
         }
         out.push_back(entry);
     }

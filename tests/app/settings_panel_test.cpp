@@ -1,3 +1,4 @@
+#include <QtCore/QUrl>
 #include <QtGui/QContextMenuEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
@@ -7,7 +8,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app_fixture.h"
 #include "inventory/device_list_view.h"
@@ -336,6 +339,82 @@ TEST_F(Panel, DisabledListTakesNoClickKeyOrMenu) {
     EXPECT_EQ(list->findChildren<QMenu*>().size(), 0);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(messages.empty());
+}
+
+// Guards against a device outside the adapter's subnet looking reachable (its tooltip,
+// its accessible description, Open Web Page opening a dead page) and against two devices
+// on one address not naming each other.
+TEST_F(Panel, RowsSayWhenOutsideTheSubnetOrSharingAnAddress) {
+    dialog.enumerated_address = {192, 168, 1, 2};
+    dialog.enumerated_mask = {255, 255, 255, 0};
+    Add(Reply(), 0x01);
+    Add(Reply(), 0x02);
+    Add(Reply().Ipv4(10, 0, 0, 9), 0x03);
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    const auto words = [&](int row, int role) { return list->model()->index(row, 1).data(role).toString(); };
+    EXPECT_EQ(words(0, Qt::ToolTipRole), QStringLiteral("192.168.1.20 is also used by 00-1a-2b-3c-4d-02."));
+    EXPECT_EQ(words(1, Qt::ToolTipRole), QStringLiteral("192.168.1.20 is also used by 00-1a-2b-3c-4d-01."));
+    const QString outside = QStringLiteral(
+        "10.0.0.9 is outside 192.168.1.0/24, so its web page cannot be reached from here until its address is "
+        "changed.");
+    EXPECT_EQ(words(2, Qt::ToolTipRole), outside);
+    EXPECT_EQ(words(2, Qt::AccessibleDescriptionRole), outside);
+    dialog.SelectDevice(2);
+    EXPECT_EQ(words(2, Qt::ToolTipRole), QStringLiteral("selected\n") + outside);
+
+    std::vector<QUrl> opened;
+    dialog.ListView().SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    std::unique_ptr<QMenu> menu(dialog.ListView().CreateRowMenu(2, &dialog));
+    menu->findChild<QAction*>(QStringLiteral("openWebPage"))->trigger();
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(messages, (std::vector<std::u16string>{outside.toStdU16String()}));
+    menu.reset(dialog.ListView().CreateRowMenu(0, &dialog));
+    menu->findChild<QAction*>(QStringLiteral("openWebPage"))->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(), QStringLiteral("http://192.168.1.20/"));
+    // With the adapter's mask unknown, nothing is said to be outside.
+    dialog.enumerated_mask = {};
+    EXPECT_FALSE(
+        list->model()->index(2, 0).data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("outside")));
+}
+
+// Guards against a static address that breaks the network being sent without a word:
+// another device's address, this computer's, the subnet's network or broadcast address,
+// a gateway outside the subnet. Answered No, nothing is sent, the busy flag stays down
+// and the panel keeps what the user typed; DHCP asks nothing.
+TEST_F(Panel, SetAsksBeforeAnAddressThatBreaksSomething) {
+    Add(Reply().Extension(0x0B, 1, Text("A")), 0x01);
+    Add(Reply().Address(62), 0x62);
+    dialog.SelectDevice(0);
+    SetAdapters({Unreachable(0x77)});
+    const std::uint8_t state = dialog.table.entries[0].state;
+    const auto set = [&](std::uint32_t address, std::uint32_t mask, std::uint32_t gateway) {
+        messages.clear();
+        dialog.GetAddressBox(IDC_IPV4_ADDRESS)->SetAddress(address);
+        dialog.GetAddressBox(IDC_IPV4_MASK)->SetAddress(mask);
+        dialog.GetAddressBox(IDC_IPV4_GATEWAY)->SetAddress(gateway);
+        dialog.OnSetIp();
+        EXPECT_EQ(dialog.busy, 0);
+        EXPECT_EQ(dialog.table.entries[0].state, state);
+        EXPECT_EQ(Address(IDC_IPV4_ADDRESS), address);
+        EXPECT_TRUE(Enabled(IDC_SET_IP));
+        return messages.size() == 1 ? messages[0] : std::u16string(u"(no single question)");
+    };
+    EXPECT_EQ(set(0xC0A8013Eu, MASK, GATEWAY), u"192.168.1.62 is already used by 00-1a-2b-3c-4d-62. Set it anyway?");
+    EXPECT_EQ(set(0xC0000277u, MASK, 0), u"192.0.2.119 is already used by this computer. Set it anyway?");
+    EXPECT_EQ(set(0xC0A801FFu, MASK, GATEWAY),
+              u"192.168.1.255 is the broadcast address of 192.168.1.0/24. Set it anyway?");
+    EXPECT_EQ(set(0xC0A80100u, 0xFFFFFF00u, 0),
+              u"192.168.1.0 is the network address of 192.168.1.0/24. Set it anyway?");
+    EXPECT_EQ(set(ADDRESS, MASK, 0x0A000001u), u"The gateway 10.0.0.1 is outside 192.168.1.0/24. Set it anyway?");
+    // The form's own checks come first, with their texts unchanged.
+    dialog.GetAddressBox(IDC_IPV4_MASK)->ClearAddress();
+    messages.clear();
+    dialog.OnSetIp();
+    EXPECT_EQ(messages, (std::vector<std::u16string>{u"IPv4 subnet mask is required."}));
 }
 
 // Guards against the user's edits surviving a new click on the same row.

@@ -14,7 +14,9 @@
 #include "app/telvane_dlg.h"
 #include "platform/ipv4_address_box.h"
 #include "platform/message_box.h"
+#include "platform/pumped_wait.h"
 #include "platform/system_checks.h"
+#include "protocol/text.h"
 #include "resources/resource.h"
 #include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
@@ -248,6 +250,39 @@ TEST_F(SetIp, EachCheckStopsTheRunWithItsMessage) {
     Box(IDC_IPV4_ADDRESS, 0xC0000250u);
     expect_message(u"Please select device first.");
     EXPECT_EQ(sim->SetRequests().size(), 0u) << sim->LogText();
+}
+
+// Guards against an address that another device uses going out unasked, and against a
+// No that still sends: the question names the other device, nothing reaches the wire,
+// and the panel keeps the address typed. Yes goes on as before.
+TEST_F(SetIp, AddressOfAnotherDeviceIsAskedAboutAndNoSendsNothing) {
+    sim = std::make_unique<SimProcess>(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "interface": "tvd1", "set": "refuse"},
+        {"mac": "00-1a-2b-3c-4d-62", "ipv4_address": "192.0.2.62", "interface": "tvd1", "delay_ms": 50}]})");
+    ASSERT_TRUE(sim->Start());
+    dialog = std::make_unique<CTelvaneDlg>();
+    dialog->Create();
+    ASSERT_EQ(dialog->table.device_count, 2) << sim->LogText();
+    ASSERT_EQ(FormatMac(dialog->table.entries[0].mac), "00-1a-2b-3c-4d-5e");
+    const std::uint8_t state = State();
+    Click(IDC_IPV4_STATIC);
+    Box(IDC_IPV4_ADDRESS, 0xC000023Eu);
+    Click(IDC_SET_IP);
+    EXPECT_EQ(messages,
+              (std::vector<std::u16string>{u"192.0.2.62 is already used by 00-1a-2b-3c-4d-62. Set it anyway?"}));
+    PumpMessages(300);
+    EXPECT_EQ(sim->SetRequests().size(), 0u) << sim->LogText();
+    EXPECT_EQ(State(), state);
+    EXPECT_EQ(Address(*dialog, IDC_IPV4_ADDRESS), 0xC000023Eu);
+    EXPECT_TRUE(AllActionsEnabled());
+    EXPECT_EQ(dialog->busy, 0);
+
+    SetQuestionAnswerForTesting(true);
+    Click(IDC_SET_IP);
+    SetQuestionAnswerForTesting(false);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(sim->SetRequests().size(), 1u) << sim->LogText();
+    EXPECT_NE(State() & STATE_SET_FAILED, 0);
 }
 
 // ---- The acknowledgement ---------------------------------------------------------------

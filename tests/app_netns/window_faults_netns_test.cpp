@@ -4,9 +4,14 @@
 
 #include <QtCore/QProcess>
 #include <QtCore/QTimer>
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QTreeWidget>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -182,6 +187,70 @@ TEST_F(WindowFaults, SetUnderAFloodThenClosedTheMomentItEnds) {
     EXPECT_FALSE(dialog->IsEnded());
     EXPECT_TRUE(dialog->close());
     EXPECT_EQ(dialog->EndResult(), IDCANCEL);
+    dialog.reset();
+    PumpMessages(100);
+}
+
+// A user who keeps clicking and typing while Set IP runs: every control of the window
+// in turn gets a click (the list on its rows, the heading on its sections) and a key,
+// all through its progress and new enumeration. Guards against a disabled control that
+// still acts: another row selected, a second set started inside the first, a key that
+// ends the dialog or moves it on. Only the request the user started may go out.
+TEST_F(WindowFaults, ClicksAndKeysOnEveryControlDuringSetIpSendOnlyItsRequest) {
+    netns::SimProcess sim(R"({"devices": [
+        {"mac": "02-00-00-00-0c-01", "ipv4_address": "192.0.2.101", "interface": "tvd1", "set": "accept"},
+        {"mac": "02-00-00-00-0c-02", "ipv4_address": "192.0.2.102", "interface": "tvd1", "set": "accept"},
+        {"mac": "02-00-00-00-0c-03", "ipv4_address": "192.0.2.103", "interface": "tvd1", "set": "accept"}]})");
+    ASSERT_TRUE(sim.Start());
+    auto dialog = std::make_unique<CTelvaneDlg>();
+    dialog->Create();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    ASSERT_EQ(dialog->table.device_count, 3);
+    ASSERT_EQ(dialog->table.selected_index, 0);
+    const MAC chosen = dialog->table.entries[0].mac;
+    auto* list = dynamic_cast<QTreeWidget*>(dialog->GetDlgItem(IDC_DEVICE_LIST));
+    const std::vector<QWidget*> controls = dialog->Controls();
+    const Qt::Key keys[] = {Qt::Key_Space, Qt::Key_Return, Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Down, Qt::Key_Up};
+    std::size_t turn = 0;
+    int while_busy = 0;
+    QTimer pest;
+    pest.setInterval(15);
+    QObject::connect(&pest, &QTimer::timeout, dialog.get(), [&] {
+        if (dialog->busy != 0) ++while_busy;
+        QWidget* control = controls[turn % controls.size()];
+        const Qt::Key key = keys[turn % std::size(keys)];
+        ++turn;
+        if (control == list) {
+            const int rows = list->topLevelItemCount();
+            if (rows > 0) {
+                const QPoint row = list->visualItemRect(list->topLevelItem(static_cast<int>(turn) % rows)).center();
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+            }
+            QTest::mouseClick(list->header()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        } else {
+            QTest::mouseClick(control, Qt::LeftButton);
+        }
+        QTest::keyClick(control, key);
+        if (QWidget* focus = QApplication::focusWidget()) QTest::keyClick(focus, key);
+        dialog->close();
+    });
+    pest.start();
+    dialog->OnSetIp();
+    pest.stop();
+    EXPECT_GT(while_busy, 300);
+    EXPECT_FALSE(dialog->IsEnded());
+    EXPECT_EQ(dialog->busy, 0);
+    int set_requests = 0;
+    for (const auto& line : sim.Received()) {
+        if (line.data.size() < 10 || line.data[2] != 0x49) continue;
+        ++set_requests;
+        EXPECT_TRUE(std::equal(chosen.begin(), chosen.end(), line.data.begin() + 4)) << "a set for another device";
+    }
+    EXPECT_EQ(set_requests, 1);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(dialog->table.device_count, 3);
     dialog.reset();
     PumpMessages(100);
 }

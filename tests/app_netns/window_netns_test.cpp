@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
+#include "inventory/device_list_view.h"
 #include "platform/message_box.h"
 #include "platform/pumped_wait.h"
 #include "platform/system_checks.h"
@@ -85,6 +86,36 @@ TEST_F(Window, NoDeviceLeavesTheListAndSetIpDisabled) {
     for (const int id : {IDC_EXIT, IDC_ENUMERATE, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP})
         EXPECT_TRUE(dialog.IsDlgItemEnabled(id)) << id;
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(IDC_ENUMERATE));
+    // The empty list says so, naming the adapter it listened on.
+    EXPECT_TRUE(dialog.ListView().EmptyNoteText().startsWith(
+        QStringLiteral("No device answered on %1.\n").arg(QString::fromStdString(netns::AdapterAddress(1)))))
+        << dialog.ListView().EmptyNoteText().toStdString();
+    dialog.Enumerate();
+    EXPECT_FALSE(dialog.ListView().EmptyNoteText().isEmpty());
+}
+
+// Guards against a device in another subnet looking reachable: the adapter's real mask
+// is read, and the row of the device that answered by broadcast says it is outside.
+TEST_F(Window, RowOutsideTheAdapterSubnetSaysSo) {
+    netns::SimProcess sim(THREE_DEVICES);
+    ASSERT_TRUE(sim.Start());
+    CTelvaneDlg dialog;
+    dialog.Create();
+    ASSERT_EQ(dialog.table.device_count, 3);
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    int outside = 0;
+    for (int row = 0; row < 3; ++row) {
+        const QString words = list->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString();
+        if (dialog.table.entries[static_cast<std::size_t>(row)].ipv4_address == IPV4{203, 0, 113, 9}) {
+            ++outside;
+            EXPECT_EQ(words, QStringLiteral("203.0.113.9 is outside 192.0.2.0/24, so its web page cannot be reached "
+                                            "from here until its address is changed."));
+        } else {
+            EXPECT_FALSE(words.contains(QStringLiteral("outside"))) << row;
+        }
+    }
+    EXPECT_EQ(outside, 1);
+    EXPECT_TRUE(dialog.ListView().EmptyNoteText().isEmpty());
 }
 
 // Guards against the socket being closed after the enumeration: a late reply still

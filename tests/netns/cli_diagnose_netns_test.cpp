@@ -1,6 +1,5 @@
 // telvane-cli doctor against a firewall and reverse-path filtering made in this namespace,
-// set refusing an address that would break something, enumerate on every adapter at once
-// and watching the segment.
+// enumerate on every adapter at once and watching the segment.
 #include <gtest/gtest.h>
 
 #include <QtCore/QDeadlineTimer>
@@ -115,28 +114,6 @@ TEST_F(CliDiagnoseNetnsTest, DoctorWarnsOfStrictReversePathFilteringAndItsFixWor
     std::tie(doc, exit_code) = Doctor();
     EXPECT_EQ(exit_code, 0) << doc.dump();
     EXPECT_EQ(Check(doc, "probe")["detail"], "1 device answered on " + netns::AdapterAddress(1));
-}
-
-// Guards against sending an address that is already taken: nothing reaches the device
-// unless --force says so.
-TEST_F(CliDiagnoseNetnsTest, SetRefusesATakenAddressUnlessForced) {
-    SimProcess sim(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"},
-                                   {"mac": "00-1a-2b-3c-4d-62", "ipv4_address": "192.0.2.62"}]})");
-    ASSERT_TRUE(sim.Start());
-    const auto refused = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", "192.0.2.62", "--json"});
-    EXPECT_EQ(refused.exit_code, 2);
-    EXPECT_EQ(refused.err,
-              "telvane-cli: 192.0.2.62 is already used by 00-1a-2b-3c-4d-62. Give --force to set it anyway.\n");
-    EXPECT_NE(refused.out.find("\"code\": \"address-conflict\""), std::string::npos) << refused.out;
-    const auto own = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", netns::AdapterAddress(1)});
-    EXPECT_EQ(own.exit_code, 2);
-    EXPECT_EQ(own.err, "telvane-cli: " + netns::AdapterAddress(1) +
-                           " is already used by this computer. Give --force to set it anyway.\n");
-    EXPECT_TRUE(sim.SetRequests().empty());
-
-    const auto forced = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5e", "--ip", "192.0.2.62", "--force"});
-    EXPECT_EQ(forced.exit_code, 0) << forced.err;
-    EXPECT_EQ(sim.SetRequests().size(), 1u);
 }
 
 class CliSegmentNetnsTest : public netns::NetnsTest {};

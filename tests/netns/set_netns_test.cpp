@@ -252,6 +252,47 @@ TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
     EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }
 
+// Guards against a set taking another device's or this computer's address, or leaving
+// its gateway unreachable, without --force; and against two rows of a file taking one.
+TEST_F(SetNetnsTest, AddressThatWouldBreakSomethingNeedsForce) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "ipv4_gateway": "192.0.2.1", "reply": "base"},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "reply": "base"}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ip", "192.0.2.21"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("192.0.2.21 is already used by 00-1a-2b-3c-4d-5f. Give --force to set it anyway."),
+              std::string::npos)
+        << r.err;
+    r = Set({"--ip", netns::AdapterAddress(1), "--json"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"code\": \"address-conflict\", \"message\": \"" + netns::AdapterAddress(1) +
+                         " is already used by this computer."),
+              std::string::npos)
+        << r.out;
+    r = Set({"--gateway", "198.51.100.1", "--dry-run"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("The gateway 198.51.100.1 is outside 192.0.2.0/24."), std::string::npos) << r.err;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+
+    r = Set({"--ip", "192.0.2.21", "--force"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("devices.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip\n00-1a-2b-3c-4d-5e,192.0.2.50\n00-1a-2b-3c-4d-5f,192.0.2.50\n");
+    file.close();
+    r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString()});
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f invalid: 192.0.2.50 is already used by 00-1a-2b-3c-4d-5e."),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
+}
+
 // ---- The acknowledgement -------------------------------------------------------------
 
 // Guards against a refusal being retried or reported as success.

@@ -2,6 +2,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
@@ -43,6 +44,41 @@ TEST(MessageBox, RealBoxIsAModalWarningWithOk) {
     });
     ShowMessageBox(nullptr, u"Socket Initialization failure");
     EXPECT_TRUE(seen);
+}
+
+// Guards against a question whose default answer is Yes, so that Enter or Escape would
+// go ahead with what the user was warned about, and against the hook answering Yes
+// unless told to.
+TEST(MessageBox, QuestionDefaultsToNo) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = true;
+            EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(box, &press);
+        });
+        EXPECT_FALSE(AskYesNo(nullptr, u"Set it anyway?"));
+        EXPECT_TRUE(seen);
+    }
+    QTimer::singleShot(0, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(AskYesNo(nullptr, u"Set it anyway?"));
+
+    std::vector<std::u16string> texts;
+    SetMessageBoxHookForTesting([&](const std::u16string& t) { texts.push_back(t); });
+    EXPECT_FALSE(AskYesNo(nullptr, u"First?"));
+    SetQuestionAnswerForTesting(true);
+    EXPECT_TRUE(AskYesNo(nullptr, u"Second?"));
+    SetMessageBoxHookForTesting({});
+    EXPECT_EQ(texts, (std::vector<std::u16string>{u"First?", u"Second?"}));
 }
 
 }  // namespace

@@ -46,6 +46,19 @@ TEST(SetOptions, ValueOptionsImplyTheManualChoice) {
     EXPECT_EQ(f.dns6_alternate, u"");
 }
 
+// Guards against a request the window cannot send: a static address with automatic DNS
+// kept from the device's DHCP state.
+TEST(SetOptions, StaticAddressTurnsInheritedAutomaticDnsManual) {
+    SET_FORM f = SetFormFromDevice(Ipv6Device(true));
+    ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}}, {"ipv6-static", {}}}), "");
+    EXPECT_FALSE(f.dns4_auto);
+    EXPECT_FALSE(f.dns6_auto);
+    f = SetFormFromDevice(Ipv6Device(true));
+    ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}}, {"dns4-auto", {}}}), "");
+    EXPECT_TRUE(f.dns4_auto) << "asked for, it stays";
+    EXPECT_TRUE(f.dns6_auto) << "IPv6 stays on DHCP";
+}
+
 TEST(SetOptions, FlagsSwitchEachPairBothWays) {
     SET_FORM f = SetFormFromDevice(Ipv6Device(false));
     ASSERT_EQ(Apply(f, {{"dhcp", {}}, {"dns4-auto", {}}, {"ipv6-static", {}}, {"dns6-manual", {}}}), "");
@@ -148,15 +161,17 @@ TEST(SetBatch, RowFaultsStayWithTheirRow) {
         "00-1a-2b-3c-4d-5f,,maybe\n"
         ",192.0.2.1,\n"
         "00-1a-2b-3c-4d-60,192.0.2.1,yes\n"
-        "00-1a-2b-3c-4d-61,192.0.2.1,\n");
+        "00-1a-2b-3c-4d-61,192.0.2.1,\n"
+        "00-1a-2b-3c-4d-62,,\n");
     ASSERT_TRUE(b.Ok()) << b.error;
-    ASSERT_EQ(b.rows.size(), 6u);
+    ASSERT_EQ(b.rows.size(), 7u);
     EXPECT_EQ(b.rows[0].error, "\"not-a-mac\" is not a MAC address");
     EXPECT_EQ(b.rows[1].error, "--ip: \"192.0.2\" is not an IPv4 address");
     EXPECT_EQ(b.rows[2].error, "column dhcp: \"maybe\" is not yes or no");
     EXPECT_EQ(b.rows[3].error, "no MAC address");
     EXPECT_EQ(b.rows[4].error, "--dhcp and --ip contradict each other");
     EXPECT_EQ(b.rows[5].error, "");
+    EXPECT_EQ(b.rows[6].error, "no setting given") << "nothing to change is not a reason to send";
 }
 
 }  // namespace

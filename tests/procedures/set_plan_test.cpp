@@ -117,5 +117,26 @@ TEST_F(SetPlan, ChangedComparesTheRequestWithTheReportedSettings) {
     EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
 }
 
+// Guards against automatic DNS kept from the device's DHCP state going out with a static
+// address, which the window never sends; asked for, it is sent.
+TEST_F(SetPlan, StaticAddressDropsOnlyInheritedAutomaticDns) {
+    table.entries[1].dhcp = 1;
+    table.entries[1].ext_flags = EXT_IPV6 | EXT_DNS4_AUTO;
+    SET_PLAN plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}});
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_EQ(plan.settings.set_flags & SET_DNS4_AUTO, 0);
+    plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"static", {}}, {"dns4-auto", {}}});
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_EQ(plan.settings.set_flags & SET_DNS4_AUTO, SET_DNS4_AUTO);
+}
+
+// Guards against --ensure reading the report through the panel: a static device that
+// reports automatic DNS has it changed by a request with manual DNS.
+TEST_F(SetPlan, ChangedReadsTheReportAsTheDeviceMeansIt) {
+    table.entries[1].ext_flags = EXT_IPV6 | EXT_DNS4_AUTO;
+    EXPECT_TRUE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.21"}}}).changed);
+    EXPECT_FALSE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns4-auto", {}}}).changed);
+}
+
 }  // namespace
 }  // namespace telvane

@@ -76,13 +76,14 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
 
     EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
+    EXPECT_TRUE(Parse({"set", "--mac", "x", "--ensure"}).error) << "a set needs a setting";
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--ip", "192.0.2.1", "--ip", "192.0.2.2"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dns4", "192.0.2.1", "192.0.2.2", "192.0.2.3"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--mac", "x"}).error);
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
-    const auto checked = Parse({"set", "--mac", "x", "--ensure", "--dry-run"});
-    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run);
+    const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
+    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run && checked.set.force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
@@ -128,48 +129,59 @@ TEST(CliOutput, JsonAndCsvQuoting) {
     EXPECT_EQ(CsvField("Say \"hi\", world"), "\"Say \"\"hi\"\", world\"");
 
     auto table = std::make_unique<DEVICE_TABLE>();
-    const ADAPTER adapter{{0x02, 0, 0x5e, 0, 1, 1}, "192.0.2.1", {255, 255, 255, 0}};
-    EXPECT_EQ(ListingJson(ListDevices(*table, adapter), false), "[]\n");
+    const SEGMENT segment{{192, 0, 2, 1}, {255, 255, 255, 0}};
+    EXPECT_EQ(TableJson(*table, segment), "[]\n");
     table->entries[0] = Entry(false);
     table->device_count = 1;
-    EXPECT_EQ(ListingJson(ListDevices(*table, adapter), false),
+    EXPECT_EQ(TableJson(*table, segment),
               "[\n  {\"device_name\": \"Say \\\"hi\\\", world\", \"model_name\": \"\", \"mac\": \"00-1a-2b-3c-4d-5e\", "
               "\"ipv4_address\": \"192.0.2.20\", \"ipv4_mask\": \"255.255.255.0\", \"ipv4_gateway\": \"0.0.0.0\", "
               "\"dhcp\": false, \"locked\": false, \"has_extension\": false, \"same_subnet\": true, "
               "\"address_conflict\": []}\n]\n");
-    const std::string csv = ListingCsv(ListDevices(*table, adapter), false);
+    const std::string csv = TableCsv(*table, segment);
     EXPECT_EQ(csv.substr(csv.find('\n') + 1),
               "\"Say \"\"hi\"\", world\",,00-1a-2b-3c-4d-5e,192.0.2.20,255.255.255.0,0.0.0.0,false,false,false"
               ",,,,,,,,,,,,true,\n");
 }
 
-// Guards against hiding what an address means: a device outside the adapter's subnet, two
-// devices on one address, and (for every adapter at once) where each was heard.
-TEST(CliOutput, ListingSaysSubnetConflictsAndAdapter) {
+// Guards against the hints naming the wrong devices: another subnet, a shared address.
+TEST(CliOutput, SubnetAndAddressConflictHints) {
     auto table = std::make_unique<DEVICE_TABLE>();
     table->entries[0] = Entry(false);
-    table->entries[1] = Entry(false);
-    table->entries[1].mac[5] = 0x62;
+    table->entries[1] = Entry(true);
+    table->entries[1].mac[5] = 0x5f;
     table->entries[2] = Entry(false);
-    table->entries[2].mac[5] = 0x70;
-    table->entries[2].ipv4_address = {10, 9, 9, 9};
+    table->entries[2].mac[5] = 0x60;
+    table->entries[2].ipv4_address = {198, 51, 100, 7};
     table->device_count = 3;
-    const ADAPTER adapter{{0x02, 0, 0x5e, 0, 1, 1}, "192.0.2.1", {255, 255, 255, 0}};
-    const auto devices = ListDevices(*table, adapter);
-    const auto first = ListedJson(devices[0], true);
-    EXPECT_EQ(first["same_subnet"], true);
-    EXPECT_EQ(first["address_conflict"], ordered_json::array({"00-1a-2b-3c-4d-62"}));
-    EXPECT_EQ(first["adapter"], "192.0.2.1");
-    EXPECT_EQ(std::prev(first.end()).key(), "adapter");
-    EXPECT_EQ(ListedJson(devices[2], false)["same_subnet"], false);
-    EXPECT_FALSE(ListedJson(devices[2], false).contains("adapter"));
+    const std::string json = TableJson(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}});
+    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"]}"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"]}"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": []}"), std::string::npos) << json;
+    const std::string csv = TableCsv(*table, SEGMENT{{192, 0, 2, 1}, {}});
+    EXPECT_NE(csv.find(",same_subnet,address_conflict\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f\n"), std::string::npos) << "an unknown mask leaves the subnet open";
+}
 
+// Guards against losing where a device was heard when every adapter is enumerated at once:
+// the adapter comes last, in JSON, CSV and the text table.
+TEST(CliOutput, ListingNamesTheAdapterLast) {
+    auto table = std::make_unique<DEVICE_TABLE>();
+    table->entries[0] = Entry(false);
+    table->device_count = 1;
+    const auto devices = ListDevices(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}}, "192.0.2.1");
+    const auto json = ListedJson(devices[0], true);
+    EXPECT_EQ(json["adapter"], "192.0.2.1");
+    EXPECT_EQ(std::prev(json.end()).key(), "adapter");
+    EXPECT_FALSE(ListedJson(devices[0], false).contains("adapter"));
     const std::string csv = ListingCsv(devices, true);
     EXPECT_TRUE(csv.substr(0, csv.find('\n')).ends_with(",dns6_alternate,same_subnet,address_conflict,adapter"));
-    EXPECT_NE(csv.find(",,true,00-1a-2b-3c-4d-62,192.0.2.1\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find(",,false,,192.0.2.1\n"), std::string::npos) << csv;
+    EXPECT_TRUE(csv.ends_with(",true,,192.0.2.1\n")) << csv;
     const std::string text = ListingText(devices, true);
     EXPECT_TRUE(text.substr(0, text.find('\n')).ends_with("IP Address  Adapter")) << text;
+    EXPECT_TRUE(text.ends_with("192.0.2.20  192.0.2.1\n")) << text;
 }
 
 // Guards against a device's name writing to the terminal or splitting its row.
@@ -182,11 +194,10 @@ TEST(CliOutput, TextTableShowsControlCharacters) {
     table->entries[0].device_name = {};
     std::copy(std::begin(name), std::end(name), table->entries[0].device_name.begin());
     table->device_count = 1;
-    const ADAPTER adapter{{0x02, 0, 0x5e, 0, 1, 1}, "192.0.2.1", {255, 255, 255, 0}};
-    const std::string text = ListingText(ListDevices(*table, adapter), false);
+    const std::string text = TableText(*table);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_NE(text.find("a\\x1b[31mb\\x0ac\\x7f\\x85\\u202ed"), std::string::npos) << text;
-    EXPECT_NE(ListingJson(ListDevices(*table, adapter), false).find("a\\u001b[31mb\\nc\x7f"), std::string::npos);
+    EXPECT_NE(TableJson(*table, SEGMENT{}).find("a\\u001b[31mb\\nc\x7f"), std::string::npos);
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ TEST_F(Win32Adapters, ListsTheNamespacesLinksInOrderWithAddressesAndPrefixes) {
     EXPECT_EQ(links[1].adapter.ipv4_text, Env("TELVANE_ADAPTER2"));
     EXPECT_EQ(MacText(links[1].adapter.hardware_address), Env("TELVANE_ADAPTER2_MAC"));
     EXPECT_EQ(links[0].ipv4_prefix_length, 24);
+    EXPECT_EQ(FormatIpv4(links[0].adapter.ipv4_mask), "255.255.255.0");
+    EXPECT_EQ(FormatIpv4(links[1].adapter.ipv4_mask), "255.255.255.0");
     EXPECT_NE(links[0].interface_index, links[1].interface_index);
 }
 

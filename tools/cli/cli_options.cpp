@@ -108,9 +108,9 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
     Flag(set, "--ensure", s.ensure);
+    Flag(set, "--force", s.force);
     // A dry run is accepted by nobody, so there is nothing to confirm.
     Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
-    Flag(set, "--force", s.force);
     // The settings keep the option table's order; ApplySetOptions judges their combinations.
     std::map<std::string_view, std::vector<std::string>> values;
     std::map<std::string_view, bool> flags;
@@ -156,6 +156,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         if (s.csv_file && !s.options.empty())
             return usage("--from-csv takes the settings from the file; give no settings with it");
         if (!s.csv_file && !s.mac) return usage("give --mac MAC or --from-csv FILE");
+        // Without a setting the device would only be sent what it has, and restart for it.
+        if (s.mac && s.options.empty()) return usage("give at least one setting");
     } else {
         return usage("no command given");
     }
@@ -170,10 +172,10 @@ std::string HelpText() {
            "  enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]\n"
            "  enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
-           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--force]\n"
-           "      [--json] [--wait-reenumerate]\n"
-           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force] [--json]\n"
-           "      [--wait-reenumerate]\n"
+           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
+           "      [--force] [--wait-reenumerate]\n"
+           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
+           "      [--force] [--wait-reenumerate]\n"
            "                           send one device (or each row's device) new settings\n"
            "  doctor [--adapter IPV4|INDEX] [--json]\n"
            "                           check why devices may not be found on an adapter\n"
@@ -204,13 +206,14 @@ std::string HelpText() {
            "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
            "    with --json also its decoded fields) and whether it would change anything, but send\n"
            "    nothing. Exit status 0 when it would be sent.\n"
-           "  --force: set even when the new static address is already used, is its subnet's\n"
-           "    network or broadcast address, or its gateway is outside its subnet (otherwise\n"
-           "    refused, exit status 2).\n"
+           "  --force: set a static address even when it is another listed device's or this\n"
+           "    computer's, its subnet's network or broadcast address, or the gateway is outside\n"
+           "    its subnet; without it such a set is refused (exit status 2).\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
-           "  SETTINGS (for a device that does not take DNS or IPv6 settings, giving one is bad\n"
-           "  input):\n" +
+           "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
+           "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
+           "  unless --dns4-auto (--dns6-auto) is given:\n" +
            SettingsHelp() +
            "\n"
            "Options of doctor:\n"
@@ -229,7 +232,8 @@ std::string HelpText() {
            "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
            "     with --from-csv: a row failed\n"
            "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"
-           "     setting the device does not take, a new address in conflict (without --force)\n"
+           "     setting the device does not take, an address that would break something\n"
+           "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
            "  4  the local socket could not be opened, bound or used\n"
            "  5  doctor: a check warned or failed\n"

@@ -59,7 +59,7 @@ struct SET_ARGS {
     bool wait_reenumerate = false;
     bool ensure = false;
     bool dry_run = false;
-    bool force = false;               // set even when the new address would break something
+    bool force = false;               // set a static address even when it would break something
     std::vector<SET_OPTION> options;  // in the order of the option table
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <span>
 
 #include "inventory/row_text.h"
@@ -128,18 +129,17 @@ std::string CsvField(const std::string& utf8) {
     return out + "\"";
 }
 
-std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const ADAPTER& adapter) {
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter) {
     const auto count = static_cast<std::size_t>(table.device_count);
     const std::span<const DEVICE_INFO> entries(table.entries.data(), count);
-    const IPV4 adapter_address = ParseIpv4(adapter.ipv4_text).value_or(IPV4{});
     std::vector<LISTED_DEVICE> out;
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         LISTED_DEVICE d;
         d.entry = entries[i];
-        d.same_subnet = InSubnet(d.entry.ipv4_address, adapter_address, adapter.ipv4_mask);
+        if (segment.mask != IPV4{}) d.same_subnet = InSubnet(d.entry.ipv4_address, segment.address, segment.mask);
         d.address_conflict = SameAddressMacs(entries, i);
-        d.adapter = adapter.ipv4_text;
+        d.adapter = adapter;
         out.push_back(std::move(d));
     }
     return out;
@@ -147,7 +147,7 @@ std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const ADAPTER&
 
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
     ordered_json object = EntryJson(device.entry);
-    object["same_subnet"] = device.same_subnet;
+    object["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
     object["address_conflict"] = ordered_json::array();
     for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
     if (with_adapter) object["adapter"] = device.adapter;
@@ -176,9 +176,11 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
             if (i) out += ",";
             if (i < fields.size()) out += CsvField(fields[i].text);
         }
-        std::string macs;
-        for (const MAC& mac : d.address_conflict) macs += (macs.empty() ? "" : " ") + FormatMac(mac);
-        out += std::string(",") + (d.same_subnet ? "true" : "false") + "," + macs;
+        out += ",";
+        if (d.same_subnet) out += *d.same_subnet ? "true" : "false";
+        out += ",";
+        for (std::size_t i = 0; i < d.address_conflict.size(); ++i)
+            out += (i ? " " : "") + FormatMac(d.address_conflict[i]);
         out += with_adapter ? "," + d.adapter + "\n" : "\n";
     }
     return out;
@@ -206,6 +208,18 @@ std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_ada
         out += "\n";
     }
     return out;
+}
+
+std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment) {
+    return ListingJson(ListDevices(table, segment, ""), false);
+}
+
+std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment) {
+    return ListingCsv(ListDevices(table, segment, ""), false);
+}
+
+std::string TableText(const DEVICE_TABLE& table) {
+    return ListingText(ListDevices(table, SEGMENT{}, ""), false);
 }
 
 }  // namespace telvane::cli

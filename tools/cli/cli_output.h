@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,18 +36,26 @@ const std::vector<std::string>& AllFieldNames();
 std::string JsonString(const std::string& utf8);
 std::string CsvField(const std::string& utf8);
 
+// The segment the devices were heard on: the adapter's address and mask (all zero when
+// unknown).
+struct SEGMENT {
+    IPV4 address{};
+    IPV4 mask{};
+};
+
 // A device as enumerate lists it: its entry and what the listing says about it.
 struct LISTED_DEVICE {
     DEVICE_INFO entry{};
-    bool same_subnet = true;            // its IPv4 address is in the subnet of the adapter it was heard on
+    std::optional<bool> same_subnet;    // its IPv4 address is in the adapter's subnet; unknown without a mask
     std::vector<MAC> address_conflict;  // other devices heard on that adapter with its IPv4 address
     std::string adapter;                // that adapter's IPv4 text
 };
 
-// The devices of one table, heard on adapter, in table order.
-std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const ADAPTER& adapter);
+// The devices of one table, heard on the adapter with segment, in table order.
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter);
 
-// The entry's fields, then "same_subnet" and "address_conflict", then with_adapter "adapter".
+// The entry's fields, then "same_subnet" (null when unknown) and "address_conflict", then
+// with_adapter "adapter".
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
 // A JSON array, one object a line.
 std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
@@ -56,5 +65,10 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
 // Columns Device Name, Model Name, MAC Address, IP Address (and Adapter), aligned;
 // control characters in the names are shown as escapes, so that every device keeps one line.
 std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+
+// The same for one adapter's table.
+std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment);
+std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment);
+std::string TableText(const DEVICE_TABLE& table);
 
 }  // namespace telvane::cli

@@ -48,7 +48,8 @@ std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::
     devices.clear();
     for (const auto& run : runs) {
         run->socket.Close();
-        auto listed = ListDevices(*run->table, run->adapter);
+        const SEGMENT segment{ParseIpv4(run->adapter.ipv4_text).value_or(IPV4{}), run->adapter.ipv4_mask};
+        auto listed = ListDevices(*run->table, segment, run->adapter.ipv4_text);
         devices.insert(devices.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
     }
     return std::nullopt;

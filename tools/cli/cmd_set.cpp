@@ -1,20 +1,18 @@
-// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--force] [--json]
-//                 [--wait-reenumerate]
-// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force] [--json]
-//                 [--wait-reenumerate]
+// telvane-cli set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]
+//                 [--force] [--wait-reenumerate]
+// telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
+//                 [--force] [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "platform/network_state.h"
 #include "platform/pumped_wait.h"
 #include "procedures/address_checks.h"
 #include "procedures/discovery.h"
@@ -105,27 +103,18 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
     return {"invalid", "invalid"};
 }
 
-// Every IPv4 address this computer holds, on any interface.
+// Runs one device's set on an enumerated table.
+// The IPv4 addresses of this computer's adapters, usable or not.
 std::vector<IPV4> LocalAddresses() {
     std::vector<IPV4> out;
-    for (const INTERFACE_STATE& i : QueryInterfaceStates()) {
-        for (const IPV4_INTERFACE_ADDRESS& a : i.ipv4) out.push_back(a.address);
-    }
+    for (const ADAPTER& a : QueryAdapters())
+        if (const auto address = ParseIpv4(a.ipv4_text); address && *address != IPV4{}) out.push_back(*address);
     return out;
 }
 
-// What a new static address would break, in the window's words; empty when nothing.
-std::vector<std::string> AddressFindings(const SET_PLAN& plan, const DEVICE_TABLE& table, const MAC& mac) {
-    if (plan.form.ipv4_dhcp) return {};
-    const NEW_ADDRESS proposed{plan.settings.ipv4_address, plan.settings.ipv4_mask, plan.settings.ipv4_gateway};
-    const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(table.device_count));
-    const std::vector<IPV4> local = LocalAddresses();
-    return NewAddressFindings(proposed, mac, devices, local);
-}
-
-// Runs one device's set on an enumerated table.
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
-                      const std::vector<SET_OPTION>& options, const SET_ARGS& args) {
+                      const std::vector<SET_OPTION>& options, const SET_ARGS& args,
+                      std::span<const IPV4> local_addresses) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
@@ -142,8 +131,12 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         if (args.dry_run) out.request = RequestJson(plan);
         return out;
     }
-    if (!args.force) {
-        if (const auto findings = AddressFindings(plan, table, mac); !findings.empty()) {
+    // What a new static address would break is refused as the window asks about it.
+    if (!plan.form.ipv4_dhcp && !args.force) {
+        const auto findings = NewAddressFindings(
+            NEW_ADDRESS{plan.settings.ipv4_address, plan.settings.ipv4_mask, plan.settings.ipv4_gateway}, mac,
+            std::span(table.entries).first(static_cast<std::size_t>(table.device_count)), local_addresses);
+        if (!findings.empty()) {
             out.outcome = "invalid";
             out.error_code = "address-conflict";
             for (const std::string& f : findings) out.message += f + " ";
@@ -171,6 +164,12 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.outcome = "accepted";
         out.exit_code = EXIT_ACCEPTED;
         out.changed = true;
+        // Later rows of a file are checked against the address the device now takes.
+        if (!plan.form.ipv4_dhcp) {
+            device.ipv4_address = plan.settings.ipv4_address;
+            device.ipv4_mask = plan.settings.ipv4_mask;
+            device.ipv4_gateway = plan.settings.ipv4_gateway;
+        }
     } else if (exchange.answered) {
         out.outcome = "refused";
         out.error_code = "refused";
@@ -334,15 +333,16 @@ int RunSet(const SET_ARGS& args) {
     if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
     EnumerateIntoTable(socket, table);
 
+    const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options, args));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
             if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args);
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";

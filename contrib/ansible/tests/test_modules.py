@@ -84,7 +84,7 @@ class Config(unittest.TestCase):
         result, cli = run_module("config", dict(mac=MAC, ip="192.0.2.41", wait_reenumerate=True),
                                  {"mac": MAC, "outcome": "dry-run", "sends": 0, "result": None, "changed": True,
                                   "request": {"hex": "ffff4950"}}, check_mode=True)
-        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--dry-run", "--json"])
+        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--ensure", "--dry-run", "--json"])
         self.assertTrue(result["changed"])
         self.assertEqual(result["request"], {"hex": "ffff4950"})
 
@@ -136,6 +136,12 @@ class Discover(unittest.TestCase):
         result, cli = run_module("discover", dict(adapter="0", all_adapters=True), [])
         self.assertTrue(result["failed"])
         self.assertIsNone(cli)
+
+    def test_all_adapters_false_goes_with_an_adapter(self):
+        # A play often passes the flag from a variable: false must not clash with adapter.
+        result, cli = run_module("discover", dict(adapter="0", all_adapters=False), [])
+        self.assertFalse(result.get("failed"), result)
+        self.assertEqual(cli, ["enumerate", "--adapter", "0", "--json"])
 
     def test_local_failure_fails_with_its_code(self):
         result, _ = run_module("discover", {}, {"error": {"code": "no-adapter", "message": "no usable adapter",

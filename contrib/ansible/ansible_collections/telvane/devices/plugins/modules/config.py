@@ -15,8 +15,8 @@ description:
     segment, finds the device by its MAC address, applies the settings given to the
     device's current ones and sends a set request only when the result differs from what
     the device reported. The task is changed only when a request was sent and accepted.
-  - In check mode it runs C(telvane-cli set --dry-run) instead, which checks everything and
-    reports whether a request would change the device, and sends nothing.
+  - In check mode it adds C(--dry-run), which checks everything and reports whether a
+    request would change the device, and sends nothing.
   - Settings left out keep the device's current value. A value implies its manual choice,
     as on the command line; an automatic choice together with one of its values fails.
   - A refusal by the device, a device that does not answer, an unknown MAC address, a
@@ -35,7 +35,7 @@ options:
   force:
     description:
       - Send even when the new address conflicts with another device or leaves the
-        adapter's subnet.
+        adapter's subnet. Needs a C(telvane-cli) that has C(set --force).
     type: bool
     default: false
   wait_reenumerate:
@@ -240,7 +240,8 @@ def set_args(module):
         args.append("--force")
     if p["wait_reenumerate"] and not module.check_mode:
         args.append("--wait-reenumerate")
-    args.append("--dry-run" if module.check_mode else "--ensure")
+    # Check mode compares as --ensure does and stops before sending.
+    args += ["--ensure", "--dry-run"] if module.check_mode else ["--ensure"]
     return args
 
 

@@ -115,9 +115,11 @@ def main():
             all_adapters=dict(type="bool", default=False),
             cli=dict(type="path"),
         ),
-        mutually_exclusive=[("adapter", "all_adapters")],
         supports_check_mode=True,
     )
+    # Not mutually_exclusive: that would refuse all_adapters: false beside an adapter.
+    if module.params["adapter"] is not None and module.params["all_adapters"]:
+        module.fail_json(msg="adapter and all_adapters exclude each other", error_code="usage")
     rc, document, cmd = run_cli(module, ["enumerate"] + adapter_args(module))
     if rc != 0 or not isinstance(document, list):
         fail_from_cli(module, rc, document, cmd)
