@@ -790,7 +790,8 @@ DOCTOR_CHECK CheckProbe(const PROBE_FACTS& facts) {
                         (ignored_total == 1 ? " datagram: " : " datagrams: ") + Join(reasons, ", ");
     }
     if (facts.kernel_drops > 0) {
-        check.detail += "; the system dropped " + std::to_string(facts.kernel_drops) + " before they were read";
+        check.detail += "; " + std::to_string(facts.kernel_drops) +
+                        (facts.kernel_drops == 1 ? " datagram" : " datagrams") + " lost in the system's receive queue";
     }
     if (facts.device_count == 0) {
         check.status = CHECK_STATUS::WARN;

@@ -288,6 +288,9 @@ TEST(ProbeCheck, ReportsDevicesAndIgnoredDatagramsByReason) {
 
     facts.kernel_drops = 40;
     EXPECT_EQ(CheckProbe(facts).status, CHECK_STATUS::WARN);
+    EXPECT_EQ(CheckProbe(facts).detail,
+              "8 devices answered on 192.0.2.1; ignored 19 datagrams: 3 bad checksum, 16 duplicate; 40 datagrams lost "
+              "in the system's receive queue");
 
     facts = PROBE_FACTS{"192.0.2.1", true, 0, {}, 0};
     check = CheckProbe(facts);
