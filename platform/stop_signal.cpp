@@ -40,7 +40,12 @@ CStopSignal::CStopSignal() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (sigaction(SIGINT, &action, &g_previous_int) != 0 || sigaction(SIGTERM, &action, &g_previous_term) != 0) {
+    // A signal ignored on entry stays ignored: a shell starts background jobs so, and means it.
+    const auto Catch = [&action](int number, struct sigaction& previous) {
+        if (sigaction(number, nullptr, &previous) != 0) return false;
+        return previous.sa_handler == SIG_IGN || sigaction(number, &action, nullptr) == 0;
+    };
+    if (!Catch(SIGINT, g_previous_int) || !Catch(SIGTERM, g_previous_term)) {
         sigaction(SIGINT, &g_previous_int, nullptr);
         g_write_fd = -1;
         close(fds[0]);

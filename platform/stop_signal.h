@@ -9,7 +9,7 @@ namespace telvane {
 class CStopSignal final {
 public:
     // Catches SIGINT and SIGTERM until destroyed; the handlers before are put back then.
-    // One at a time in a process.
+    // A signal that is ignored when it is made stays ignored. One at a time in a process.
     CStopSignal();
     ~CStopSignal();
     CStopSignal(const CStopSignal&) = delete;

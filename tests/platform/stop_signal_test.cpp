@@ -52,5 +52,25 @@ TEST(StopSignal, EarlierHandlersComeBack) {
     sigaction(SIGINT, &saved, nullptr);
 }
 
+// Guards against a background job of a script ending on the Ctrl-C meant for the shell.
+TEST(StopSignal, IgnoredSignalStaysIgnored) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction saved {};
+    ASSERT_EQ(sigaction(SIGINT, &ignore, &saved), 0);
+    {
+        CStopSignal stop;
+        ASSERT_EQ(raise(SIGINT), 0);
+        EXPECT_EQ(stop.Raised(), 0);
+        ASSERT_EQ(raise(SIGTERM), 0);
+        EXPECT_EQ(stop.Raised(), SIGTERM);
+    }
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_IGN);
+    sigaction(SIGINT, &saved, nullptr);
+}
+
 }  // namespace
 }  // namespace telvane
