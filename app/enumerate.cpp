@@ -52,7 +52,7 @@ void CTelvaneDlg::Enumerate() {
     // The table and the list start empty, with nothing to say until the replies are in.
     EnableDlgItem(IDC_ENUMERATE, false);
     table.device_count = 0;
-    table.table_full_drops = 0;
+    table.ignored = {};
     list_view_->SetEnumeratedAdapter({});
     list_view_->DeleteAllItems();
     // Replies are taken in by OnDatagram during the waits between the requests.

@@ -1,6 +1,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/telvane_app.h"
+#include "platform/qt_event_loop.h"
 #include "resources/main_dialog.h"
 
 int main(int argc, char** argv) {
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(telvane::LoadProgramIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("org.telvane.Telvane"));
+    // The procedures' waits run the window's events, not only the socket's.
+    telvane::UseQtEventLoop();
     telvane::CTelvaneApp app;
     return app.InitInstance();
 }

@@ -34,6 +34,19 @@ void BM_TakeExtendedReplyWithLongName(benchmark::State& state) {
 }
 BENCHMARK(BM_TakeExtendedReplyWithLongName);
 
+// The path a burst takes most: a device already listed answers again, and the reply is
+// ignored (and counted, where the intake counts).
+void BM_IgnoreRepeatedReply(benchmark::State& state) {
+    const auto reply = ExtendedReply(1);
+    DEVICE_TABLE table;
+    telvane::OnDatagram(table, reply, true, nullptr);
+    for (auto _ : state) {
+        telvane::OnDatagram(table, reply, true, nullptr);
+        benchmark::DoNotOptimize(table.device_count);
+    }
+}
+BENCHMARK(BM_IgnoreRepeatedReply);
+
 void BM_DuplicateCheckAgainstFullTable(benchmark::State& state) {
     DEVICE_TABLE table;
     for (int i = 0; i < telvane::DEVICE_TABLE_CAPACITY; ++i) {

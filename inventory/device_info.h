@@ -5,7 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_set>
+#include <vector>
 
+#include "platform/event.h"
 #include "protocol/wire.h"
 
 namespace telvane {
@@ -50,29 +53,47 @@ struct DEVICE_INFO {
 static_assert(sizeof(DEVICE_INFO) == 369, "DEVICE_INFO is a packed record of bytes");
 
 // Signalled by the intake when it has taken a set reply; reset by the set procedure
-// before each send. A flag of the one GUI thread: nothing waits on it but the pumped wait.
-class CReplyEvent final {
-public:
-    void Set() { signalled_ = true; }
-    void Reset() { signalled_ = false; }
-    bool IsSet() const { return signalled_; }
+// before each send.
+using CReplyEvent = CEvent;
 
-private:
-    bool signalled_ = false;
+// A table without a limit: the command line lists every device that answered.
+inline constexpr std::int32_t UNLIMITED_DEVICES = INT32_MAX;
+
+// What the intake did not take, by reason, and what the system lost before it.
+struct INTAKE_COUNTS {
+    std::array<std::uint32_t, DROP_REASON_COUNT> dropped{};
+    std::uint64_t lost_in_system = 0;  // the receive queue overflowed
+
+    void Add(DROP_REASON reason, std::uint32_t n = 1) { dropped[static_cast<std::size_t>(reason)] += n; }
+    std::uint32_t Of(DROP_REASON reason) const { return dropped[static_cast<std::size_t>(reason)]; }
+    std::uint64_t Total() const;
 };
 
-// The table state held by the main window (or by the command line tool).
+// The table state held by the main window (or by the command line tool). The window's
+// table has its 100 slots from the start and never allocates again; a table without a
+// limit grows a slot per new device, in order of arrival.
 struct DEVICE_TABLE {
-    std::array<DEVICE_INFO, DEVICE_TABLE_CAPACITY> entries{};
+    explicit DEVICE_TABLE(std::int32_t capacity_limit = DEVICE_TABLE_CAPACITY);
+
+    std::vector<DEVICE_INFO> entries;
+    std::int32_t capacity;
     std::int32_t device_count = 0;
     std::int32_t selected_index = -1;
     std::array<std::uint8_t, 4> sort_toggles{1, 1, 1, 1};
     CReplyEvent reply_event;
     std::int32_t set_result = 0;
-    // Enumerate replies of new devices turned away because the table was full.
-    std::int32_t table_full_drops = 0;
+    INTAKE_COUNTS ignored;
 
     const DEVICE_INFO* Selected() const;
+    // As an enumeration begins: no entries, no selection, nothing counted.
+    void BeginEnumeration();
+
+    // The intake's index of (mac, address) for a table without a limit, where a scan per
+    // datagram would cost the square of the devices. Valid while it holds device_count keys.
+    struct KEY_HASH {
+        std::size_t operator()(const std::array<std::uint8_t, 10>& key) const;
+    };
+    std::unordered_set<std::array<std::uint8_t, 10>, KEY_HASH> known_index;
 };
 
 }  // namespace telvane

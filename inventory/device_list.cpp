@@ -55,7 +55,7 @@ void SortDeviceTable(DEVICE_TABLE& table, int column) {
     if (column < 0 || column >= DEVICE_LIST_COLUMN_COUNT) return;
     auto& toggle = table.sort_toggles[static_cast<std::size_t>(column)];
     const bool ascending = toggle != 0;
-    const auto count = std::clamp(table.device_count, 0, DEVICE_TABLE_CAPACITY);
+    const auto count = std::clamp(table.device_count, 0, static_cast<std::int32_t>(table.entries.size()));
     std::sort(table.entries.begin(), table.entries.begin() + count, [&](const DEVICE_INFO& a, const DEVICE_INFO& b) {
         const int c = CompareSortKeys(a, b, column);
         return ascending ? c < 0 : c > 0;

@@ -19,8 +19,10 @@ void TakeSetReply(DEVICE_TABLE& table, const ByteReader& in) {
         return;
     }
     const DEVICE_INFO* selected = table.Selected();
-    if (selected == nullptr) return;
-    if (in.Array<6>(set_reply::MAC) != selected->mac) return;
+    if (selected == nullptr || in.Array<6>(set_reply::MAC) != selected->mac) {
+        table.ignored.Add(DROP_REASON::SET_REPLY_NOT_AWAITED);
+        return;
+    }
     table.set_result = in.U8(set_reply::RESULT);
     table.reply_event.Set();
 }
@@ -45,19 +47,50 @@ void TakeName(DEVICE_INFO& e, const ByteReader& in) {
     }
 }
 
+std::array<std::uint8_t, 10> KeyOf(const MAC& mac, const IPV4& address) {
+    std::array<std::uint8_t, 10> key;
+    std::copy(mac.begin(), mac.end(), key.begin());
+    std::copy(address.begin(), address.end(), key.begin() + 6);
+    return key;
+}
+
+// The same rule as IsKnownDevice; a table without a limit asks its index instead of
+// scanning, rebuilt first when the table was emptied or filled past the intake.
+bool Known(DEVICE_TABLE& table, const MAC& mac, const IPV4& address) {
+    if (table.capacity <= DEVICE_TABLE_CAPACITY) return IsKnownDevice(table, mac, address);
+    if (table.known_index.size() != static_cast<std::size_t>(table.device_count)) {
+        table.known_index.clear();
+        for (std::int32_t i = 0; i < table.device_count; ++i) {
+            const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
+            table.known_index.insert(KeyOf(e.mac, e.ipv4_address));
+        }
+    }
+    return table.known_index.contains(KeyOf(mac, address));
+}
+
 void TakeEnumerateReply(DEVICE_TABLE& table, const ByteReader& in, bool supports_full_function,
                         const AddDeviceRowFn& add_device_row) {
-    if (Checksum(in.Array<reply::CHECKSUM>(0)) != in.U8(reply::CHECKSUM)) return;
+    if (Checksum(in.Array<reply::CHECKSUM>(0)) != in.U8(reply::CHECKSUM)) {
+        table.ignored.Add(DROP_REASON::BAD_CHECKSUM);
+        return;
+    }
     const MAC mac = in.Array<6>(reply::MAC);
     const IPV4 address = in.Array<4>(reply::IPV4_ADDRESS);
-    if (IsKnownDevice(table, mac, address)) return;
-    if (table.device_count >= DEVICE_TABLE_CAPACITY) {
-        ++table.table_full_drops;
+    if (Known(table, mac, address)) {
+        table.ignored.Add(DROP_REASON::DUPLICATE);
+        return;
+    }
+    if (table.device_count >= table.capacity) {
+        table.ignored.Add(DROP_REASON::TABLE_FULL);
         return;
     }
     const std::uint8_t status = in.U8(reply::STATUS_FLAGS);
-    if ((status & STATUS_RESERVED_MASK) != 0) return;
+    if ((status & STATUS_RESERVED_MASK) != 0) {
+        table.ignored.Add(DROP_REASON::RESERVED_STATUS_BITS);
+        return;
+    }
 
+    if (static_cast<std::size_t>(table.device_count) == table.entries.size()) table.entries.emplace_back();
     DEVICE_INFO& e = table.entries[static_cast<std::size_t>(table.device_count)];
     e.mac = mac;
     e.ipv4_address = address;
@@ -87,11 +120,36 @@ void TakeEnumerateReply(DEVICE_TABLE& table, const ByteReader& in, bool supports
     e.state = STATE_NORMAL;
 
     if (add_device_row) add_device_row(table.device_count, e);
+    if (table.capacity > DEVICE_TABLE_CAPACITY) table.known_index.insert(KeyOf(mac, address));
     ++table.device_count;
     table.sort_toggles.fill(1);
 }
 
 }  // namespace
+
+DEVICE_TABLE::DEVICE_TABLE(std::int32_t capacity_limit)
+    : entries(capacity_limit <= DEVICE_TABLE_CAPACITY ? static_cast<std::size_t>(std::max(capacity_limit, 0)) : 0),
+      capacity(std::max(capacity_limit, 0)) {}
+
+void DEVICE_TABLE::BeginEnumeration() {
+    device_count = 0;
+    selected_index = -1;
+    ignored = {};
+    known_index.clear();
+}
+
+std::size_t DEVICE_TABLE::KEY_HASH::operator()(const std::array<std::uint8_t, 10>& key) const {
+    // FNV-1a: MACs of one maker share their first half, so every byte must count.
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const std::uint8_t b : key) h = (h ^ b) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h);
+}
+
+std::uint64_t INTAKE_COUNTS::Total() const {
+    std::uint64_t sum = 0;
+    for (const std::uint32_t n : dropped) sum += n;
+    return sum;
+}
 
 const DEVICE_INFO* DEVICE_TABLE::Selected() const {
     if (selected_index < 0 || selected_index >= device_count) return nullptr;
@@ -99,7 +157,8 @@ const DEVICE_INFO* DEVICE_TABLE::Selected() const {
 }
 
 bool IsKnownDevice(const DEVICE_TABLE& table, const MAC& mac, const IPV4& ipv4_address) {
-    const auto end = table.entries.begin() + std::clamp(table.device_count, 0, DEVICE_TABLE_CAPACITY);
+    const auto end =
+        table.entries.begin() + std::clamp(table.device_count, 0, static_cast<std::int32_t>(table.entries.size()));
     return std::any_of(table.entries.begin(), end,
                        [&](const DEVICE_INFO& e) { return e.mac == mac && e.ipv4_address == ipv4_address; });
 }
@@ -107,7 +166,8 @@ bool IsKnownDevice(const DEVICE_TABLE& table, const MAC& mac, const IPV4& ipv4_a
 void OnDatagram(DEVICE_TABLE& table, std::span<const std::uint8_t> datagram, bool supports_full_function,
                 const AddDeviceRowFn& add_device_row) {
     const ByteReader in(datagram);
-    switch (Recognize(datagram)) {
+    const RECOGNITION recognition = Classify(datagram);
+    switch (recognition.kind) {
         case DatagramKind::SetReply:
             TakeSetReply(table, in);
             break;
@@ -115,8 +175,31 @@ void OnDatagram(DEVICE_TABLE& table, std::span<const std::uint8_t> datagram, boo
             TakeEnumerateReply(table, in, supports_full_function, add_device_row);
             break;
         case DatagramKind::Ignored:
+            table.ignored.Add(recognition.reason);
             break;
     }
+}
+
+}  // namespace telvane
+
+namespace telvane {
+
+std::string IntakeSummary(std::int32_t devices, const INTAKE_COUNTS& counts) {
+    const auto plural = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string out = plural(static_cast<std::uint64_t>(std::max(devices, 0)), "device", "devices") + "; ignored " +
+                      plural(counts.Total(), "datagram", "datagrams");
+    const char* separator = ": ";
+    for (std::size_t r = 0; r < DROP_REASON_COUNT; ++r) {
+        if (counts.dropped[r] == 0) continue;
+        out += separator + std::to_string(counts.dropped[r]) + " " + DropReasonText(static_cast<DROP_REASON>(r));
+        separator = ", ";
+    }
+    if (counts.lost_in_system != 0) {
+        out += "; " + plural(counts.lost_in_system, "datagram", "datagrams") + " lost in the system's receive queue";
+    }
+    return out;
 }
 
 }  // namespace telvane

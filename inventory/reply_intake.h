@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 #include "inventory/device_info.h"
 
@@ -19,7 +20,12 @@ bool IsKnownDevice(const DEVICE_TABLE& table, const MAC& mac, const IPV4& ipv4_a
 // entry (and list row); a set reply from the selected device records set_result and
 // signals reply_event. Anything else is dropped without a word. The extension of an
 // enumerate reply is taken only when supports_full_function holds.
+// Every datagram it does not take is counted in table.ignored by its reason.
 void OnDatagram(DEVICE_TABLE& table, std::span<const std::uint8_t> datagram, bool supports_full_function,
                 const AddDeviceRowFn& add_device_row);
+
+// One line on what an enumeration heard: "8 devices; ignored 22 datagrams: 3 bad
+// checksum, 3 reserved status bits, 16 duplicate", and what the system lost, if anything.
+std::string IntakeSummary(std::int32_t devices, const INTAKE_COUNTS& counts);
 
 }  // namespace telvane

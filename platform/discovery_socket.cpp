@@ -1,7 +1,5 @@
 #include "platform/discovery_socket.h"
 
-#include <QtCore/QSocketNotifier>
-
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -9,9 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
+#include "platform/event_loop.h"
 #include "protocol/text.h"
 #include "protocol/wire.h"
 
@@ -19,9 +20,10 @@ namespace telvane {
 
 namespace {
 
-// Room for 100 devices answering three requests at once with their longest replies;
-// the kernel counts its own bookkeeping per datagram too, hence the margin.
-constexpr int RECEIVE_QUEUE_BYTES = 4 * 1024 * 1024;
+// Room for a few thousand devices answering three requests at once; the kernel counts
+// its own bookkeeping per datagram too (a kilobyte or more), hence the margin. Where the
+// process may not pass the system's ceiling, it gets the ceiling.
+constexpr int RECEIVE_QUEUE_BYTES = 16 * 1024 * 1024;
 
 // The index of the interface that holds `address` (network order) now, or 0.
 unsigned InterfaceHolding(in_addr address) {
@@ -83,6 +85,93 @@ void DrainErrors(int fd) {
     }
 }
 
+}  // namespace
+
+bool IsForChosenAdapter(unsigned arrived_on, std::uint32_t destination, unsigned chosen_interface,
+                        std::uint32_t chosen_address) {
+    // With two adapters on one subnet, Linux answers ARP for either address on both links,
+    // so a reply to the chosen address may come in on the other adapter. Broadcasts carry
+    // no address of ours and count only where they arrived.
+    return arrived_on == chosen_interface || destination == chosen_address;
+}
+
+namespace {
+
+// One datagram as the batch read it.
+struct RECEIVED {
+    const std::uint8_t* data = nullptr;
+    int length = 0;
+    bool truncated = false;  // longer than the receive area: dropped whole
+    in_addr sender{};
+    std::uint16_t sender_port = 0;
+    unsigned arrived_on = 0;
+    std::uint32_t destination = 0;  // network order
+    bool lost_known = false;        // the system reported its drop count
+    std::uint32_t lost_total = 0;   // that count when the datagram was queued
+};
+
+// Room for one recvmmsg() call: a burst of replies is read with a system call per
+// BATCH_SIZE datagrams rather than one each. Made once per socket.
+class CReceiveBatch final {
+public:
+    static constexpr std::size_t BATCH_SIZE = 64;
+
+    CReceiveBatch() : slots_(BATCH_SIZE), headers_(BATCH_SIZE) {}
+
+    // Reads what is queued, up to BATCH_SIZE, without waiting; the count, or -1.
+    int Receive(int fd) {
+        for (std::size_t i = 0; i < BATCH_SIZE; ++i) {
+            SLOT& s = slots_[i];
+            s.payload = {s.buffer.data(), s.buffer.size()};
+            mmsghdr& h = headers_[i];
+            h = {};
+            h.msg_hdr.msg_name = &s.sender;
+            h.msg_hdr.msg_namelen = sizeof s.sender;
+            h.msg_hdr.msg_iov = &s.payload;
+            h.msg_hdr.msg_iovlen = 1;
+            h.msg_hdr.msg_control = s.control.data();
+            h.msg_hdr.msg_controllen = s.control.size();
+        }
+        // MSG_TRUNC makes each length the datagram's real one, so a cut one is recognised.
+        return recvmmsg(fd, headers_.data(), static_cast<unsigned>(BATCH_SIZE), MSG_DONTWAIT | MSG_TRUNC, nullptr);
+    }
+
+    RECEIVED Take(std::size_t i) {
+        SLOT& s = slots_[i];
+        msghdr& m = headers_[i].msg_hdr;
+        RECEIVED r;
+        r.data = s.buffer.data();
+        r.length = static_cast<int>(std::min<std::size_t>(headers_[i].msg_len, RECEIVE_BUFFER_SIZE));
+        // One byte more than the limit shows a longer datagram even where the kernel
+        // would not report the truncation.
+        r.truncated = headers_[i].msg_len > RECEIVE_BUFFER_SIZE || (m.msg_flags & MSG_TRUNC) != 0;
+        r.sender = s.sender.sin_addr;
+        r.sender_port = ntohs(s.sender.sin_port);
+        for (cmsghdr* h = CMSG_FIRSTHDR(&m); h != nullptr; h = CMSG_NXTHDR(&m, h)) {
+            if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(h), sizeof info);
+                r.arrived_on = static_cast<unsigned>(info.ipi_ifindex);
+                r.destination = info.ipi_addr.s_addr;
+            } else if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SO_RXQ_OVFL) {
+                std::memcpy(&r.lost_total, CMSG_DATA(h), sizeof r.lost_total);
+                r.lost_known = true;
+            }
+        }
+        return r;
+    }
+
+private:
+    struct SLOT {
+        std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer;
+        sockaddr_in sender{};
+        iovec payload{};
+        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(std::uint32_t))> control{};
+    };
+    std::vector<SLOT> slots_;
+    std::vector<mmsghdr> headers_;
+};
+
 void EnlargeReceiveQueue(int fd) {
     const int bytes = RECEIVE_QUEUE_BYTES;
     // The forcing variant passes the system's ceiling where the process may; the plain
@@ -95,11 +184,15 @@ void EnlargeReceiveQueue(int fd) {
 }  // namespace
 
 struct CTelvaneSocket::State {
+    CReceiveBatch batch;
+    std::size_t next = 0;  // datagrams of the batch handed on or dropped
+    std::size_t read = 0;  // datagrams in the batch
+    std::uint32_t lost_reported = 0;
     int fd = -1;
     unsigned interface_index = 0;
     in_addr local_address{};
-    QSocketNotifier* notifier = nullptr;
-    bool in_receive = false;
+    IEventLoop* loop = nullptr;  // the loop that watches fd, and its handle there
+    int watch = 0;
     std::uint16_t last_port = 0;  // of the socket closed last
 };
 
@@ -134,30 +227,32 @@ bool CTelvaneSocket::Create(const std::string& local_address) {
     }
     EnlargeReceiveQueue(fd);
 
+    // The system's count of datagrams it dropped, its queue being full, comes with each one.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+
     state_->fd = fd;
+    state_->next = state_->read = 0;
+    state_->lost_reported = 0;
     state_->interface_index = index;
     state_->local_address = address;
-    state_->notifier = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
-    connect(state_->notifier, &QSocketNotifier::activated, this, [this] { OnReceive(0); });
+    state_->loop = &CurrentEventLoop();
+    state_->watch = state_->loop->Watch(fd, [this] { return OnReceive(); });
     return true;
 }
 
 void CTelvaneSocket::Close() {
-    if (state_->notifier != nullptr) {
-        state_->notifier->setEnabled(false);
-        // Deleting the notifier from inside its own notification is not allowed.
-        if (state_->in_receive) {
-            state_->notifier->deleteLater();
-        } else {
-            delete state_->notifier;
-        }
-        state_->notifier = nullptr;
+    if (state_->loop != nullptr) {
+        state_->loop->Unwatch(state_->watch);
+        state_->loop = nullptr;
+        state_->watch = 0;
     }
     if (state_->fd >= 0) {
         state_->last_port = PortOf(state_->fd);
         ::close(state_->fd);
     }
     state_->fd = -1;
+    state_->next = state_->read = 0;
     state_->interface_index = 0;
 }
 
@@ -213,49 +308,47 @@ std::uint16_t CTelvaneSocket::LocalPort() const {
     return state_->fd < 0 ? 0 : PortOf(state_->fd);
 }
 
-void CTelvaneSocket::OnReceive(int /*error_code*/) {
-    if (state_->fd < 0) return;
-    // Fresh for every notification; one byte more than the limit shows a longer datagram
-    // even where the kernel would not report the truncation.
-    std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer;
-    sockaddr_in sender{};
-    iovec payload{buffer.data(), buffer.size()};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
-    msghdr message{};
-    message.msg_name = &sender;
-    message.msg_namelen = sizeof sender;
-    message.msg_iov = &payload;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
+int CTelvaneSocket::Descriptor() const {
+    return state_->fd;
+}
 
-    // MSG_TRUNC makes the result the datagram's real length, so a cut one is recognised.
-    const ssize_t length = recvmsg(state_->fd, &message, MSG_TRUNC);
-    if (length < 0) {
-        // Readable without a datagram: an ICMP report (pending or queued) is what is
-        // left; taken off, readiness ends.
-        DrainErrors(state_->fd);
-        return;
-    }
-    if (static_cast<std::size_t>(length) > RECEIVE_BUFFER_SIZE || (message.msg_flags & MSG_TRUNC) != 0) return;
-
-    unsigned arrived_on = 0;
-    for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
-        if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
-            in_pktinfo info{};
-            std::memcpy(&info, CMSG_DATA(h), sizeof info);
-            arrived_on = static_cast<unsigned>(info.ipi_ifindex);
+bool CTelvaneSocket::OnReceive() {
+    State& st = *state_;
+    if (st.fd < 0) return false;
+    if (st.next == st.read) {
+        st.next = st.read = 0;
+        const int n = st.batch.Receive(st.fd);
+        if (n <= 0) {
+            // Readable without a datagram: an ICMP report (pending or queued) is what is
+            // left; taken off, readiness ends.
+            DrainErrors(st.fd);
+            return false;
         }
+        st.read = static_cast<std::size_t>(n);
     }
-    // Only what came in on the chosen adapter; the socket is bound to every address.
-    if (arrived_on != state_->interface_index) return;
-    if (owner_ == nullptr) return;
-
-    char sender_text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &sender.sin_addr, sender_text, sizeof sender_text);
-    state_->in_receive = true;
-    owner_->OnDatagram(buffer.data(), static_cast<int>(length), sender_text, ntohs(sender.sin_port));
-    state_->in_receive = false;
+    // One datagram handed on per notification; those the filter drops do not count.
+    while (st.next < st.read) {
+        const RECEIVED r = st.batch.Take(st.next++);
+        // The system's count since the socket opened, wrapping at 2^32; it only grows.
+        const std::uint32_t lost = r.lost_total - st.lost_reported;
+        if (r.lost_known && lost != 0 && lost < 0x80000000u) {
+            st.lost_reported = r.lost_total;
+            if (owner_ != nullptr) owner_->OnLost(lost);
+        }
+        // The socket is bound to every address, so it is up to us to keep to the chosen adapter.
+        if (!IsForChosenAdapter(r.arrived_on, r.destination, st.interface_index, st.local_address.s_addr)) continue;
+        if (owner_ == nullptr) continue;
+        if (r.truncated) {
+            owner_->OnDropped(DROP_REASON::TOO_LONG);
+            continue;
+        }
+        char sender_text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &r.sender, sender_text, sizeof sender_text);
+        owner_->OnDatagram(r.data, r.length, sender_text, r.sender_port);
+        // The owner may have closed the socket meanwhile.
+        return state_->fd >= 0 && state_->next < state_->read;
+    }
+    return false;
 }
 
 }  // namespace telvane

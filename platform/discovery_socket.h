@@ -1,16 +1,15 @@
 #pragma once
 
 // The discovery socket: one UDP socket over IPv4 on the chosen adapter, allowed to
-// broadcast, whose arrivals are handed on one datagram per notification, on the GUI
-// thread.
-
-#include <QtCore/QObject>
+// broadcast, whose arrivals are handed on one datagram per notification, on the thread
+// that waits (the window's GUI thread, or the command line's one thread). No Qt: its
+// descriptor is watched by the thread's event loop (platform/event_loop.h).
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class QSocketNotifier;
+#include "protocol/wire.h"
 
 namespace telvane {
 
@@ -21,16 +20,28 @@ public:
     virtual ~IDatagramSink() = default;
     virtual void OnDatagram(const std::uint8_t* data, int length, const std::string& sender_address,
                             std::uint16_t sender_port) = 0;
+    // A datagram the socket read but dropped itself (one too long for the receive area).
+    virtual void OnDropped(DROP_REASON /*reason*/) {}
+    // Datagrams the system dropped since the last report, its receive queue being full.
+    virtual void OnLost(std::uint64_t /*count*/) {}
 };
 
-class CTelvaneSocket final : public QObject {
+// Whether a datagram belongs to the socket of the chosen adapter: it arrived on that
+// adapter, or it is addressed to that adapter's own address whatever link it came in on.
+// Addresses in network order, as IP_PKTINFO reports them.
+bool IsForChosenAdapter(unsigned arrived_on, std::uint32_t destination, unsigned chosen_interface,
+                        std::uint32_t chosen_address);
+
+class CTelvaneSocket final {
 public:
     CTelvaneSocket();
-    ~CTelvaneSocket() override;
-    Q_DISABLE_COPY_MOVE(CTelvaneSocket)
+    ~CTelvaneSocket();
+    CTelvaneSocket(const CTelvaneSocket&) = delete;
+    CTelvaneSocket& operator=(const CTelvaneSocket&) = delete;
 
     // Opens a UDP socket for the adapter that holds `local_address` (dotted IPv4) now,
-    // on a port of the system's choosing, and registers for arrivals. Fails when the
+    // on a port of the system's choosing, and has the thread's event loop watch it for
+    // arrivals. Fails when the
     // text is not an IPv4 address, no adapter holds it, or a step of opening fails.
     bool Create(const std::string& local_address);
     void Close();
@@ -44,13 +55,15 @@ public:
     int SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port);
 
     std::uint16_t LocalPort() const;
-
-protected:
-    // One datagram per notification: read it (at most RECEIVE_BUFFER_SIZE bytes; a longer
-    // one is dropped whole) and hand it to the owner.
-    void OnReceive(int error_code);
+    // The system's descriptor, -1 while closed; for tests that set options on it.
+    int Descriptor() const;
 
 private:
+    // One datagram per notification: read it (at most RECEIVE_BUFFER_SIZE bytes; a longer
+    // one is dropped whole) and hand it to the owner. True while it still holds datagrams
+    // it has read and not yet handed on.
+    bool OnReceive();
+
     struct State;
     std::unique_ptr<State> state_;
     IDatagramSink* owner_ = nullptr;

@@ -1,12 +1,8 @@
 #include "platform/pumped_wait.h"
 
-#include <QtCore/QAbstractEventDispatcher>
-#include <QtCore/QThread>
-#include <QtCore/QTimer>
-
-#include <algorithm>
 #include <chrono>
-#include <thread>
+
+#include "platform/event_loop.h"
 
 namespace telvane {
 
@@ -23,19 +19,6 @@ public:
     DepthGuard& operator=(const DepthGuard&) = delete;
 };
 
-// Blocks until the thread has an event to handle or `remaining` ms have passed, then
-// handles one batch. The timer is what wakes the dispatcher at the deadline.
-void HandleOneBatch(QTimer& deadline, std::uint32_t remaining) {
-    QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher();
-    if (dispatcher == nullptr) {
-        // No event loop on this thread: nothing can arrive, so sleeping is the wait.
-        std::this_thread::sleep_for(std::chrono::milliseconds(remaining));
-        return;
-    }
-    deadline.start(static_cast<int>(std::min<std::uint32_t>(remaining, 0x7FFFFFFF)));
-    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
 }  // namespace
 
 std::uint32_t GetTickCount() {
@@ -50,31 +33,27 @@ void PumpMessages(std::uint32_t ms) {
     const std::uint32_t t0 = GetTickCount();
     if (ms == 0) return;
     const DepthGuard depth;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
+    IEventLoop& loop = CurrentEventLoop();
     for (;;) {
         // Unsigned difference: a wait across the counter's wrap-around lasts its full time.
         const std::uint32_t elapsed = GetTickCount() - t0;
         if (elapsed >= ms) return;
-        HandleOneBatch(deadline, ms - elapsed);
+        loop.HandleOneBatch(ms - elapsed);
     }
 }
 
-std::uint32_t WaitEventPumping(const CReplyEvent& event, std::uint32_t ms) {
+std::uint32_t WaitEventPumping(const CEvent& event, std::uint32_t ms) {
     const std::uint32_t t0 = GetTickCount();
     if (ms == 0) return WAIT_TIMEOUT;
     const DepthGuard depth;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
+    IEventLoop& loop = CurrentEventLoop();
     for (;;) {
         // Tested before blocking and after every batch, so the caller reads what the
         // batch that signalled the event left, before any later datagram is taken.
         if (event.IsSet()) return WAIT_OBJECT_0;
         const std::uint32_t elapsed = GetTickCount() - t0;
         if (elapsed >= ms) return WAIT_TIMEOUT;
-        HandleOneBatch(deadline, ms - elapsed);
+        loop.HandleOneBatch(ms - elapsed);
     }
 }
 

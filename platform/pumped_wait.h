@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "inventory/device_info.h"
+#include "platform/event.h"
 
 namespace telvane {
 
@@ -25,7 +25,7 @@ void PumpMessages(std::uint32_t ms);
 // Runs the thread's events until `event` is found signalled (WAIT_OBJECT_0), tested
 // after each handled batch, or ms have passed (WAIT_TIMEOUT). 0 ms returns WAIT_TIMEOUT
 // at once without testing the event. The event is not reset.
-std::uint32_t WaitEventPumping(const CReplyEvent& event, std::uint32_t ms);
+std::uint32_t WaitEventPumping(const CEvent& event, std::uint32_t ms);
 
 // Greater than zero while inside one of the waits above; the dialog uses it to keep
 // Escape and Enter from acting as dialog keys in the middle of a procedure.

@@ -27,9 +27,16 @@ void BroadcastEnumerateRequests(CTelvaneSocket& socket) {
 }
 
 void EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table) {
-    table.selected_index = -1;
-    table.device_count = 0;
+    table.BeginEnumeration();
     BroadcastEnumerateRequests(socket);
+}
+
+void CTableIntake::OnDropped(DROP_REASON reason) {
+    table_.ignored.Add(reason);
+}
+
+void CTableIntake::OnLost(std::uint64_t count) {
+    table_.ignored.lost_in_system += count;
 }
 
 void CTableIntake::OnDatagram(const std::uint8_t* data, int length, const std::string& /*sender_address*/,

@@ -35,8 +35,8 @@ OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std:
 // results are not looked at.
 void BroadcastEnumerateRequests(CTelvaneSocket& socket);
 
-// The whole enumeration for a caller without a window: the table is emptied, the
-// requests broadcast, and the table holds what answered.
+// The whole enumeration for a caller without a window: the table is emptied (its counts
+// too), the requests broadcast, and the table holds what answered.
 void EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table);
 
 // Takes every datagram the socket reads into a device table, as the window does
@@ -47,6 +47,8 @@ public:
         : table_(table), add_device_row_(std::move(add_device_row)) {}
     void OnDatagram(const std::uint8_t* data, int length, const std::string& sender_address,
                     std::uint16_t sender_port) override;
+    void OnDropped(DROP_REASON reason) override;
+    void OnLost(std::uint64_t count) override;
     // Every datagram handed over, taken or not.
     int DatagramCount() const { return datagram_count_; }
 

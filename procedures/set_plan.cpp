@@ -74,7 +74,7 @@ SET_SETTINGS ReportedSettings(const DEVICE_INFO& device) {
 }  // namespace
 
 std::int32_t FindDevice(const DEVICE_TABLE& table, const MAC& mac) {
-    for (std::int32_t i = 0; i < table.device_count && i < DEVICE_TABLE_CAPACITY; ++i)
+    for (std::int32_t i = 0; i < table.device_count && static_cast<std::size_t>(i) < table.entries.size(); ++i)
         if (table.entries[static_cast<std::size_t>(i)].mac == mac) return i;
     return -1;
 }

@@ -43,18 +43,50 @@ void PutBytes(std::span<std::uint8_t> out, std::size_t pos, std::span<const std:
     if (!value.empty()) std::memcpy(out.data() + pos, value.data(), value.size());
 }
 
-DatagramKind Recognize(std::span<const std::uint8_t> datagram) {
+const char* DropReasonText(DROP_REASON reason) {
+    switch (reason) {
+        case DROP_REASON::BAD_CHECKSUM:
+            return "bad checksum";
+        case DROP_REASON::RESERVED_STATUS_BITS:
+            return "reserved status bits";
+        case DROP_REASON::DUPLICATE:
+            return "duplicate";
+        case DROP_REASON::TABLE_FULL:
+            return "table full";
+        case DROP_REASON::TOO_SHORT:
+            return "too short";
+        case DROP_REASON::TOO_LONG:
+            return "too long";
+        case DROP_REASON::UNKNOWN_TYPE:
+            return "unknown type";
+        case DROP_REASON::NOT_THIS_PROTOCOL:
+            return "not this protocol";
+        case DROP_REASON::SET_REPLY_NOT_AWAITED:
+            return "set reply not awaited";
+    }
+    return "?";
+}
+
+RECOGNITION Classify(std::span<const std::uint8_t> datagram) {
     const ByteReader in(datagram);
-    if (!in.Has(0, 4)) return DatagramKind::Ignored;
-    if (in.U8(0) != 0xFF || in.U8(1) != 0xFF) return DatagramKind::Ignored;
+    // Without the marker it is somebody else's datagram, whatever its length.
+    if (in.U8(0) != 0xFF || in.U8(1) != 0xFF || in.size() < 2)
+        return {DatagramKind::Ignored, DROP_REASON::NOT_THIS_PROTOCOL};
+    if (!in.Has(0, 4)) return {DatagramKind::Ignored, DROP_REASON::TOO_SHORT};
     switch (in.U16BE(2)) {
         case MSG_ENUMERATE_REPLY:
-            return in.size() >= ENUMERATE_REPLY_BASE_SIZE ? DatagramKind::EnumerateReply : DatagramKind::Ignored;
+            if (in.size() < ENUMERATE_REPLY_BASE_SIZE) return {DatagramKind::Ignored, DROP_REASON::TOO_SHORT};
+            return {DatagramKind::EnumerateReply, DROP_REASON::NOT_THIS_PROTOCOL};
         case MSG_SET_REPLY:
-            return in.size() >= SET_REPLY_SIZE ? DatagramKind::SetReply : DatagramKind::Ignored;
+            if (in.size() < SET_REPLY_SIZE) return {DatagramKind::Ignored, DROP_REASON::TOO_SHORT};
+            return {DatagramKind::SetReply, DROP_REASON::NOT_THIS_PROTOCOL};
         default:
-            return DatagramKind::Ignored;
+            return {DatagramKind::Ignored, DROP_REASON::UNKNOWN_TYPE};
     }
+}
+
+DatagramKind Recognize(std::span<const std::uint8_t> datagram) {
+    return Classify(datagram).kind;
 }
 
 }  // namespace telvane

@@ -111,9 +111,30 @@ private:
 void PutU16BE(std::span<std::uint8_t> out, std::size_t pos, std::uint16_t value);
 void PutBytes(std::span<std::uint8_t> out, std::size_t pos, std::span<const std::uint8_t> value);
 
+// Why a received datagram was not taken, in the order a summary lists them.
+enum class DROP_REASON : std::uint8_t {
+    BAD_CHECKSUM,
+    RESERVED_STATUS_BITS,
+    DUPLICATE,
+    TABLE_FULL,
+    TOO_SHORT,
+    TOO_LONG,  // over the receive area; the socket drops these
+    UNKNOWN_TYPE,
+    NOT_THIS_PROTOCOL,
+    SET_REPLY_NOT_AWAITED,  // no set running, or another device's answer
+};
+inline constexpr std::size_t DROP_REASON_COUNT = 9;
+// "bad checksum", "reserved status bits", ...
+const char* DropReasonText(DROP_REASON reason);
+
 // Recognition of a received datagram, in the protocol's order: marker, type, and for
 // each reply type its own minimum length (shorter replies are dropped).
 enum class DatagramKind { Ignored, EnumerateReply, SetReply };
+struct RECOGNITION {
+    DatagramKind kind = DatagramKind::Ignored;
+    DROP_REASON reason = DROP_REASON::NOT_THIS_PROTOCOL;  // why, when ignored
+};
+RECOGNITION Classify(std::span<const std::uint8_t> datagram);
 DatagramKind Recognize(std::span<const std::uint8_t> datagram);
 
 }  // namespace telvane

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_loop.h"
 
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -29,7 +30,8 @@ int EventLoop::Watch(int fd, ReadyFn on_ready) {
 }
 
 void EventLoop::Unwatch(int handle) {
-    const auto it = std::find_if(watches_.begin(), watches_.end(), [handle](const WATCH& w) { return w.handle == handle; });
+    const auto it =
+        std::find_if(watches_.begin(), watches_.end(), [handle](const WATCH& w) { return w.handle == handle; });
     if (it == watches_.end()) return;
     WSAEventSelect(static_cast<SOCKET>(it->fd), nullptr, 0);
     WSACloseEvent(it->event);

@@ -1,11 +1,13 @@
 #include "platform/win32/win32_socket.h"
 
 #include <winsock2.h>
+
 #include <mswsock.h>
 #include <ws2tcpip.h>
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace telvane::win32 {
 
@@ -30,6 +32,19 @@ bool StartWinsock() {
 
 UdpSocket::~UdpSocket() {
     Close();
+}
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept
+    : socket_(std::exchange(other.socket_, static_cast<std::uintptr_t>(INVALID_SOCKET))),
+      receive_message_(std::exchange(other.receive_message_, nullptr)) {}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        socket_ = std::exchange(other.socket_, static_cast<std::uintptr_t>(INVALID_SOCKET));
+        receive_message_ = std::exchange(other.receive_message_, nullptr);
+    }
+    return *this;
 }
 
 bool UdpSocket::Open(const IPV4& local) {
@@ -81,8 +96,8 @@ bool UdpSocket::IsOpen() const {
 bool UdpSocket::SetBroadcast(bool on) {
     if (!IsOpen()) return false;
     const BOOL value = on ? TRUE : FALSE;
-    return setsockopt(Native(socket_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),
-                      sizeof value) == 0;
+    return setsockopt(Native(socket_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value), sizeof value) ==
+           0;
 }
 
 int UdpSocket::SendTo(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port) {
@@ -112,19 +127,20 @@ ReadResult UdpSocket::Read(std::span<std::uint8_t> buffer, Arrival& arrival) {
 
     DWORD length = 0;
     const auto receive = reinterpret_cast<LPFN_WSARECVMSG>(receive_message_);
+    bool too_long = false;
     if (receive(Native(socket_), &message, &length, nullptr, nullptr) != 0) {
         const int error = WSAGetLastError();
-        // The datagram did not fit: it is gone, and so is the rule's last byte.
-        if (error == WSAEMSGSIZE) return ReadResult::kSkipped;
         if (error == WSAEWOULDBLOCK) return ReadResult::kEmpty;
         // WSAECONNRESET and its kind: a report about an earlier send, taken off now.
         if (error == WSAECONNRESET || error == WSAENETRESET) return ReadResult::kSkipped;
-        return ReadResult::kEmpty;
+        // The datagram did not fit: it is gone, only its first part was read.
+        if (error != WSAEMSGSIZE) return ReadResult::kEmpty;
+        too_long = true;
     }
-    if (length >= buffer.size() || (message.dwFlags & MSG_TRUNC) != 0) return ReadResult::kSkipped;
+    too_long = too_long || length >= buffer.size() || (message.dwFlags & MSG_TRUNC) != 0;
 
     arrival = Arrival{};
-    arrival.length = static_cast<int>(length);
+    arrival.length = too_long ? 0 : static_cast<int>(length);
     arrival.sender_address = ntohl(sender.sin_addr.s_addr);
     arrival.sender_port = ntohs(sender.sin_port);
     for (WSACMSGHDR* h = WSA_CMSG_FIRSTHDR(&message); h != nullptr; h = WSA_CMSG_NXTHDR(&message, h)) {
@@ -135,7 +151,7 @@ ReadResult UdpSocket::Read(std::span<std::uint8_t> buffer, Arrival& arrival) {
             arrival.arrived_on = info.ipi_ifindex;
         }
     }
-    return ReadResult::kDatagram;
+    return too_long ? ReadResult::kTooLong : ReadResult::kDatagram;
 }
 
 std::uint16_t UdpSocket::LocalPort() const {

@@ -17,7 +17,7 @@ bool StartWinsock();
 
 struct Arrival {
     int length = 0;
-    std::uint32_t sender_address = 0;      // host order
+    std::uint32_t sender_address = 0;  // host order
     std::uint16_t sender_port = 0;
     std::uint32_t destination_address = 0;  // host order; 0 when the system did not say
     std::uint32_t arrived_on = 0;           // interface index; 0 when the system did not say
@@ -25,7 +25,8 @@ struct Arrival {
 
 enum class ReadResult {
     kDatagram,  // one datagram in the buffer, described by the arrival
-    kSkipped,   // something was taken off the socket that is no datagram for us (too long, an error report)
+    kTooLong,   // one datagram longer than the buffer, dropped whole; the arrival tells where it came in
+    kSkipped,   // an error report about an earlier send, taken off
     kEmpty,     // nothing more to read now
 };
 
@@ -35,6 +36,8 @@ public:
     ~UdpSocket();
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
+    UdpSocket(UdpSocket&& other) noexcept;
+    UdpSocket& operator=(UdpSocket&& other) noexcept;
 
     // Opens the socket on `local` and a port of the system's choosing.
     bool Open(const IPV4& local);

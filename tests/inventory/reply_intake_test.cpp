@@ -74,14 +74,14 @@ TEST_F(Intake, FullTableRefusesUntilTheCountIsReset) {
         Take(Reply().Mac(static_cast<std::uint8_t>(i)).Address(static_cast<std::uint8_t>(i)).Sealed());
     }
     ASSERT_EQ(table.device_count, 100);
-    EXPECT_EQ(table.table_full_drops, 0);
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::TABLE_FULL), 0u);
     Take(Reply().Mac(200).Address(200).Sealed());
     EXPECT_EQ(table.device_count, 100);
     EXPECT_EQ(rows.size(), 100u);
     // Counted, so the window can say that more answered; a listed device is no more.
-    EXPECT_EQ(table.table_full_drops, 1);
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::TABLE_FULL), 1u);
     Take(Reply().Mac(1).Address(1).Sealed());
-    EXPECT_EQ(table.table_full_drops, 1);
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::TABLE_FULL), 1u);
 
     table.device_count = 0;  // as a new enumeration does
     Take(Reply().Mac(200).Sealed());
@@ -264,6 +264,90 @@ TEST_F(Intake, SetRepliesSignalOnlyForTheSelectedDevice) {
 
     // The golden accepting reply: FF FF C9 D0 00 1A 2B 3C 4D 5E 00 C3.
     EXPECT_EQ(SetReply(mac, 0), (Bytes{0xFF, 0xFF, 0xC9, 0xD0, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x00, 0xC3}));
+}
+
+// Guards against a silent cap on the command line: a table without a limit lists every
+// device in order of arrival, and keeps the window's duplicate rule past the first 100.
+TEST(IntakeUnlimited, EveryDeviceInArrivalOrderAndDuplicatesStillRefused) {
+    DEVICE_TABLE table(UNLIMITED_DEVICES);
+    const auto reply = [](int n) {
+        return Reply()
+            .Mac(static_cast<std::uint8_t>(n))
+            .Ipv4(10, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n))
+            .Sealed();
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (int n = 0; n < 2000; ++n) OnDatagram(table, reply(n), true, nullptr);
+    }
+    ASSERT_EQ(table.device_count, 2000);
+    for (int n = 0; n < 2000; ++n) {
+        const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(n)];
+        ASSERT_EQ(e.ipv4_address, (IPV4{10, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}));
+    }
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::DUPLICATE), 4000u);
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::TABLE_FULL), 0u);
+    // Known MAC with a new address is a new entry, as in the window's table.
+    OnDatagram(table, Reply().Mac(7).Ipv4(10, 9, 9, 9).Sealed(), true, nullptr);
+    EXPECT_EQ(table.device_count, 2001);
+
+    // The next enumeration starts empty, counts included, and hears them all again.
+    table.BeginEnumeration();
+    EXPECT_EQ(table.ignored.Total(), 0u);
+    OnDatagram(table, reply(1500), true, nullptr);
+    OnDatagram(table, reply(1500), true, nullptr);
+    EXPECT_EQ(table.device_count, 1);
+    EXPECT_EQ(table.ignored.Of(DROP_REASON::DUPLICATE), 1u);
+}
+
+// Guards against a drop going uncounted or counted under another reason: one datagram
+// of each kind the intake refuses.
+TEST(IntakeCounts, EveryRefusalIsCountedByItsReason) {
+    DEVICE_TABLE table(2);
+    const auto take = [&](const Bytes& b) { OnDatagram(table, b, true, nullptr); };
+    take(Reply().Mac(1).Sealed());
+    Bytes bad = Reply().Mac(2).Sealed();
+    bad[39] ^= 1;
+    take(bad);                                                             // bad checksum
+    take(Reply().Mac(3).Status(0x04).Sealed());                            // reserved status bits
+    take(Reply().Mac(1).Sealed());                                         // duplicate
+    take(Reply().Mac(4).Sealed());                                         // fills the table of two
+    take(Reply().Mac(5).Sealed());                                         // table full
+    take(Bytes(kGoldenBaseReply.begin(), kGoldenBaseReply.begin() + 39));  // too short
+    take({0xFF, 0xFF, 0xC9});                                              // too short to say its type
+    take({0xFF, 0xFF, 0x45, 0x4E, 0x91});                                  // an enumerate request: unknown type here
+    take(Text("GET / HTTP/1.0"));                                          // not this protocol
+    take({});                                                              // not this protocol either
+    take(SetReply(MAC{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x01}, 0));            // no set running
+    EXPECT_EQ(table.device_count, 2);
+    const INTAKE_COUNTS& c = table.ignored;
+    EXPECT_EQ(c.Of(DROP_REASON::BAD_CHECKSUM), 1u);
+    EXPECT_EQ(c.Of(DROP_REASON::RESERVED_STATUS_BITS), 1u);
+    EXPECT_EQ(c.Of(DROP_REASON::DUPLICATE), 1u);
+    EXPECT_EQ(c.Of(DROP_REASON::TABLE_FULL), 1u);
+    EXPECT_EQ(c.Of(DROP_REASON::TOO_SHORT), 2u);
+    EXPECT_EQ(c.Of(DROP_REASON::UNKNOWN_TYPE), 1u);
+    EXPECT_EQ(c.Of(DROP_REASON::NOT_THIS_PROTOCOL), 2u);
+    EXPECT_EQ(c.Of(DROP_REASON::SET_REPLY_NOT_AWAITED), 1u);
+    EXPECT_EQ(c.Total(), 10u);
+    // A damaged set reply is no drop: it ends the set's wait as a refusal.
+    take(SetReply(MAC{}, 0, false));
+    EXPECT_EQ(c.Total(), 10u);
+    EXPECT_EQ(table.set_result, -1);
+}
+
+TEST(IntakeCounts, SummaryLine) {
+    INTAKE_COUNTS c;
+    EXPECT_EQ(IntakeSummary(0, c), "0 devices; ignored 0 datagrams");
+    c.Add(DROP_REASON::DUPLICATE, 16);
+    c.Add(DROP_REASON::BAD_CHECKSUM, 3);
+    c.Add(DROP_REASON::RESERVED_STATUS_BITS, 3);
+    EXPECT_EQ(IntakeSummary(8, c),
+              "8 devices; ignored 22 datagrams: 3 bad checksum, 3 reserved status bits, 16 duplicate");
+    INTAKE_COUNTS one;
+    one.Add(DROP_REASON::TOO_LONG);
+    one.lost_in_system = 1;
+    EXPECT_EQ(IntakeSummary(1, one),
+              "1 device; ignored 1 datagram: 1 too long; 1 datagram lost in the system's receive queue");
 }
 
 // Every prefix of both reply types must be handled without reading past its end; run

@@ -1,5 +1,6 @@
 // Enumeration over a real wire: the program side's discovery socket against the
 // simulator across veth links.
+#include <QtCore/QFile>
 #include <QtCore/QProcess>
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QUdpSocket>
@@ -225,6 +226,49 @@ TEST_F(EnumerationNetnsTest, HundredDevicesAnsweringAtOnceAreAllTaken) {
         EXPECT_EQ(e.table->device_count, 100) << "run " << run;
         EXPECT_EQ(e.intake.DatagramCount(), 300) << "run " << run;
     }
+}
+
+// Guards against the command line stopping at the window's 100 without a word: every
+// device is listed, and standard error says what else was heard, stdout unchanged.
+TEST_F(EnumerationNetnsTest, CommandLineListsEveryDeviceAndSaysWhatItIgnored) {
+    SimProcess sim(R"({"devices": []})", {"--many", "150"});
+    ASSERT_TRUE(sim.Start());
+    const auto r = netns::RunTool("telvane-cli", {"enumerate", "--adapter", netns::AdapterAddress(1), "--csv"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 151) << r.out;  // the header and a line each
+    EXPECT_EQ(r.err, "150 devices; ignored 300 datagrams: 300 duplicate\n");
+}
+
+std::uint64_t PacketsReceivedOn(const std::string& interface) {
+    QFile counter(QString::fromStdString("/sys/class/net/" + interface + "/statistics/rx_packets"));
+    if (!counter.open(QIODevice::ReadOnly)) return 0;
+    return counter.readAll().trimmed().toULongLong();
+}
+
+// Guards against losing every device on a computer with two adapters on one subnet:
+// the replies to the chosen adapter's address come in over the other adapter. Both
+// devices are listed, and a set whose answer takes the same way is accepted.
+TEST_F(EnumerationNetnsTest, TwoAdaptersOnOneSubnetTakeRepliesFromTheOtherLink) {
+    netns::SameSubnetLayout layout;
+    ASSERT_TRUE(layout.Up());
+    SimProcess sim(R"({"devices": [
+        {"mac": "02-00-00-00-05-01", "ipv4_address": "203.0.113.21"},
+        {"mac": "02-00-00-00-05-02", "ipv4_address": "203.0.113.22"}]})");
+    ASSERT_TRUE(sim.Start());
+    const std::uint64_t other_link_before = PacketsReceivedOn("tvp4");
+    Enumeration e;
+    ASSERT_TRUE(e.Run(netns::SAME_SUBNET_ADAPTER));
+    // The case at hand: the six replies came over the other adapter's link.
+    EXPECT_GE(PacketsReceivedOn("tvp4") - other_link_before, 6u);
+    EXPECT_EQ(e.table->device_count, 2) << sim.LogText();
+    EXPECT_NE(e.Find("02-00-00-00-05-01"), nullptr);
+    EXPECT_NE(e.Find("02-00-00-00-05-02"), nullptr);
+
+    const auto set = netns::RunTool(
+        "telvane-cli", {"set", "--mac", "02-00-00-00-05-02", "--adapter", netns::SAME_SUBNET_ADAPTER, "--ip",
+                        "203.0.113.32", "--mask", "255.255.255.0", "--gateway", "203.0.113.254"});
+    EXPECT_EQ(set.exit_code, 0) << set.out << set.err << sim.LogText();
+    EXPECT_EQ(sim.SetRequests().size(), 1u);
 }
 
 // Guards against opening on an address that an adapter has lost since it was listed.

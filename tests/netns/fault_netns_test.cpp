@@ -2,7 +2,6 @@
 // that loses its address, a link that goes down, ICMP errors, datagrams longer than
 // the receive area, and ports that come back.
 #include <QtCore/QProcess>
-#include <QtCore/QSocketNotifier>
 #include <QtNetwork/QHostAddress>
 #include <QtNetwork/QUdpSocket>
 
@@ -72,11 +71,7 @@ struct Discovery {
 
     OPEN_RESULT Open(int adapter = 1) { return OpenDiscoverySocket(socket, netns::AdapterAddress(adapter), &intake); }
     void Enumerate() { EnumerateIntoTable(socket, *table); }
-    // The descriptor under the socket's arrival notification.
-    int Descriptor() const {
-        const auto* notifier = socket.findChild<QSocketNotifier*>();
-        return notifier == nullptr ? -1 : static_cast<int>(notifier->socket());
-    }
+    int Descriptor() const { return socket.Descriptor(); }
 };
 
 class FaultNetnsTest : public netns::NetnsTest {};
@@ -235,6 +230,42 @@ TEST_F(FaultNetnsTest, DatagramsOverTheReceiveAreaAreDroppedAndTheNextAreTaken) 
         std::snprintf(mac, sizeof mac, "02-00-00-00-0d-%02x", k);
         EXPECT_TRUE(Lists(*d.table, mac)) << mac;
     }
+}
+
+// Guards against datagrams lost unseen when the receive queue overflows, and against a
+// socket too long for the area going uncounted: the summary must add up to what was sent.
+TEST_F(FaultNetnsTest, OverflowAndOversizeAreCountedNotLost) {
+    Discovery d;
+    ASSERT_EQ(d.Open(), OPEN_RESULT::OPENED);
+    // The smallest queue the system allows, so that a short burst overflows it.
+    const int small = 1;
+    ASSERT_EQ(setsockopt(d.Descriptor(), SOL_SOCKET, SO_RCVBUFFORCE, &small, sizeof small), 0);
+    QUdpSocket peer;
+    const QHostAddress to(QString::fromStdString(netns::AdapterAddress(1)));
+    QByteArray reply(40, '\0');
+    reply[0] = reply[1] = '\xFF';
+    reply[2] = '\xC5';
+    reply[3] = '\xCE';
+    reply[39] = static_cast<char>(Checksum(reinterpret_cast<const std::uint8_t*>(reply.constData()), 39));
+    constexpr int SENT = 200;
+    for (int i = 0; i < SENT; ++i) ASSERT_EQ(peer.writeDatagram(reply, to, d.socket.LocalPort()), 40);
+    // Room again, and two more: one too long for the receive area, one that brings the
+    // system's count of what it dropped.
+    const int roomy = 1 << 20;
+    ASSERT_EQ(setsockopt(d.Descriptor(), SOL_SOCKET, SO_RCVBUFFORCE, &roomy, sizeof roomy), 0);
+    PumpMessages(100);
+    QByteArray big = reply;
+    big.resize(3000, ' ');
+    ASSERT_EQ(peer.writeDatagram(big, to, d.socket.LocalPort()), 3000);
+    ASSERT_EQ(peer.writeDatagram(reply, to, d.socket.LocalPort()), 40);
+    PumpMessages(100);
+
+    const INTAKE_COUNTS& c = d.table->ignored;
+    EXPECT_EQ(d.table->device_count, 1);
+    EXPECT_GT(c.lost_in_system, 0u);
+    EXPECT_EQ(c.Of(DROP_REASON::TOO_LONG), 1u);
+    EXPECT_EQ(1 + c.Of(DROP_REASON::DUPLICATE) + c.lost_in_system, static_cast<std::uint64_t>(SENT + 1));
+    EXPECT_NE(IntakeSummary(d.table->device_count, c).find(" lost in the system's receive queue"), std::string::npos);
 }
 
 // The system may hand a closed socket's port straight to the next one. Guards against

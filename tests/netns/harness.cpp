@@ -69,6 +69,25 @@ std::string AdapterMac(int n) { return Numbered("TELVANE_ADAPTER", n, "_MAC"); }
 std::string SimAddress(int n) { return Numbered("TELVANE_SIM_ADDRESS", n); }
 std::string SimInterface(int n) { return "tvd" + std::to_string(n); }
 
+namespace {
+
+bool RunLayoutScript(const char* layout) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral(TELVANE_NETNS_SCRIPT), {QStringLiteral("layout"), QString::fromLatin1(layout)});
+    return script.waitForFinished(30000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+}  // namespace
+
+SameSubnetLayout::SameSubnetLayout() : up_(RunLayoutScript("same-subnet")) {
+    if (!up_) ADD_FAILURE() << "scripts/netns.sh could not add the two adapters on one subnet";
+}
+
+SameSubnetLayout::~SameSubnetLayout() {
+    RunLayoutScript("base");
+}
+
 std::string ToolPath(const std::string& name) {
     if (name == "telvane-sim") return TELVANE_SIM_PATH;
     if (name == "telvane-cli") return TELVANE_CLI_PATH;

@@ -49,6 +49,25 @@ std::string SimAddress(int n);
 // Interface names on the device side, as the simulator logs them.
 std::string SimInterface(int n);
 
+// A computer with two adapters on one LAN (scripts/netns.sh layout same-subnet) for as
+// long as the object lives: the program side's 203.0.113.1 and 203.0.113.5, the device
+// side's 203.0.113.2 on a switch that both reach, which sends what is meant for
+// 203.0.113.1 over the link of 203.0.113.5.
+inline constexpr char SAME_SUBNET_ADAPTER[] = "203.0.113.1";
+inline constexpr char SAME_SUBNET_OTHER_ADAPTER[] = "203.0.113.5";
+inline constexpr char SAME_SUBNET_SIM_INTERFACE[] = "tvb3";
+class SameSubnetLayout final {
+public:
+    SameSubnetLayout();
+    ~SameSubnetLayout();
+    SameSubnetLayout(const SameSubnetLayout&) = delete;
+    SameSubnetLayout& operator=(const SameSubnetLayout&) = delete;
+    bool Up() const { return up_; }
+
+private:
+    bool up_ = false;
+};
+
 // Path of a built tool: "telvane-sim", "telvane-cli".
 std::string ToolPath(const std::string& name);
 

@@ -93,7 +93,10 @@ TEST_F(HostilePeerNetnsTest, CommandLineEnumerationUnderFlood) {
             ++entries;
         }
         EXPECT_GE(entries, 1u);
-        EXPECT_LE(entries, static_cast<std::size_t>(DEVICE_TABLE_CAPACITY));
+        // No cap on the command line: the flood's well-formed replies are devices too, and
+        // the summary on standard error names the devices listed and the rest it ignored.
+        const std::string listed = std::to_string(entries) + (entries == 1 ? " device" : " devices");
+        EXPECT_EQ(result.err.rfind(listed + "; ignored ", 0), 0u) << result.err;
         EXPECT_NE(result.out.find(GOOD_MAC), std::string::npos) << "run " << run;
     }
 }

@@ -1,4 +1,5 @@
-// The discovery socket and the pumped waits need the thread's event dispatcher.
+// The harness runs the tools with QProcess; the discovery socket and the waits are the
+// command line's, on poll().
 #include <QtCore/QCoreApplication>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "platform/discovery_socket.h"
 
+#include <arpa/inet.h>
+
 #include <gtest/gtest.h>
 
 namespace telvane {
@@ -34,6 +36,20 @@ TEST(DiscoverySocketCreate, OpensOnAHeldAddressAndClosesAgain) {
     EXPECT_FALSE(socket.IsOpen());
     EXPECT_EQ(socket.LocalPort(), 0);
     EXPECT_FALSE(socket.SetBroadcast(true));
+}
+
+// Guards against losing every reply on a computer with two adapters on one subnet: a
+// reply to the chosen address may come in on the other adapter. A broadcast counts only
+// on the chosen one, and a datagram for another adapter's address not at all.
+TEST(DiscoverySocketAcceptance, ChosenAdapterOrItsAddress) {
+    const std::uint32_t chosen = htonl(0xCB007101u);  // 203.0.113.1
+    const std::uint32_t other = htonl(0xCB007105u);   // 203.0.113.5
+    const std::uint32_t broadcast = htonl(0xFFFFFFFFu);
+    EXPECT_TRUE(IsForChosenAdapter(3, chosen, 3, chosen));
+    EXPECT_TRUE(IsForChosenAdapter(4, chosen, 3, chosen));
+    EXPECT_TRUE(IsForChosenAdapter(3, broadcast, 3, chosen));
+    EXPECT_FALSE(IsForChosenAdapter(4, broadcast, 3, chosen));
+    EXPECT_FALSE(IsForChosenAdapter(4, other, 3, chosen));
 }
 
 }  // namespace

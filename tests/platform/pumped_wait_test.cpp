@@ -56,14 +56,14 @@ TEST_F(PumpedWaitTest, PumpDispatchesEventsAndLastsItsTime) {
 
 // Guards against testing the event when no time was given.
 TEST_F(PumpedWaitTest, ZeroWaitTimesOutEvenWhenSignalled) {
-    CReplyEvent event;
+    CEvent event;
     event.Set();
     EXPECT_EQ(WaitEventPumping(event, 0), WAIT_TIMEOUT);
 }
 
 // Guards against waiting out the time for an event that is already signalled.
 TEST_F(PumpedWaitTest, SignalledEventEndsTheWaitAtOnce) {
-    CReplyEvent event;
+    CEvent event;
     event.Set();
     const auto start = Clock::now();
     EXPECT_EQ(WaitEventPumping(event, 2000), WAIT_OBJECT_0);
@@ -73,7 +73,7 @@ TEST_F(PumpedWaitTest, SignalledEventEndsTheWaitAtOnce) {
 // Guards against handling further events after the one that signalled: the set
 // procedure must read set_result before a later datagram can overwrite it.
 TEST_F(PumpedWaitTest, EventIsTestedAfterEachBatch) {
-    CReplyEvent event;
+    CEvent event;
     bool later_ran = false;
     QTimer::singleShot(10, QCoreApplication::instance(), [&] {
         event.Set();
@@ -84,7 +84,7 @@ TEST_F(PumpedWaitTest, EventIsTestedAfterEachBatch) {
 }
 
 TEST_F(PumpedWaitTest, UnsignalledEventTimesOut) {
-    CReplyEvent event;
+    CEvent event;
     const auto start = Clock::now();
     EXPECT_EQ(WaitEventPumping(event, 50), WAIT_TIMEOUT);
     EXPECT_GE(MsSince(start), 49);
@@ -104,7 +104,7 @@ TEST_F(PumpedWaitTest, WaitsSpanningTheTickWrapAroundLastTheirFullTime) {
 
     SetTickOffsetForTesting(0);
     SetTickOffsetForTesting(0xFFFFFFF0u - GetTickCount());
-    CReplyEvent event;
+    CEvent event;
     start = Clock::now();
     EXPECT_EQ(WaitEventPumping(event, 80), WAIT_TIMEOUT);
     EXPECT_GE(MsSince(start), 79);
@@ -118,7 +118,7 @@ TEST_F(PumpedWaitTest, DepthCountsNestedWaits) {
     int inner = -1;
     Post([&] {
         outer = PumpDepth();
-        CReplyEvent event;
+        CEvent event;
         Post([&] { inner = PumpDepth(); });
         WaitEventPumping(event, 20);
     });

@@ -55,6 +55,7 @@ TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
     EXPECT_TRUE(Parse({"enumerate", "--json", "--bogus"}).json);
     EXPECT_EQ(Parse({"--help"}).kind, CommandKind::Help);
     EXPECT_EQ(Parse({"set", "--help"}).kind, CommandKind::Help);
+    EXPECT_EQ(Parse({"help", "set"}).kind, CommandKind::Help);
     EXPECT_EQ(Parse({"--version"}).kind, CommandKind::Version);
 }
 

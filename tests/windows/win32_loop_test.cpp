@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <thread>
@@ -70,13 +71,13 @@ TEST(Win32Loop, DropsATooLongDatagramAndTakesTheNext) {
     ASSERT_TRUE(sender.Open(kLoopback));
     EventLoop loop;
     std::vector<int> lengths;
-    int skipped = 0;
+    int dropped = 0;
     loop.Watch(receiver.Descriptor(), [&] {
         std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer{};
         Arrival arrival;
         const ReadResult r = receiver.Read(buffer, arrival);
         if (r == ReadResult::kDatagram) lengths.push_back(arrival.length);
-        if (r == ReadResult::kSkipped) ++skipped;
+        if (r == ReadResult::kTooLong) ++dropped;
         return false;
     });
     const std::vector<std::uint8_t> too_long(RECEIVE_BUFFER_SIZE + 1, 0xAB);
@@ -84,7 +85,7 @@ TEST(Win32Loop, DropsATooLongDatagramAndTakesTheNext) {
     ASSERT_GT(sender.SendTo(too_long, kLoopbackHost, receiver.LocalPort()), 0);
     ASSERT_GT(sender.SendTo(longest, kLoopbackHost, receiver.LocalPort()), 0);
     for (int i = 0; i < 10 && lengths.empty(); ++i) loop.HandleOneBatch(500);
-    EXPECT_EQ(skipped, 1);
+    EXPECT_EQ(dropped, 1);
     EXPECT_EQ(lengths, std::vector<int>{static_cast<int>(RECEIVE_BUFFER_SIZE)});
 }
 
@@ -103,8 +104,8 @@ TEST(Win32Loop, DispatchesWindowMessagesWhileWaiting) {
     cls.hInstance = GetModuleHandleW(nullptr);
     cls.lpszClassName = L"TelvaneLoopTest";
     RegisterClassW(&cls);
-    HWND window = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, cls.hInstance,
-                                  nullptr);
+    HWND window =
+        CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, cls.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
     int handled = 0;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&handled));

@@ -85,7 +85,9 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     app.require_subcommand(0, 1);
     app.allow_windows_style_options(false);
 
-    Subcommand(app, "help", help);
+    // "help set" reads as a user means it: the one help text covers every command.
+    std::string help_topic;
+    Subcommand(app, "help", help)->add_option("command", help_topic);
     CLI::App* adapters = Subcommand(app, "adapters", help);
 
     CLI::App* enumerate = Subcommand(app, "enumerate", help);

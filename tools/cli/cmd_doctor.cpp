@@ -14,7 +14,7 @@ namespace {
 PROBE_FACTS Probe(const ADAPTER& adapter) {
     PROBE_FACTS facts;
     facts.adapter_ipv4 = adapter.ipv4_text;
-    auto table = std::make_unique<DEVICE_TABLE>();
+    auto table = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     CTableIntake intake(*table);
     CTelvaneSocket socket;
     if (OpenSocket(socket, adapter, &intake)) return facts;
@@ -22,6 +22,10 @@ PROBE_FACTS Probe(const ADAPTER& adapter) {
     EnumerateIntoTable(socket, *table);
     socket.Close();
     facts.device_count = table->device_count;
+    for (std::size_t r = 0; r < DROP_REASON_COUNT; ++r) {
+        facts.ignored.emplace_back(DropReasonText(static_cast<DROP_REASON>(r)), table->ignored.dropped[r]);
+    }
+    facts.kernel_drops = table->ignored.lost_in_system;
     return facts;
 }
 

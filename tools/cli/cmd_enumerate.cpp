@@ -21,17 +21,22 @@ namespace {
 
 // One adapter's part of an enumeration: its own socket, intake and table.
 struct ADAPTER_RUN {
-    explicit ADAPTER_RUN(ADAPTER a) : adapter(std::move(a)), table(std::make_unique<DEVICE_TABLE>()), intake(*table) {}
+    explicit ADAPTER_RUN(ADAPTER a)
+        : adapter(std::move(a)), table(std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES)), intake(*table) {}
     ADAPTER adapter;
-    std::unique_ptr<DEVICE_TABLE> table;  // large; off the stack
+    // Every device that answered, in order of arrival; the window's cap is not ours.
+    std::unique_ptr<DEVICE_TABLE> table;
     CTableIntake intake;
     CTelvaneSocket socket;
 };
 
 // One enumeration on each adapter at once: a socket per adapter, each request sent on all
 // of them before the one wait, so that the run takes one enumeration's time however many
-// adapters there are. The devices come adapter by adapter, each in order of arrival.
-std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::vector<LISTED_DEVICE>& devices) {
+// adapters there are. The devices come adapter by adapter, each in order of arrival. With
+// summaries, what else each adapter heard goes to standard error, one line each (named by
+// the adapter when there are several), so that the output stays what scripts parse.
+std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::vector<LISTED_DEVICE>& devices,
+                                     bool summaries) {
     std::vector<std::unique_ptr<ADAPTER_RUN>> runs;
     for (const ADAPTER& adapter : adapters) {
         runs.push_back(std::make_unique<ADAPTER_RUN>(adapter));
@@ -48,6 +53,11 @@ std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::
     devices.clear();
     for (const auto& run : runs) {
         run->socket.Close();
+        if (summaries) {
+            const std::string summary = IntakeSummary(run->table->device_count, run->table->ignored);
+            const std::string prefix = runs.size() > 1 ? run->adapter.ipv4_text + ": " : std::string();
+            std::fprintf(stderr, "%s%s\n", prefix.c_str(), summary.c_str());
+        }
         const SEGMENT segment{ParseIpv4(run->adapter.ipv4_text).value_or(IPV4{}), run->adapter.ipv4_mask};
         auto listed = ListDevices(*run->table, segment, run->adapter.ipv4_text);
         devices.insert(devices.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
@@ -117,7 +127,7 @@ int Watch(const ENUMERATE_ARGS& args, const std::vector<ADAPTER>& adapters) {
     std::optional<CLI_ERROR> failure;
     const auto enumerate = [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
         std::vector<LISTED_DEVICE> devices;
-        failure = EnumerateOn(adapters, devices);
+        failure = EnumerateOn(adapters, devices, false);
         if (failure) return std::nullopt;
         std::vector<WATCHED_DEVICE> watched;
         for (const LISTED_DEVICE& d : devices) {
@@ -148,7 +158,7 @@ int RunEnumerate(const ENUMERATE_ARGS& args) {
     if (args.watch) return Watch(args, adapters);
 
     std::vector<LISTED_DEVICE> devices;
-    if (const auto error = EnumerateOn(adapters, devices)) return ReportError(args.json, *error);
+    if (const auto error = EnumerateOn(adapters, devices, true)) return ReportError(args.json, *error);
     const bool with_adapter = args.all_adapters;
     const std::string out = args.json  ? ListingJson(devices, with_adapter)
                             : args.csv ? ListingCsv(devices, with_adapter)

@@ -325,8 +325,8 @@ int RunSet(const SET_ARGS& args) {
 
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
-    // The table is large and fixed; keep it off the stack.
-    auto table_owner = std::make_unique<DEVICE_TABLE>();
+    // Every device that answered: the one asked for may be the thousandth.
+    auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     DEVICE_TABLE& table = *table_owner;
     CTableIntake intake(table);
     CTelvaneSocket socket;

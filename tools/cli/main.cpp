@@ -1,6 +1,4 @@
 // telvane-cli: discovery and configuration of the devices from a shell.
-#include <QtCore/QCoreApplication>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,7 +10,6 @@
 using namespace telvane::cli;
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const COMMAND_LINE line = ParseCommandLine(args);
     if (line.error) {

@@ -6,7 +6,15 @@
 #include <QtNetwork/QNetworkInterface>
 #include <QtNetwork/QUdpSocket>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <map>
 
 namespace telvane::sim {
 
@@ -138,13 +146,18 @@ void CSimResponder::HandleRequest(const REQUEST_ORIGIN& origin, std::span<const 
     // The well-formed devices answer first; the flood follows on the next tick.
     if (kind != REQUEST_KIND::NONE) FloodAt(origin);
     switch (kind) {
-        case REQUEST_KIND::ENUMERATE:
+        case REQUEST_KIND::ENUMERATE: {
+            std::vector<PENDING_ANSWER> burst;
+            burst_ = &burst;
             for (const SIM_DEVICE& d : devices_) {
                 if (DeviceListensOn(d, origin.interface_index)) {
                     Answer(origin, d.answer, d, BuildEnumerateReply(d), d.delay_ms);
                 }
             }
+            burst_ = nullptr;
+            SendBurst(burst);
             break;
+        }
         case REQUEST_KIND::SET: {
             const auto request = ReadSetRequest(datagram);
             for (SIM_DEVICE& d : devices_) {
@@ -170,6 +183,10 @@ void CSimResponder::Answer(const REQUEST_ORIGIN& origin, ANSWER_MODE mode, const
     if (mode == ANSWER_MODE::SUBNET) to = Ipv4Entry(origin.interface_index).broadcast();
     const std::uint16_t port = origin.source_port;
     const int interface_index = origin.interface_index;
+    if (delay_ms == 0 && burst_ != nullptr) {
+        burst_->push_back({to, port, interface_index, std::move(datagram)});
+        return;
+    }
     if (delay_ms == 0) {
         SendNow(to, port, interface_index, datagram);
         return;
@@ -187,6 +204,79 @@ void CSimResponder::SendNow(const QHostAddress& to, std::uint16_t port, int inte
     datagram.setSender(Ipv4Entry(interface_index).ip());
     const bool ok = socket_->writeDatagram(datagram) == static_cast<qint64>(data.size());
     log_.Sent(ok, to.toString().toStdString(), port, InterfaceName(interface_index), data);
+}
+
+void CSimResponder::SendBurst(std::vector<PENDING_ANSWER>& answers) {
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    // The system takes at most this many per call.
+    constexpr std::size_t CHUNK = 1024;
+    if (answers.empty()) return;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<bool> sent(answers.size(), false);
+    // Looking an interface up asks the system each time; a burst leaves by one or two.
+    std::map<int, std::uint32_t> source_of;
+    for (const PENDING_ANSWER& a : answers) {
+        if (!source_of.contains(a.interface_index)) {
+            source_of[a.interface_index] = htonl(Ipv4Entry(a.interface_index).ip().toIPv4Address());
+        }
+    }
+    std::map<int, std::string> name_of;
+    for (const auto& [index, source] : source_of) name_of[index] = InterfaceName(index);
+    for (std::size_t first = 0; first < answers.size(); first += CHUNK) {
+        const std::size_t n = std::min(CHUNK, answers.size() - first);
+        std::vector<sockaddr_in> to(n);
+        std::vector<iovec> payload(n);
+        std::vector<std::array<char, CMSG_SPACE(sizeof(in_pktinfo))>> control(n);
+        std::vector<mmsghdr> headers(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            PENDING_ANSWER& a = answers[first + i];
+            to[i].sin_family = AF_INET;
+            to[i].sin_port = htons(a.port);
+            to[i].sin_addr.s_addr = htonl(a.to.toIPv4Address());
+            payload[i] = {a.data.data(), a.data.size()};
+            control[i] = {};
+            headers[i] = {};
+            msghdr& m = headers[i].msg_hdr;
+            m.msg_name = &to[i];
+            m.msg_namelen = sizeof to[i];
+            m.msg_iov = &payload[i];
+            m.msg_iovlen = 1;
+            // Out of the interface the request came in on, from that interface's address.
+            m.msg_control = control[i].data();
+            m.msg_controllen = control[i].size();
+            cmsghdr* h = CMSG_FIRSTHDR(&m);
+            h->cmsg_level = IPPROTO_IP;
+            h->cmsg_type = IP_PKTINFO;
+            h->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_ifindex = a.interface_index;
+            info.ipi_spec_dst.s_addr = source_of[a.interface_index];
+            std::memcpy(CMSG_DATA(h), &info, sizeof info);
+        }
+        std::size_t done = 0;
+        while (done < n) {
+            const int r = sendmmsg(fd, headers.data() + done, static_cast<unsigned>(n - done), 0);
+            if (r > 0) {
+                for (int k = 0; k < r; ++k) sent[first + done + static_cast<std::size_t>(k)] = true;
+                done += static_cast<std::size_t>(r);
+                continue;
+            }
+            if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
+                // The queue is full for a moment; a device would have sent later anyway.
+                pollfd wait{fd, POLLOUT, 0};
+                if (poll(&wait, 1, 100) > 0) continue;
+            }
+            ++done;  // this one failed; go on with the rest
+        }
+    }
+    // Logged after the burst, so that writing the log does not spread it out.
+    log_.Remark("burst of " + std::to_string(answers.size()) + " answers sent in " +
+                std::to_string(clock.nsecsElapsed() / 1000) + " us");
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        const PENDING_ANSWER& a = answers[i];
+        log_.Sent(sent[i], a.to.toString().toStdString(), a.port, name_of[a.interface_index], a.data);
+    }
 }
 
 }  // namespace telvane::sim

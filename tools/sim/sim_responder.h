@@ -49,6 +49,16 @@ private:
     void HandleRequest(const REQUEST_ORIGIN& origin, std::span<const std::uint8_t> datagram);
     bool DeviceListensOn(const SIM_DEVICE& device, int interface_index) const;
     void SendNow(const QHostAddress& to, std::uint16_t port, int interface_index, std::span<const std::uint8_t> data);
+    // The answers due at once, as one burst: sendmmsg() hands them all to the system in a
+    // few calls, so thousands of devices answer within milliseconds, as they would.
+    struct PENDING_ANSWER {
+        QHostAddress to;
+        std::uint16_t port = 0;
+        int interface_index = 0;
+        std::vector<std::uint8_t> data;
+    };
+    void SendBurst(std::vector<PENDING_ANSWER>& answers);
+    std::vector<PENDING_ANSWER>* burst_ = nullptr;  // collects while a request is handled
     void FloodAt(const REQUEST_ORIGIN& origin);
     void FloodTick();
     void EndFlood();

@@ -16,6 +16,10 @@ import unittest
 
 import yaml
 
+# No __pycache__ inside the collection's tree, which ansible-galaxy builds from.
+sys.dont_write_bytecode = True
+os.environ["PYTHONDONTWRITEBYTECODE"] = "1"
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 COLLECTIONS = os.path.dirname(HERE)
 FAKE_CLI = os.path.join(HERE, "fake-telvane-cli")

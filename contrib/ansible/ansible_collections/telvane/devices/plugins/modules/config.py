@@ -35,7 +35,7 @@ options:
   force:
     description:
       - Send even when the new address conflicts with another device or leaves the
-        adapter's subnet. Needs a C(telvane-cli) that has C(set --force).
+        adapter's subnet.
     type: bool
     default: false
   wait_reenumerate:
