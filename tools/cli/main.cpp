@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
             return RunAdapters();
         case CommandKind::Enumerate:
             return RunEnumerate(line.enumerate);
+        case CommandKind::Doctor:
+            return RunDoctor(line.doctor);
         default:
             return RunSet(line.set);
     }
