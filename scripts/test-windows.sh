@@ -22,6 +22,9 @@ if [ ! -f "$linux_build/CMakeCache.txt" ]; then
 fi
 cmake --build "$linux_build" -j "$jobs" --target telvane-cli telvane-sim
 
-cmake --preset windows -DTELVANE_WERROR=ON -DTELVANE_LINUX_BUILD_DIR="$linux_build" "${launcher[@]}" >/dev/null
+# A Release build, as shipped: GCC 12's optimiser reports false -Wrestrict and
+# -Warray-bounds inside the standard library there, so warnings are not errors here; the
+# Linux debug build holds the code to them.
+cmake --preset windows -DTELVANE_WERROR=OFF -DTELVANE_LINUX_BUILD_DIR="$linux_build" "${launcher[@]}" >/dev/null
 cmake --build --preset windows -j "$jobs"
 ctest --preset windows -j "$jobs"
