@@ -246,7 +246,15 @@ void CDeviceListView::ReleaseRepaints() {
     list_->viewport()->update();
 }
 
-CDeviceListView::~CDeviceListView() = default;
+CDeviceListView::~CDeviceListView() {
+    // The list usually outlives this view (its window deletes it later) and may still lay
+    // out its rows then, e.g. when the window hides its children on the way out. Our
+    // delegate reads the table, which its owner may have destroyed by that time.
+    if (list_ == nullptr) return;
+    QAbstractItemDelegate* own = list_->itemDelegate();
+    list_->setItemDelegate(new QStyledItemDelegate(list_));
+    delete own;
+}
 
 void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> columns) {
     if (list_ == nullptr) return;
