@@ -274,7 +274,9 @@ private:
     // matching element cannot be told, all candidates must agree.
     ACTION VerdictMap(const json& body, const CHAIN& chain, RULE_RESULT& result) {
         const VALUE value = ValueOf(body.value("key", json()));
-        const json* elements = Elements(body.value("data", json()), chain);
+        // Elements() may point into its argument: keep the map's data alive while we read it.
+        const json data = body.value("data", json());
+        const json* elements = Elements(data, chain);
         if (elements == nullptr || value.kind == VALUE::KIND::UNKNOWN) {
             return {ACTION::KIND::UNKNOWN, {}, "a verdict map on " + value.what};
         }
