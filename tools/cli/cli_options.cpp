@@ -125,6 +125,16 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     } catch (const CLI::ParseError& error) {
         return usage(error.what());
     }
+    // CLI11 takes the words an option needs whatever they look like, so "--dns4 --json"
+    // would swallow the flag and the run fail later, in text, on a bad address.
+    for (const CLI::App* command : {enumerate, set}) {
+        for (const CLI::Option* option : command->get_options()) {
+            for (const std::string& value : option->results()) {
+                if (value.rfind("--", 0) == 0)
+                    return usage(option->get_name() + " needs a value, not the option " + value);
+            }
+        }
+    }
     if (help || app.got_subcommand("help")) {
         line.kind = CommandKind::Help;
         return line;
