@@ -90,6 +90,10 @@ TEST_F(CliNetnsTest, FailuresWithJsonPrintOneErrorDocument) {
     const auto csv = RunTool("telvane-cli", {"set", "--json", "--from-csv", "/nonexistent/devices.csv"});
     EXPECT_EQ(csv.exit_code, 2);
     EXPECT_NE(csv.out.find("\"code\": \"bad-csv\""), std::string::npos) << csv.out;
+    // A directory opens like a file and fails only when read.
+    const auto directory = RunTool("telvane-cli", {"set", "--json", "--from-csv", "/"});
+    EXPECT_EQ(directory.exit_code, 2);
+    EXPECT_EQ(directory.out, "{\"error\": {\"code\": \"bad-csv\", \"message\": \"cannot read /\", \"exit\": 2}}\n");
 }
 
 }  // namespace
