@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 #include "tests/netns/harness.h"
 
@@ -64,6 +66,34 @@ TEST_F(CliNetnsTest, AdaptersAreListedAsTheWindowListsThem) {
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "0: MAC: " + netns::AdapterMac(1) + ",   IP: " + netns::AdapterAddress(1) +
                               "\n1: MAC: " + netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
+}
+
+// Guards against the window's five-adapter choice limiting the command line: a
+// commissioning computer with a sixth adapter could not reach its devices.
+TEST_F(CliNetnsTest, EveryAdapterIsListedAndCanBeChosen) {
+    const auto links = [](const char* verb) {
+        for (int n = 1; n <= 4; ++n) {
+            const std::string name = "tvx" + std::to_string(n);
+            const std::string command = std::string(verb) == "add"
+                                            ? "ip link add " + name + " address 02:00:5e:00:1" + std::to_string(n) +
+                                                  ":01 type veth peer name tvy" + std::to_string(n) +
+                                                  " && ip addr add 100.64." + std::to_string(n) + ".1/24 dev " + name +
+                                                  " && ip link set " + name + " up"
+                                            : "ip link del " + name + " 2>/dev/null";
+            if (std::system(command.c_str()) != 0 && std::string(verb) == "add") return false;
+        }
+        return true;
+    };
+    const bool added = links("add");
+    const auto listed = RunTool("telvane-cli", {"adapters"});
+    const auto sixth = RunTool("telvane-cli", {"enumerate", "--adapter", "100.64.4.1", "--json"});
+    links("del");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(listed.exit_code, 0);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 6) << listed.out;
+    EXPECT_NE(listed.out.find("5: MAC: 02-00-5e-00-14-01,   IP: 100.64.4.1\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(sixth.exit_code, 0) << sixth.err;
+    EXPECT_EQ(sixth.out, "[]\n");
 }
 
 // Guards against a script mistaking a failure for an empty segment.

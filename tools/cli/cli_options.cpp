@@ -168,7 +168,7 @@ std::string HelpText() {
     return "Usage: telvane-cli COMMAND [OPTIONS]\n"
            "\n"
            "Commands:\n"
-           "  adapters                 the adapters, numbered from 0 as the window lists them\n"
+           "  adapters                 every adapter, numbered from 0 as the window lists them\n"
            "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
            "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"

@@ -9,7 +9,7 @@
 namespace telvane::cli {
 
 int RunEnumerate(const ENUMERATE_ARGS& args) {
-    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
+    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
 
     // Every device that answered, in order of arrival; the window's cap is not ours.

@@ -329,7 +329,7 @@ int RunSet(const SET_ARGS& args) {
             return ReportError(args.json, BadInput("invalid", error));
     }
 
-    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
+    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
     // Every device that answered: the one asked for may be the thousandth.
     auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
