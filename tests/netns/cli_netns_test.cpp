@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <sys/wait.h>
+
 #include "tests/netns/harness.h"
 
 namespace telvane {
@@ -94,6 +96,15 @@ TEST_F(CliNetnsTest, EveryAdapterIsListedAndCanBeChosen) {
     EXPECT_NE(listed.out.find("5: MAC: 02-00-5e-00-14-01,   IP: 100.64.4.1\n"), std::string::npos) << listed.out;
     EXPECT_EQ(sixth.exit_code, 0) << sixth.err;
     EXPECT_EQ(sixth.out, "[]\n");
+}
+
+// Guards against "telvane-cli enumerate --json > inventory.json" on a full disk leaving
+// an empty file behind an exit status of 0.
+TEST_F(CliNetnsTest, OutputThatCannotBeWrittenIsALocalFailure) {
+    const std::string command = netns::ToolPath("telvane-cli") + " adapters > /dev/full 2> /dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4);
 }
 
 // Guards against a script mistaking a failure for an empty segment.
