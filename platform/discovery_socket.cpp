@@ -85,18 +85,6 @@ void DrainErrors(int fd) {
     }
 }
 
-}  // namespace
-
-bool IsForChosenAdapter(unsigned arrived_on, std::uint32_t destination, unsigned chosen_interface,
-                        std::uint32_t chosen_address) {
-    // With two adapters on one subnet, Linux answers ARP for either address on both links,
-    // so a reply to the chosen address may come in on the other adapter. Broadcasts carry
-    // no address of ours and count only where they arrived.
-    return arrived_on == chosen_interface || destination == chosen_address;
-}
-
-namespace {
-
 // One datagram as the batch read it.
 struct RECEIVED {
     const std::uint8_t* data = nullptr;

@@ -52,6 +52,9 @@ same_subnet_up() {
     bridge -n "$d" fdb replace 02:00:5e:00:04:01 dev tvd4 master static
     ip -n "$d" neigh replace 203.0.113.1 lladdr 02:00:5e:00:04:01 dev tvb3 nud permanent
     ip -n "$d" neigh replace 203.0.113.5 lladdr 02:00:5e:00:04:01 dev tvb3 nud permanent
+    # The way back to the devices' side is the link their answers come in on, so that
+    # strict reverse-path filtering, where the host has it, does not drop them.
+    ip -n "$p" route add 203.0.113.2/32 dev tvp4 src 203.0.113.5
     wait_for_carrier
 }
 

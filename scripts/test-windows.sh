@@ -3,7 +3,7 @@
 # runs the test programs under wine, each in a private network namespace of its own (root).
 # telvane-cli.exe is compared with the Linux build's telvane-cli against telvane-sim:
 #   scripts/test-windows.sh [LINUX_BUILD_DIR]     (default: build; its two programs are
-#                                                   built there when missing)
+#                                                   brought up to date there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,13 +15,16 @@ linux_build=$(realpath -m "${1:-build}")
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-if [ ! -x "$linux_build/tools/cli/telvane-cli" ] || [ ! -x "$linux_build/tools/sim/telvane-sim" ]; then
+# The Linux programs the Windows one is compared with, up to date with the sources.
+if [ ! -f "$linux_build/CMakeCache.txt" ]; then
     ensure_packages $BUILD_PACKAGES
-    [ -f "$linux_build/CMakeCache.txt" ] ||
-        cmake -S "$root" -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >/dev/null
-    cmake --build "$linux_build" -j "$jobs" --target telvane-cli telvane-sim
+    cmake -S "$root" -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >/dev/null
 fi
+cmake --build "$linux_build" -j "$jobs" --target telvane-cli telvane-sim
 
-cmake --preset windows -DTELVANE_WERROR=ON -DTELVANE_LINUX_BUILD_DIR="$linux_build" "${launcher[@]}" >/dev/null
+# A Release build, as shipped: GCC 12's optimiser reports false -Wrestrict and
+# -Warray-bounds inside the standard library there, so warnings are not errors here; the
+# Linux debug build holds the code to them.
+cmake --preset windows -DTELVANE_WERROR=OFF -DTELVANE_LINUX_BUILD_DIR="$linux_build" "${launcher[@]}" >/dev/null
 cmake --build --preset windows -j "$jobs"
 ctest --preset windows -j "$jobs"

@@ -96,11 +96,18 @@ void EventLoop::HandleOneBatch(std::uint32_t ms) {
     DispatchMessages();
     // Every signalled event, not only the lowest one the wait reported; the watches as
     // they are now, after the messages' handlers.
+    std::vector<int> closed;
     for (const WATCH& w : watches_) {
         WSANETWORKEVENTS happened{};
-        if (WSAEnumNetworkEvents(static_cast<SOCKET>(w.fd), w.event, &happened) != 0) continue;
+        if (WSAEnumNetworkEvents(static_cast<SOCKET>(w.fd), w.event, &happened) != 0) {
+            // A socket closed under its watch leaves its event signalled: every wait would
+            // end at once, for ever. Drop the watch rather than spin on it.
+            if (WSAGetLastError() == WSAENOTSOCK) closed.push_back(w.handle);
+            continue;
+        }
         if ((happened.lNetworkEvents & FD_READ) != 0) ready.push_back(w.handle);
     }
+    for (const int handle : closed) Unwatch(handle);
     CallReady(ready);
 }
 

@@ -183,6 +183,25 @@ TEST(CliOutput, SubnetAndAddressConflictHints) {
     EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f\n"), std::string::npos) << "an unknown mask leaves the subnet open";
 }
 
+// Guards against losing where a device was heard when every adapter is enumerated at once:
+// the adapter comes last, in JSON, CSV and the text table.
+TEST(CliOutput, ListingNamesTheAdapterLast) {
+    auto table = std::make_unique<DEVICE_TABLE>();
+    table->entries[0] = Entry(false);
+    table->device_count = 1;
+    const auto devices = ListDevices(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}}, "192.0.2.1");
+    const auto json = ListedJson(devices[0], true);
+    EXPECT_EQ(json["adapter"], "192.0.2.1");
+    EXPECT_EQ(std::prev(json.end()).key(), "adapter");
+    EXPECT_FALSE(ListedJson(devices[0], false).contains("adapter"));
+    const std::string csv = ListingCsv(devices, true);
+    EXPECT_TRUE(csv.substr(0, csv.find('\n')).ends_with(",dns6_alternate,same_subnet,address_conflict,adapter"));
+    EXPECT_TRUE(csv.ends_with(",true,,192.0.2.1\n")) << csv;
+    const std::string text = ListingText(devices, true);
+    EXPECT_TRUE(text.substr(0, text.find('\n')).ends_with("IP Address  Adapter")) << text;
+    EXPECT_TRUE(text.ends_with("192.0.2.20  192.0.2.1\n")) << text;
+}
+
 // Guards against a device's name writing to the terminal or splitting its row.
 TEST(CliOutput, TextTableShowsControlCharacters) {
     auto table = std::make_unique<DEVICE_TABLE>();

@@ -93,8 +93,14 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     CLI::App* enumerate = Subcommand(app, "enumerate", help);
     ENUMERATE_ARGS& e = line.enumerate;
     enumerate->add_option("--adapter", e.adapter);
+    Flag(enumerate, "--all-adapters", e.all_adapters)->excludes(enumerate->get_option("--adapter"));
     Flag(enumerate, "--json", e.json);
     Flag(enumerate, "--csv", e.csv)->excludes(enumerate->get_option("--json"));
+    // Events are lines of text or JSON; a CSV table has no place for them.
+    Flag(enumerate, "--watch", e.watch)->excludes(enumerate->get_option("--csv"));
+    enumerate->add_option("--interval", e.interval_seconds)
+        ->check(CLI::Range(0.5, 86400.0))
+        ->needs(enumerate->get_option("--watch"));
 
     CLI::App* set = Subcommand(app, "set", help);
     SET_ARGS& s = line.set;
@@ -119,6 +125,10 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         settings.emplace_back(&def, option);
     }
 
+    CLI::App* doctor = Subcommand(app, "doctor", help);
+    doctor->add_option("--adapter", line.doctor.adapter);
+    Flag(doctor, "--json", line.doctor.json);
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
@@ -127,7 +137,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     }
     // CLI11 takes the words an option needs whatever they look like, so "--dns4 --json"
     // would swallow the flag and the run fail later, in text, on a bad address.
-    for (const CLI::App* command : {enumerate, set}) {
+    for (const CLI::App* command : {enumerate, set, doctor}) {
         for (const CLI::Option* option : command->get_options()) {
             for (const std::string& value : option->results()) {
                 if (value.rfind("--", 0) == 0)
@@ -147,6 +157,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         line.kind = CommandKind::Adapters;
     } else if (enumerate->parsed()) {
         line.kind = CommandKind::Enumerate;
+    } else if (doctor->parsed()) {
+        line.kind = CommandKind::Doctor;
     } else if (set->parsed()) {
         line.kind = CommandKind::Set;
         for (const auto& [def, option] : settings) {
@@ -169,18 +181,27 @@ std::string HelpText() {
            "\n"
            "Commands:\n"
            "  adapters                 every adapter, numbered from 0 as the window lists them\n"
-           "  enumerate [--adapter IPV4|INDEX] [--json | --csv]\n"
+           "  enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]\n"
+           "  enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
            "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
            "      [--force] [--wait-reenumerate]\n"
            "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
            "      [--force] [--wait-reenumerate]\n"
            "                           send one device (or each row's device) new settings\n"
+           "  doctor [--adapter IPV4|INDEX] [--json]\n"
+           "                           check why devices may not be found on an adapter\n"
            "\n"
            "Options of enumerate:\n"
            "  --adapter IPV4|INDEX  the adapter's IPv4 address or its number (default 0)\n"
            "  --json                a JSON array in table order, one object per device\n"
            "  --csv                 a CSV table with a header line\n"
+           "  --all-adapters        every usable adapter at once; each device gets the adapter it\n"
+           "                        was heard on (a device heard on two is listed twice)\n"
+           "  --watch               enumerate again and again and print what changed, one line per\n"
+           "                        event (appeared, changed, gone after two missed enumerations);\n"
+           "                        with --json one object per line. Ctrl-C ends it (exit 0)\n"
+           "  --interval SECONDS    time between two enumerations of --watch (default 5)\n"
            "\n"
            "Options of set:\n"
            "  Enumerates, starts from the device's current settings, applies the settings given,\n"
@@ -207,6 +228,14 @@ std::string HelpText() {
            "  unless --dns4-auto (--dns6-auto) is given:\n" +
            SettingsHelp() +
            "\n"
+           "Options of doctor:\n"
+           "  Checks, on the adapter (--adapter as for enumerate): adapters (the usable ones and\n"
+           "  why others are not), firewall (whether the nftables ruleset lets the replies in),\n"
+           "  rp_filter (strict reverse-path filtering), same_subnet (other adapters on the\n"
+           "  adapter's subnet), probe (one enumeration: devices found, datagrams ignored). Each\n"
+           "  is ok, warn, fail or unknown, with what was found and a fix. Only the probe sends.\n"
+           "  --json: {\"adapter\": ..., \"checks\": [{\"id\", \"status\", \"detail\", \"fix\"}]}\n"
+           "\n"
            "  --help                this text\n"
            "  --version             the version\n"
            "\n"
@@ -219,6 +248,7 @@ std::string HelpText() {
            "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
            "  4  the local socket could not be opened, bound or used, or the output not written\n"
+           "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
 }

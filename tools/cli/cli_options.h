@@ -21,6 +21,7 @@ inline constexpr int EXIT_DEVICE = 1;      // the device refused, did not answer
 inline constexpr int EXIT_USAGE = 2;       // bad input: usage, a value, an unknown or locked device
 inline constexpr int EXIT_NO_ADAPTER = 3;  // no usable adapter, or not the one asked for
 inline constexpr int EXIT_SOCKET = 4;      // the local socket could not be opened, bound or used
+inline constexpr int EXIT_DOCTOR = 5;      // doctor: a check warned or failed
 
 // A failure of the run as a whole: its stable code for scripts, the text for people and
 // the exit code.
@@ -38,8 +39,16 @@ ordered_json ErrorJson(const CLI_ERROR& error);
 
 struct ENUMERATE_ARGS {
     std::optional<std::string> adapter;
+    bool all_adapters = false;  // every usable adapter at once; excludes adapter
     bool json = false;
     bool csv = false;
+    bool watch = false;           // enumerate again and again, printing what changed
+    double interval_seconds = 5;  // between the starts of two watch rounds
+};
+
+struct DOCTOR_ARGS {
+    std::optional<std::string> adapter;
+    bool json = false;
 };
 
 struct SET_ARGS {
@@ -54,13 +63,14 @@ struct SET_ARGS {
     std::vector<SET_OPTION> options;  // in the order of the option table
 };
 
-enum class CommandKind { Help, Version, Adapters, Enumerate, Set };
+enum class CommandKind { Help, Version, Adapters, Enumerate, Set, Doctor };
 
 struct COMMAND_LINE {
     CommandKind kind = CommandKind::Help;
     bool json = false;  // --json was asked for, also when the line could not be read
     ENUMERATE_ARGS enumerate;
     SET_ARGS set;
+    DOCTOR_ARGS doctor;
     std::optional<CLI_ERROR> error;  // the line cannot be run; error->code is "usage"
 };
 

@@ -129,80 +129,97 @@ std::string CsvField(const std::string& utf8) {
     return out + "\"";
 }
 
-namespace {
-
-struct HINTS {
-    std::optional<bool> same_subnet;  // unknown without the adapter's mask
-    std::vector<std::string> conflicts;
-};
-
-HINTS Hints(const DEVICE_TABLE& table, std::size_t index, const SEGMENT& segment) {
-    const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(table.device_count));
-    HINTS h;
-    if (segment.mask != IPV4{}) h.same_subnet = InSubnet(devices[index].ipv4_address, segment.address, segment.mask);
-    for (const MAC& mac : SameAddressMacs(devices, index)) h.conflicts.push_back(FormatMac(mac));
-    return h;
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter) {
+    const auto count = static_cast<std::size_t>(table.device_count);
+    const std::span<const DEVICE_INFO> entries(table.entries.data(), count);
+    std::vector<LISTED_DEVICE> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        LISTED_DEVICE d;
+        d.entry = entries[i];
+        if (segment.mask != IPV4{}) d.same_subnet = InSubnet(d.entry.ipv4_address, segment.address, segment.mask);
+        d.address_conflict = SameAddressMacs(entries, i);
+        d.adapter = adapter;
+        out.push_back(std::move(d));
+    }
+    return out;
 }
 
-}  // namespace
+ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
+    ordered_json object = EntryJson(device.entry);
+    object["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
+    object["address_conflict"] = ordered_json::array();
+    for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
+    if (with_adapter) object["adapter"] = device.adapter;
+    return object;
+}
 
-std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment) {
-    if (table.device_count == 0) return "[]\n";
+std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    if (devices.empty()) return "[]\n";
     std::string out = "[\n";
-    for (std::int32_t i = 0; i < table.device_count; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        ordered_json entry = EntryJson(table.entries[index]);
-        const HINTS hints = Hints(table, index, segment);
-        entry["same_subnet"] = hints.same_subnet ? ordered_json(*hints.same_subnet) : ordered_json(nullptr);
-        entry["address_conflict"] = hints.conflicts;
-        out += "  " + CompactJson(entry);
-        out += i + 1 < table.device_count ? ",\n" : "\n";
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        out += "  " + CompactJson(ListedJson(devices[i], with_adapter));
+        out += i + 1 < devices.size() ? ",\n" : "\n";
     }
     return out + "]\n";
 }
 
-std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment) {
+std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
     std::string out;
     const auto& names = AllFieldNames();
     for (std::size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
-    out += ",same_subnet,address_conflict\n";
-    for (std::int32_t row = 0; row < table.device_count; ++row) {
-        const auto index = static_cast<std::size_t>(row);
-        const auto fields = EntryFields(table.entries[index]);
+    out += ",same_subnet,address_conflict";
+    out += with_adapter ? ",adapter\n" : "\n";
+    for (const LISTED_DEVICE& d : devices) {
+        const auto fields = EntryFields(d.entry);
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i) out += ",";
             if (i < fields.size()) out += CsvField(fields[i].text);
         }
-        const HINTS hints = Hints(table, index, segment);
         out += ",";
-        if (hints.same_subnet) out += *hints.same_subnet ? "true" : "false";
+        if (d.same_subnet) out += *d.same_subnet ? "true" : "false";
         out += ",";
-        for (std::size_t i = 0; i < hints.conflicts.size(); ++i) out += (i ? " " : "") + hints.conflicts[i];
+        for (std::size_t i = 0; i < d.address_conflict.size(); ++i)
+            out += (i ? " " : "") + FormatMac(d.address_conflict[i]);
+        out += with_adapter ? "," + d.adapter + "\n" : "\n";
+    }
+    return out;
+}
+
+std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    const std::size_t columns = with_adapter ? 5 : 4;
+    std::vector<std::array<std::string, 5>> rows = {
+        {"Device Name", "Model Name", "MAC Address", "IP Address", "Adapter"}};
+    for (const LISTED_DEVICE& d : devices) {
+        const DEVICE_INFO& e = d.entry;
+        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
+                        ToUtf8(MacText(e)), ToUtf8(IpAddressText(e)), d.adapter});
+    }
+    std::array<std::size_t, 5> widths{};
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], Width(row[c]));
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            out += row[c];
+            if (c + 1 < columns) out += std::string(widths[c] - Width(row[c]) + 2, ' ');
+        }
         out += "\n";
     }
     return out;
 }
 
+std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment) {
+    return ListingJson(ListDevices(table, segment, ""), false);
+}
+
+std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment) {
+    return ListingCsv(ListDevices(table, segment, ""), false);
+}
+
 std::string TableText(const DEVICE_TABLE& table) {
-    std::vector<std::array<std::string, 4>> rows = {{"Device Name", "Model Name", "MAC Address", "IP Address"}};
-    for (std::int32_t i = 0; i < table.device_count; ++i) {
-        const DEVICE_INFO& e = table.entries[static_cast<std::size_t>(i)];
-        rows.push_back({ToUtf8(VisibleText(DeviceNameText(e))), ToUtf8(VisibleText(ModelNameText(e))),
-                        ToUtf8(MacText(e)), ToUtf8(IpAddressText(e))});
-    }
-    std::array<std::size_t, 4> widths{};
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < 4; ++c) widths[c] = std::max(widths[c], Width(row[c]));
-    }
-    std::string out;
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < 4; ++c) {
-            out += row[c];
-            if (c + 1 < 4) out += std::string(widths[c] - Width(row[c]) + 2, ' ');
-        }
-        out += "\n";
-    }
-    return out;
+    return ListingText(ListDevices(table, SEGMENT{}, ""), false);
 }
 
 }  // namespace telvane::cli

@@ -1,14 +1,16 @@
 #pragma once
 
-// The forms in which telvane-cli writes the device table: a text table, JSON and CSV.
+// The forms in which telvane-cli writes the devices: a text table, JSON and CSV.
 // Every text is the window's own (row texts of the device list).
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "inventory/device_info.h"
+#include "platform/adapters.h"
 
 namespace telvane::cli {
 
@@ -35,18 +37,38 @@ std::string JsonString(const std::string& utf8);
 std::string CsvField(const std::string& utf8);
 
 // The segment the devices were heard on: the adapter's address and mask (all zero when
-// unknown). Each JSON entry ends with "same_subnet" (whether the device's address is in
-// the adapter's subnet; null when the mask is unknown) and "address_conflict" (the MACs
-// of other listed devices with the same address); CSV has them as its last two columns,
-// the MACs separated by blanks.
+// unknown).
 struct SEGMENT {
     IPV4 address{};
     IPV4 mask{};
 };
+
+// A device as enumerate lists it: its entry and what the listing says about it.
+struct LISTED_DEVICE {
+    DEVICE_INFO entry{};
+    std::optional<bool> same_subnet;    // its IPv4 address is in the adapter's subnet; unknown without a mask
+    std::vector<MAC> address_conflict;  // other devices heard on that adapter with its IPv4 address
+    std::string adapter;                // that adapter's IPv4 text
+};
+
+// The devices of one table, heard on the adapter with segment, in table order.
+std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter);
+
+// The entry's fields, then "same_subnet" (null when unknown) and "address_conflict", then
+// with_adapter "adapter".
+ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
+// A JSON array, one object a line.
+std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+// The header names every field, same_subnet and address_conflict (MACs separated by
+// blanks), and with_adapter adapter, in that order.
+std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+// Columns Device Name, Model Name, MAC Address, IP Address (and Adapter), aligned;
+// control characters in the names are shown as escapes, so that every device keeps one line.
+std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
+
+// The same for one adapter's table.
 std::string TableJson(const DEVICE_TABLE& table, const SEGMENT& segment);
 std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment);
-// Columns Device Name, Model Name, MAC Address, IP Address, aligned; control characters
-// in the names are shown as escapes, so that every device keeps one line.
 std::string TableText(const DEVICE_TABLE& table);
 
 }  // namespace telvane::cli

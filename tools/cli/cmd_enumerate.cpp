@@ -1,31 +1,168 @@
-// telvane-cli enumerate [--adapter IPV4|INDEX] [--json | --csv]
+// telvane-cli enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]
+// telvane-cli enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]
 #include <cstdio>
+#include <ctime>
+#include <map>
 #include <memory>
+#include <utility>
 
+#include "inventory/row_text.h"
+#include "platform/pumped_wait.h"
+#include "platform/stop_signal.h"
+#include "procedures/watch_events.h"
+#include "protocol/messages.h"
 #include "protocol/text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
 namespace telvane::cli {
 
-int RunEnumerate(const ENUMERATE_ARGS& args) {
-    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
-    if (!choice.adapter) return ReportError(args.json, *choice.error);
+namespace {
 
+// One adapter's part of an enumeration: its own socket, intake and table.
+struct ADAPTER_RUN {
+    explicit ADAPTER_RUN(ADAPTER a)
+        : adapter(std::move(a)), table(std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES)), intake(*table) {}
+    ADAPTER adapter;
     // Every device that answered, in order of arrival; the window's cap is not ours.
-    auto table = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
-    CTableIntake intake(*table);
+    std::unique_ptr<DEVICE_TABLE> table;
+    CTableIntake intake;
     CTelvaneSocket socket;
-    if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
-    EnumerateIntoTable(socket, *table);
-    socket.Close();
-    // What was heard besides, on standard error so the output stays what scripts parse.
-    std::fprintf(stderr, "%s\n", IntakeSummary(table->device_count, table->ignored).c_str());
+};
 
-    const SEGMENT segment{ParseIpv4(choice.adapter->ipv4_text).value_or(IPV4{}), choice.adapter->ipv4_mask};
-    const std::string out = args.json  ? TableJson(*table, segment)
-                            : args.csv ? TableCsv(*table, segment)
-                                       : TableText(*table);
+// One enumeration on each adapter at once: a socket per adapter, each request sent on all
+// of them before the one wait, so that the run takes one enumeration's time however many
+// adapters there are. The devices come adapter by adapter, each in order of arrival. With
+// summaries, what else each adapter heard goes to standard error, one line each (named by
+// the adapter when there are several), so that the output stays what scripts parse.
+std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::vector<LISTED_DEVICE>& devices,
+                                     bool summaries) {
+    std::vector<std::unique_ptr<ADAPTER_RUN>> runs;
+    for (const ADAPTER& adapter : adapters) {
+        runs.push_back(std::make_unique<ADAPTER_RUN>(adapter));
+        ADAPTER_RUN& run = *runs.back();
+        if (auto error = OpenSocket(run.socket, run.adapter, &run.intake)) return error;
+    }
+    const auto request = BuildEnumerateRequest();
+    for (int i = 0; i < ENUMERATE_SEND_COUNT; ++i) {
+        for (const auto& run : runs) {
+            run->socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
+        }
+        PumpMessages(ENUMERATE_WAIT_MS);
+    }
+    devices.clear();
+    for (const auto& run : runs) {
+        run->socket.Close();
+        if (summaries) {
+            const std::string summary = IntakeSummary(run->table->device_count, run->table->ignored);
+            const std::string prefix = runs.size() > 1 ? run->adapter.ipv4_text + ": " : std::string();
+            std::fprintf(stderr, "%s%s\n", prefix.c_str(), summary.c_str());
+        }
+        const SEGMENT segment{ParseIpv4(run->adapter.ipv4_text).value_or(IPV4{}), run->adapter.ipv4_mask};
+        auto listed = ListDevices(*run->table, segment, run->adapter.ipv4_text);
+        devices.insert(devices.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    }
+    return std::nullopt;
+}
+
+// The adapters the line asks for: every usable one, or the one chosen.
+std::optional<CLI_ERROR> Adapters(const ENUMERATE_ARGS& args, std::vector<ADAPTER>& adapters) {
+    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
+    if (args.all_adapters) {
+        if (usable.empty()) return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
+        adapters = usable;
+        return std::nullopt;
+    }
+    const ADAPTER_CHOICE choice = ChooseAdapter(usable, args.adapter);
+    if (!choice.adapter) return choice.error;
+    adapters = {*choice.adapter};
+    return std::nullopt;
+}
+
+std::string Now(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[64] = {};
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+std::vector<std::pair<std::string, std::string>> FieldValues(const DEVICE_INFO& entry) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const FIELD& f : EntryFields(entry)) out.emplace_back(f.name, f.text);
+    return out;
+}
+
+using DEVICE_KEY = std::pair<MAC, std::string>;
+
+// One event, as one line: JSON, or text with the time, the event, the device and what changed.
+std::string EventLine(const WATCH_EVENT& event, const ordered_json& device, bool json, bool with_adapter) {
+    if (json) {
+        ordered_json line;
+        line["time"] = Now("%Y-%m-%dT%H:%M:%S%z");
+        line["event"] = WatchEventName(event.kind);
+        line["device"] = device;
+        if (event.kind == WATCH_EVENT_KIND::CHANGED) line["fields"] = event.fields;
+        return CompactJson(line) + "\n";
+    }
+    const DEVICE_INFO& e = event.device.info;
+    std::string text = Now("%Y-%m-%d %H:%M:%S") + "  " + WatchEventName(event.kind);
+    text.resize(text.size() < 31 ? 31 : text.size(), ' ');
+    text += ToUtf8(MacText(e)) + "  " + ToUtf8(IpAddressText(e)) + "  " + ToUtf8(VisibleText(ModelNameText(e))) + "  " +
+            ToUtf8(VisibleText(DeviceNameText(e)));
+    if (with_adapter) text += "  on " + event.device.adapter;
+    if (event.kind == WATCH_EVENT_KIND::CHANGED) {
+        text += ":";
+        for (std::size_t i = 0; i < event.fields.size(); ++i) text += (i ? ", " : " ") + event.fields[i];
+    }
+    return text + "\n";
+}
+
+int Watch(const ENUMERATE_ARGS& args, const std::vector<ADAPTER>& adapters) {
+    const CStopSignal stop;
+    CWatchTracker tracker(FieldValues);
+    // Each device's document as last heard, for the lines of its events.
+    std::map<DEVICE_KEY, ordered_json> documents;
+    std::optional<CLI_ERROR> failure;
+    const auto enumerate = [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
+        std::vector<LISTED_DEVICE> devices;
+        failure = EnumerateOn(adapters, devices, false);
+        if (failure) return std::nullopt;
+        std::vector<WATCHED_DEVICE> watched;
+        for (const LISTED_DEVICE& d : devices) {
+            WATCHED_DEVICE w{d.entry, args.all_adapters ? d.adapter : std::string()};
+            documents[{w.info.mac, w.adapter}] = ListedJson(d, args.all_adapters);
+            watched.push_back(std::move(w));
+        }
+        return watched;
+    };
+    const auto print_event = [&](const WATCH_EVENT& event) {
+        const DEVICE_KEY key{event.device.info.mac, event.device.adapter};
+        const std::string line = EventLine(event, documents[key], args.json, args.all_adapters);
+        if (event.kind == WATCH_EVENT_KIND::GONE) documents.erase(key);
+        std::fputs(line.c_str(), stdout);
+        // A pipe sees each event at once.
+        std::fflush(stdout);
+    };
+    const int interval_ms = static_cast<int>(args.interval_seconds * 1000);
+    if (!RunWatch(enumerate, tracker, stop, interval_ms, print_event)) return ReportError(args.json, *failure);
+    return EXIT_OK;
+}
+
+}  // namespace
+
+int RunEnumerate(const ENUMERATE_ARGS& args) {
+    std::vector<ADAPTER> adapters;
+    if (const auto error = Adapters(args, adapters)) return ReportError(args.json, *error);
+    if (args.watch) return Watch(args, adapters);
+
+    std::vector<LISTED_DEVICE> devices;
+    if (const auto error = EnumerateOn(adapters, devices, true)) return ReportError(args.json, *error);
+    const bool with_adapter = args.all_adapters;
+    const std::string out = args.json  ? ListingJson(devices, with_adapter)
+                            : args.csv ? ListingCsv(devices, with_adapter)
+                                       : ListingText(devices, with_adapter);
     std::fputs(out.c_str(), stdout);
     return EXIT_OK;
 }

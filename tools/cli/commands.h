@@ -10,5 +10,6 @@ namespace telvane::cli {
 int RunAdapters();
 int RunEnumerate(const ENUMERATE_ARGS& args);
 int RunSet(const SET_ARGS& args);
+int RunDoctor(const DOCTOR_ARGS& args);
 
 }  // namespace telvane::cli

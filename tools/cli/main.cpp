@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/system_checks.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/commands.h"
@@ -42,6 +43,8 @@ int Run(const std::vector<std::string>& args) {
             return RunAdapters();
         case CommandKind::Enumerate:
             return RunEnumerate(line.enumerate);
+        case CommandKind::Doctor:
+            return RunDoctor(line.doctor);
         default:
             return RunSet(line.set);
     }
@@ -50,5 +53,6 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvane::UseUtf8Console();
     return Finish(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

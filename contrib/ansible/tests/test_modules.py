@@ -175,10 +175,10 @@ class Documentation(unittest.TestCase):
         return module, captured
 
     def check(self, name):
-        module, spec = self.argument_spec(name)
+        module, accepted = self.argument_spec(name)
         documented = yaml.safe_load(module.DOCUMENTATION)["options"]
-        self.assertEqual(sorted(documented), sorted(spec))
-        for option, s in spec.items():
+        self.assertEqual(sorted(documented), sorted(accepted))
+        for option, s in accepted.items():
             d = documented[option]
             self.assertEqual(d.get("type"), s.get("type"), option)
             self.assertEqual(d.get("required", False), s.get("required", False), option)
