@@ -27,10 +27,10 @@ void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source) {
     AdapterSource() = std::move(source);
 }
 
-std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all) {
+std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all, std::size_t limit) {
     std::vector<ADAPTER> out;
     for (const ADAPTER& a : all) {
-        if (out.size() == static_cast<std::size_t>(MAX_ADAPTERS)) break;
+        if (out.size() == limit) break;
         if (a.ipv4_text.empty() || a.ipv4_text == "0.0.0.0") continue;
         if (std::all_of(a.hardware_address.begin(), a.hardware_address.end(), [](std::uint8_t b) { return b == 0; }))
             continue;

@@ -2,6 +2,7 @@
 
 // The local network adapters, as the system lists them.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,8 +27,10 @@ void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
 
 // The adapters the program offers: system order, skipping those without an IPv4
 // address ("0.0.0.0" or none) and those whose hardware address is all zero, at most
-// MAX_ADAPTERS.
-std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all);
+// limit of them: the window's choice holds MAX_ADAPTERS, the command line takes all.
+inline constexpr std::size_t ALL_ADAPTERS = static_cast<std::size_t>(-1);
+std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
+                                    std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
 
 // "MAC: 00-1a-2b-3c-4d-5e,   IP: 192.168.0.10"
 std::u16string AdapterEntryText(const ADAPTER& adapter);

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include <sys/wait.h>
 
 #include "tests/netns/harness.h"
 
@@ -66,6 +70,43 @@ TEST_F(CliNetnsTest, AdaptersAreListedAsTheWindowListsThem) {
                               "\n1: MAC: " + netns::AdapterMac(2) + ",   IP: " + netns::AdapterAddress(2) + "\n");
 }
 
+// Guards against the window's five-adapter choice limiting the command line: a
+// commissioning computer with a sixth adapter could not reach its devices.
+TEST_F(CliNetnsTest, EveryAdapterIsListedAndCanBeChosen) {
+    const auto links = [](const char* verb) {
+        for (int n = 1; n <= 4; ++n) {
+            const std::string name = "tvx" + std::to_string(n);
+            const std::string command = std::string(verb) == "add"
+                                            ? "ip link add " + name + " address 02:00:5e:00:1" + std::to_string(n) +
+                                                  ":01 type veth peer name tvy" + std::to_string(n) +
+                                                  " && ip addr add 100.64." + std::to_string(n) + ".1/24 dev " + name +
+                                                  " && ip link set " + name + " up"
+                                            : "ip link del " + name + " 2>/dev/null";
+            if (std::system(command.c_str()) != 0 && std::string(verb) == "add") return false;
+        }
+        return true;
+    };
+    const bool added = links("add");
+    const auto listed = RunTool("telvane-cli", {"adapters"});
+    const auto sixth = RunTool("telvane-cli", {"enumerate", "--adapter", "100.64.4.1", "--json"});
+    links("del");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(listed.exit_code, 0);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 6) << listed.out;
+    EXPECT_NE(listed.out.find("5: MAC: 02-00-5e-00-14-01,   IP: 100.64.4.1\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(sixth.exit_code, 0) << sixth.err;
+    EXPECT_EQ(sixth.out, "[]\n");
+}
+
+// Guards against "telvane-cli enumerate --json > inventory.json" on a full disk leaving
+// an empty file behind an exit status of 0.
+TEST_F(CliNetnsTest, OutputThatCannotBeWrittenIsALocalFailure) {
+    const std::string command = netns::ToolPath("telvane-cli") + " adapters > /dev/full 2> /dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+}
+
 // Guards against a script mistaking a failure for an empty segment.
 TEST_F(CliNetnsTest, UnknownAdapterAndBadUsageExitNonZero) {
     const auto unknown = RunTool("telvane-cli", {"enumerate", "--adapter", "203.0.113.9"});
@@ -90,6 +131,10 @@ TEST_F(CliNetnsTest, FailuresWithJsonPrintOneErrorDocument) {
     const auto csv = RunTool("telvane-cli", {"set", "--json", "--from-csv", "/nonexistent/devices.csv"});
     EXPECT_EQ(csv.exit_code, 2);
     EXPECT_NE(csv.out.find("\"code\": \"bad-csv\""), std::string::npos) << csv.out;
+    // A directory opens like a file and fails only when read.
+    const auto directory = RunTool("telvane-cli", {"set", "--json", "--from-csv", "/"});
+    EXPECT_EQ(directory.exit_code, 2);
+    EXPECT_EQ(directory.out, "{\"error\": {\"code\": \"bad-csv\", \"message\": \"cannot read /\", \"exit\": 2}}\n");
 }
 
 }  // namespace

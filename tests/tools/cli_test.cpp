@@ -89,6 +89,23 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
 
+// Guards against an option that lacks its value swallowing the next option: "--dns4 --json"
+// failed later as a bad address and answered in text although JSON was asked for.
+TEST(ParseCommandLine, AnOptionIsNeverTakenAsAValue) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"set", "--mac", "x", "--dns4", "--json"},
+                                                  {"set", "--mac", "--json", "--ip", "192.0.2.1"},
+                                                  {"set", "--mac", "x", "--ip", "--force", "--json"},
+                                                  {"enumerate", "--adapter", "--json"}}) {
+        const auto line = Parse(wrong);
+        ASSERT_TRUE(line.error) << ::testing::PrintToString(wrong);
+        EXPECT_EQ(line.error->code, "usage");
+        EXPECT_TRUE(line.json) << ::testing::PrintToString(wrong);
+        EXPECT_NE(line.error->message.find("needs a value"), std::string::npos) << line.error->message;
+    }
+    // A value that merely starts with a dash is still a value.
+    EXPECT_FALSE(Parse({"set", "--mac", "x", "--dns4", "-", "192.0.2.54"}).error);
+}
+
 DEVICE_INFO Entry(bool extension) {
     DEVICE_INFO e{};
     e.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};

@@ -135,6 +135,16 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     } catch (const CLI::ParseError& error) {
         return usage(error.what());
     }
+    // CLI11 takes the words an option needs whatever they look like, so "--dns4 --json"
+    // would swallow the flag and the run fail later, in text, on a bad address.
+    for (const CLI::App* command : {enumerate, set, doctor}) {
+        for (const CLI::Option* option : command->get_options()) {
+            for (const std::string& value : option->results()) {
+                if (value.rfind("--", 0) == 0)
+                    return usage(option->get_name() + " needs a value, not the option " + value);
+            }
+        }
+    }
     if (help || app.got_subcommand("help")) {
         line.kind = CommandKind::Help;
         return line;
@@ -170,7 +180,7 @@ std::string HelpText() {
     return "Usage: telvane-cli COMMAND [OPTIONS]\n"
            "\n"
            "Commands:\n"
-           "  adapters                 the adapters, numbered from 0 as the window lists them\n"
+           "  adapters                 every adapter, numbered from 0 as the window lists them\n"
            "  enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]\n"
            "  enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]\n"
            "                           find the devices (three requests, 150 ms apart)\n"
@@ -237,7 +247,7 @@ std::string HelpText() {
            "     setting the device does not take, an address that would break something\n"
            "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
-           "  4  the local socket could not be opened, bound or used\n"
+           "  4  the local socket could not be opened, bound or used, or the output not written\n"
            "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";

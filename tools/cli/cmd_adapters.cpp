@@ -7,7 +7,7 @@
 namespace telvane::cli {
 
 int RunAdapters() {
-    const auto usable = UsableAdapters(QueryAdapters());
+    const auto usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
     if (usable.empty())
         return ReportError(false, CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER});
     for (std::size_t i = 0; i < usable.size(); ++i) {

@@ -32,7 +32,7 @@ PROBE_FACTS Probe(const ADAPTER& adapter) {
 }  // namespace
 
 int RunDoctor(const DOCTOR_ARGS& args) {
-    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters());
+    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
     std::optional<ADAPTER> adapter;
     // Without any usable adapter the report says why; an adapter asked for must exist.
     if (!usable.empty() || args.adapter) {

@@ -67,7 +67,7 @@ std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::
 
 // The adapters the line asks for: every usable one, or the one chosen.
 std::optional<CLI_ERROR> Adapters(const ENUMERATE_ARGS& args, std::vector<ADAPTER>& adapters) {
-    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters());
+    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
     if (args.all_adapters) {
         if (usable.empty()) return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
         adapters = usable;

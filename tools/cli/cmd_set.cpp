@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <ios>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -297,9 +298,14 @@ CLI_ERROR BadInput(std::string code, std::string message) {
 std::optional<std::string> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return std::nullopt;
-    return text;
+    // A directory opens like a file; the library throws when it is read.
+    try {
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (file.bad()) return std::nullopt;
+        return text;
+    } catch (const std::ios_base::failure&) {
+        return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -323,7 +329,7 @@ int RunSet(const SET_ARGS& args) {
             return ReportError(args.json, BadInput("invalid", error));
     }
 
-    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters()), args.adapter);
+    const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
     // Every device that answered: the one asked for may be the thousandth.
     auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);

@@ -10,9 +10,17 @@
 
 using namespace telvane::cli;
 
-int main(int argc, char** argv) {
-    telvane::UseUtf8Console();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+namespace {
+
+// What was printed must have reached its file: on a full disk the run is a local
+// failure, not a success with nothing to show for it.
+int Finish(int exit_code) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return exit_code;
+    std::fprintf(stderr, "telvane-cli: the output could not be written\n");
+    return exit_code == EXIT_OK ? EXIT_SOCKET : exit_code;
+}
+
+int Run(const std::vector<std::string>& args) {
     const COMMAND_LINE line = ParseCommandLine(args);
     if (line.error) {
         if (args.empty()) std::fputs(HelpText().c_str(), stderr);
@@ -40,4 +48,11 @@ int main(int argc, char** argv) {
         default:
             return RunSet(line.set);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    telvane::UseUtf8Console();
+    return Finish(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }
