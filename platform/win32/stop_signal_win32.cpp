@@ -1,5 +1,6 @@
 // The stop of long-running commands on Windows: the console's control handler runs on a
-// thread of its own, records what was asked and sets an event that the waits watch.
+// thread of its own, records what was asked and sets an event that the waits watch. The C
+// runtime's SIGINT and SIGTERM (raise(), and what other code sends through it) do the same.
 #include "platform/stop_signal.h"
 
 #include <windows.h>
@@ -13,6 +14,21 @@ namespace {
 
 std::atomic<int> g_signal_number{0};
 std::atomic<HANDLE> g_event{nullptr};
+using SignalHandler = void (*)(int);
+SignalHandler g_previous_int = SIG_DFL;
+SignalHandler g_previous_term = SIG_DFL;
+
+void Record(int number) {
+    int none = 0;
+    g_signal_number.compare_exchange_strong(none, number);
+    if (const HANDLE event = g_event.load(); event != nullptr) SetEvent(event);
+}
+
+extern "C" void OnRuntimeSignal(int number) {
+    // The runtime puts the default back before calling a handler; catch the next one too.
+    std::signal(number, OnRuntimeSignal);
+    Record(number);
+}
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     int number = 0;
@@ -29,9 +45,7 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
         default:
             return FALSE;
     }
-    int none = 0;
-    g_signal_number.compare_exchange_strong(none, number);
-    if (const HANDLE event = g_event.load(); event != nullptr) SetEvent(event);
+    Record(number);
     // Handled: the command ends its own way. A closed console still ends the process
     // once this returns, so the command gets a moment to finish its line first.
     if (number == SIGTERM) Sleep(500);
@@ -50,12 +64,19 @@ CStopSignal::CStopSignal() {
         CloseHandle(event);
         return;
     }
+    // A signal ignored on entry stays ignored.
+    g_previous_int = std::signal(SIGINT, OnRuntimeSignal);
+    if (g_previous_int == SIG_IGN) std::signal(SIGINT, SIG_IGN);
+    g_previous_term = std::signal(SIGTERM, OnRuntimeSignal);
+    if (g_previous_term == SIG_IGN) std::signal(SIGTERM, SIG_IGN);
     event_ = event;
 }
 
 CStopSignal::~CStopSignal() {
     if (event_ == nullptr) return;
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    std::signal(SIGINT, g_previous_int == SIG_ERR ? SIG_DFL : g_previous_int);
+    std::signal(SIGTERM, g_previous_term == SIG_ERR ? SIG_DFL : g_previous_term);
     g_event = nullptr;
     CloseHandle(static_cast<HANDLE>(event_));
 }

@@ -107,5 +107,21 @@ TEST(Win32StopSignal, CtrlBreakEndsAWaitAtOnce) {
     EXPECT_EQ(stop.Raised(), SIGINT);
 }
 
+TEST(Win32StopSignal, RuntimeSignalsStopTooAndTheFirstOneCounts) {
+    {
+        const CStopSignal stop;
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        EXPECT_EQ(stop.Raised(), SIGTERM);
+        EXPECT_TRUE(stop.WaitFor(5000));
+        // Caught again after the first: the process is still here to see it.
+        ASSERT_EQ(std::raise(SIGINT), 0);
+        EXPECT_EQ(stop.Raised(), SIGTERM);
+    }
+    // The handlers before are back, and a new stop starts clear.
+    const CStopSignal next;
+    EXPECT_EQ(next.Raised(), 0);
+    EXPECT_FALSE(next.WaitFor(10));
+}
+
 }  // namespace
 }  // namespace telvane
