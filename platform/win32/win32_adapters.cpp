@@ -15,22 +15,6 @@ namespace telvane::win32 {
 
 namespace {
 
-// GetAdaptersAddresses fills a caller's buffer and says when it needs a larger one; the
-// list can grow between two calls, so it is asked a few times. uint64_t elements keep the
-// records aligned.
-std::vector<std::uint64_t> AdapterList() {
-    constexpr ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
-    ULONG bytes = 16 * 1024;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        std::vector<std::uint64_t> buffer((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
-        auto* first = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-        const ULONG result = GetAdaptersAddresses(AF_UNSPEC, flags, nullptr, first, &bytes);
-        if (result == ERROR_SUCCESS) return buffer;
-        if (result != ERROR_BUFFER_OVERFLOW) break;
-    }
-    return {};
-}
-
 const sockaddr_in* FirstIpv4(const IP_ADAPTER_ADDRESSES& adapter, std::uint8_t* prefix_length) {
     for (const IP_ADAPTER_UNICAST_ADDRESS* u = adapter.FirstUnicastAddress; u != nullptr; u = u->Next) {
         const SOCKET_ADDRESS& a = u->Address;
@@ -50,9 +34,25 @@ IPV4 MaskOfPrefix(std::uint8_t length) {
 
 }  // namespace
 
+// GetAdaptersAddresses fills a caller's buffer and says when it needs a larger one; the
+// list can grow between two calls, so it is asked a few times. uint64_t elements keep the
+// records aligned.
+std::vector<std::uint64_t> AdapterAddresses() {
+    constexpr ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG bytes = 16 * 1024;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::vector<std::uint64_t> buffer((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+        auto* first = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+        const ULONG result = GetAdaptersAddresses(AF_UNSPEC, flags, nullptr, first, &bytes);
+        if (result == ERROR_SUCCESS) return buffer;
+        if (result != ERROR_BUFFER_OVERFLOW) break;
+    }
+    return {};
+}
+
 std::vector<SystemAdapter> QuerySystemAdapters() {
     std::vector<SystemAdapter> out;
-    const std::vector<std::uint64_t> buffer = AdapterList();
+    const std::vector<std::uint64_t> buffer = AdapterAddresses();
     if (buffer.empty()) return out;
     for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr; a = a->Next) {
         SystemAdapter entry;
@@ -73,7 +73,7 @@ std::vector<SystemAdapter> QuerySystemAdapters() {
 }
 
 std::optional<std::uint32_t> InterfaceHolding(const IPV4& address) {
-    const std::vector<std::uint64_t> buffer = AdapterList();
+    const std::vector<std::uint64_t> buffer = AdapterAddresses();
     for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.empty() ? nullptr : buffer.data());
          a != nullptr; a = a->Next) {
         for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {

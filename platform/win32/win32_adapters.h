@@ -17,6 +17,10 @@ struct SystemAdapter {
     std::uint8_t ipv4_prefix_length = 0;  // of its first IPv4 address
 };
 
+// GetAdaptersAddresses' list: the IP_ADAPTER_ADDRESSES records, the first at data(), without
+// anycast, multicast and DNS server addresses; empty on failure.
+std::vector<std::uint64_t> AdapterAddresses();
+
 // Every adapter in the system's order, with its first IPv4 address; empty on failure.
 std::vector<SystemAdapter> QuerySystemAdapters();
 
