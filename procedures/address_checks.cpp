@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <unordered_map>
 
 #include "protocol/text.h"
 
@@ -46,6 +47,26 @@ std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size
     for (const DEVICE_INFO& other : devices) {
         if (other.ipv4_address != self.ipv4_address || other.mac == self.mac) continue;
         if (std::find(out.begin(), out.end(), other.mac) == out.end()) out.push_back(other.mac);
+    }
+    return out;
+}
+
+std::vector<std::vector<MAC>> SameAddressMacsOfEach(std::span<const DEVICE_INFO> devices) {
+    // One pass into groups by address, so a listing of thousands stays linear; indices
+    // stay ascending within a group, which keeps list order.
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> by_address;
+    for (std::size_t i = 0; i < devices.size(); ++i) by_address[Value(devices[i].ipv4_address)].push_back(i);
+    std::vector<std::vector<MAC>> out(devices.size());
+    for (const auto& [address, indices] : by_address) {
+        if (indices.size() < 2) continue;
+        for (const std::size_t i : indices) {
+            std::vector<MAC>& macs = out[i];
+            for (const std::size_t j : indices) {
+                const MAC& mac = devices[j].mac;
+                if (mac == devices[i].mac || std::find(macs.begin(), macs.end(), mac) != macs.end()) continue;
+                macs.push_back(mac);
+            }
+        }
     }
     return out;
 }

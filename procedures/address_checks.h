@@ -24,6 +24,10 @@ std::string SubnetText(const IPV4& address, const IPV4& mask);
 // another MAC, in list order, each once.
 std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size_t index);
 
+// SameAddressMacs for every index at once, in linear time: for the command line's
+// listings, which have no cap.
+std::vector<std::vector<MAC>> SameAddressMacsOfEach(std::span<const DEVICE_INFO> devices);
+
 // A new static IPv4 configuration for one device, and what it is checked against.
 struct NEW_ADDRESS {
     IPV4 address{};

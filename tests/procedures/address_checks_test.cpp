@@ -43,6 +43,10 @@ TEST(AddressChecks, SameAddressNamesTheOtherMacs) {
     EXPECT_EQ(SameAddressMacs(devices, 1), (std::vector<MAC>{devices[0].mac, devices[4].mac}));
     EXPECT_TRUE(SameAddressMacs(devices, 2).empty());
     EXPECT_TRUE(SameAddressMacs(devices, 5).empty());
+    // The listing's all-at-once form says the same for every row.
+    const auto each = SameAddressMacsOfEach(devices);
+    ASSERT_EQ(each.size(), devices.size());
+    for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(each[i], SameAddressMacs(devices, i)) << i;
 }
 
 // Guards against a new address that breaks the network going unnoticed, a finding for

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "inventory/row_text.h"
 #include "procedures/address_checks.h"
@@ -134,11 +135,12 @@ std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT&
     const std::span<const DEVICE_INFO> entries(table.entries.data(), count);
     std::vector<LISTED_DEVICE> out;
     out.reserve(count);
+    std::vector<std::vector<MAC>> conflicts = SameAddressMacsOfEach(entries);
     for (std::size_t i = 0; i < count; ++i) {
         LISTED_DEVICE d;
         d.entry = entries[i];
         if (segment.mask != IPV4{}) d.same_subnet = InSubnet(d.entry.ipv4_address, segment.address, segment.mask);
-        d.address_conflict = SameAddressMacs(entries, i);
+        d.address_conflict = std::move(conflicts[i]);
         d.adapter = adapter;
         out.push_back(std::move(d));
     }
