@@ -382,7 +382,8 @@ void CDeviceListView::UpdateNotes() {
         }
         empty_note_->setVisible(empty);
     }
-    const bool full = enumerated && table_.device_count >= DEVICE_TABLE_CAPACITY && table_.ignored.Of(DROP_REASON::TABLE_FULL) > 0;
+    const bool full =
+        enumerated && table_.device_count >= DEVICE_TABLE_CAPACITY && table_.ignored.Of(DROP_REASON::TABLE_FULL) > 0;
     if (full != !full_note_->isHidden()) {
         full_note_->setText(tr("%1 devices shown; more answered.").arg(DEVICE_TABLE_CAPACITY));
         full_note_->setVisible(full);
