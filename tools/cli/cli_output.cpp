@@ -92,7 +92,10 @@ std::string CompactJson(const ordered_json& value) {
     }
     if (value.is_array()) {
         std::string out = "[";
-        for (std::size_t i = 0; i < value.size(); ++i) out += (i ? ", " : "") + CompactJson(value[i]);
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (i) out += ", ";
+            out += CompactJson(value[i]);
+        }
         return out + "]";
     }
     return scalar(value);
@@ -169,7 +172,10 @@ std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_ada
 std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
     std::string out;
     const auto& names = AllFieldNames();
-    for (std::size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i) out += ",";
+        out += names[i];
+    }
     out += ",same_subnet,address_conflict";
     out += with_adapter ? ",adapter\n" : "\n";
     for (const LISTED_DEVICE& d : devices) {
@@ -181,9 +187,16 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
         out += ",";
         if (d.same_subnet) out += *d.same_subnet ? "true" : "false";
         out += ",";
-        for (std::size_t i = 0; i < d.address_conflict.size(); ++i)
-            out += (i ? " " : "") + FormatMac(d.address_conflict[i]);
-        out += with_adapter ? "," + d.adapter + "\n" : "\n";
+        // Appended piece by piece: GCC 12 at -O3 sees a false overlap in "literal" + string.
+        for (std::size_t i = 0; i < d.address_conflict.size(); ++i) {
+            if (i) out += " ";
+            out += FormatMac(d.address_conflict[i]);
+        }
+        if (with_adapter) {
+            out += ",";
+            out += d.adapter;
+        }
+        out += "\n";
     }
     return out;
 }
