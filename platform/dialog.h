@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dialog_notification.h"
 #include "platform/dialog_template.h"
 
 class QRadioButton;
@@ -19,13 +20,6 @@ class QRadioButton;
 namespace telvane {
 
 class CIpv4AddressBox;
-
-// Control notifications, routed to handlers by control ID.
-enum class NOTIFICATION : std::uint8_t {
-    CLICKED,           // BN_CLICKED: push buttons and radio buttons, by the user
-    SELECTION_CHANGE,  // CBN_SELCHANGE: a drop-down list, by the user
-    CHANGE,            // EN_CHANGE: an edit's or address box's text, by the user or in code
-};
 
 class CDialog : public QDialog {
 public:

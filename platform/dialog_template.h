@@ -7,10 +7,18 @@
 #include <cstdint>
 #include <span>
 
+// Windows' own headers define IDOK and IDCANCEL (and the A/W names of the dialog calls) as
+// macros: every file that sees a dialog sees them, so the names stay the same throughout.
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace telvane {
 
+#if !defined(_WIN32)
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+#endif
 inline constexpr int IDC_STATIC = -1;
 
 enum class CONTROL_KIND : std::uint8_t {
