@@ -75,7 +75,9 @@ struct CONTROL_CLASS {
 CONTROL_CLASS ClassOf(CONTROL_KIND kind) {
     switch (kind) {
         case CONTROL_KIND::LABEL:
-            return {L"Static", SS_LEFT};
+            // Clipped rather than wrapped where the font is wider than the layout's, which
+            // would push the last word below the label's one line out of sight.
+            return {L"Static", SS_LEFTNOWORDWRAP};
         case CONTROL_KIND::LIST_VIEW:
             return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER};
         case CONTROL_KIND::PROGRESS_BAR:

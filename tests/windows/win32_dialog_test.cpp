@@ -83,16 +83,26 @@ struct EXPECTED_CLASS {
 
 EXPECTED_CLASS Expected(K kind) {
     switch (kind) {
-        case K::LABEL: return {L"Static", SS_LEFT, SS_TYPEMASK};
-        case K::LIST_VIEW: return {L"SysListView32", LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER, 0xFFFF | WS_BORDER};
-        case K::PROGRESS_BAR: return {L"msctls_progress32", PBS_SMOOTH | WS_BORDER, PBS_SMOOTH | WS_BORDER};
-        case K::GROUP_FRAME: return {L"Button", BS_GROUPBOX, BS_TYPEMASK};
-        case K::RADIO_BUTTON: return {L"Button", BS_AUTORADIOBUTTON, BS_TYPEMASK};
-        case K::IPV4_ADDRESS: return {L"SysIPAddress32", 0, 0};
-        case K::PUSH_BUTTON: return {L"Button", BS_PUSHBUTTON, BS_TYPEMASK};
-        case K::DEFAULT_PUSH_BUTTON: return {L"Button", BS_DEFPUSHBUTTON, BS_TYPEMASK};
-        case K::DROP_DOWN_LIST: return {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0x3 | WS_VSCROLL};
-        case K::EDIT: return {L"Edit", ES_AUTOHSCROLL | WS_BORDER, ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER};
+        case K::LABEL:
+            return {L"Static", SS_LEFTNOWORDWRAP, SS_TYPEMASK};
+        case K::LIST_VIEW:
+            return {L"SysListView32", LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER, 0xFFFF | WS_BORDER};
+        case K::PROGRESS_BAR:
+            return {L"msctls_progress32", PBS_SMOOTH | WS_BORDER, PBS_SMOOTH | WS_BORDER};
+        case K::GROUP_FRAME:
+            return {L"Button", BS_GROUPBOX, BS_TYPEMASK};
+        case K::RADIO_BUTTON:
+            return {L"Button", BS_AUTORADIOBUTTON, BS_TYPEMASK};
+        case K::IPV4_ADDRESS:
+            return {L"SysIPAddress32", 0, 0};
+        case K::PUSH_BUTTON:
+            return {L"Button", BS_PUSHBUTTON, BS_TYPEMASK};
+        case K::DEFAULT_PUSH_BUTTON:
+            return {L"Button", BS_DEFPUSHBUTTON, BS_TYPEMASK};
+        case K::DROP_DOWN_LIST:
+            return {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0x3 | WS_VSCROLL};
+        case K::EDIT:
+            return {L"Edit", ES_AUTOHSCROLL | WS_BORDER, ES_AUTOHSCROLL | ES_MULTILINE | WS_BORDER};
     }
     return {L"", 0, 0};
 }
@@ -164,8 +174,9 @@ protected:
     bool OnInitDialog() override {
         CDialog::OnInitDialog();
         if (end_in_init != 0) EndDialog(end_in_init);
-        if (post_in_init) PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON, BN_CLICKED),
-                                       reinterpret_cast<LPARAM>(GetDlgItem(IDC_BUTTON)));
+        if (post_in_init)
+            PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(IDC_BUTTON)));
         return false;
     }
     void DoDataExchange(bool save) override { saves += save ? 1 : 0; }
@@ -256,8 +267,7 @@ TEST(Win32Dialog, HandsWmNotifyToThePlatformHandlerWithItsResult) {
         return true;
     });
     NMHDR header{dialog.GetDlgItem(IDC_LIST), IDC_LIST, NM_CUSTOMDRAW};
-    EXPECT_EQ(SendMessageW(dialog.Hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&header)),
-              CDRF_NOTIFYITEMDRAW);
+    EXPECT_EQ(SendMessageW(dialog.Hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&header)), CDRF_NOTIFYITEMDRAW);
     EXPECT_EQ(seen, static_cast<UINT>(NM_CUSTOMDRAW));
 }
 
@@ -319,9 +329,8 @@ TEST(Win32MessageBox, HookReceivesTheTextAndAnswers) {
 }  // namespace telvane
 
 int main(int argc, char** argv) {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                  ICC_LISTVIEW_CLASSES | ICC_INTERNET_CLASSES | ICC_PROGRESS_CLASS |
-                                      ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_INTERNET_CLASSES |
+                                                                    ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
