@@ -169,6 +169,7 @@ public:
     int saves = 0;
     int end_in_init = 0;  // ends the dialog from OnInitDialog when not 0
     bool post_in_init = false;
+    WPARAM key_in_init = 0;  // a key pressed in the edit once the dialog runs
 
 protected:
     bool OnInitDialog() override {
@@ -177,6 +178,12 @@ protected:
         if (post_in_init)
             PostMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_BUTTON, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(IDC_BUTTON)));
+        if (key_in_init != 0) {
+            GotoDlgCtrl(IDC_EDIT);
+            PostMessageW(GetDlgItem(IDC_EDIT), WM_KEYDOWN, key_in_init, 1);
+            // A key that does nothing fails the test instead of leaving it waiting.
+            SetTimer(Hwnd(), 1, 10000, [](HWND hwnd, UINT, UINT_PTR, DWORD) { ::EndDialog(hwnd, 0); });
+        }
         return false;
     }
     void DoDataExchange(bool save) override { saves += save ? 1 : 0; }
@@ -287,6 +294,16 @@ TEST(Win32Dialog, DoModalRunsTheDialogManagersLoop) {
     });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(visible);
+}
+
+TEST(Win32Dialog, EnterPressesExitAndEscapeCancels) {
+    CTestDialog enter;
+    enter.key_in_init = VK_RETURN;
+    EXPECT_EQ(enter.DoModal(), IDOK);
+    EXPECT_EQ(enter.saves, 1);
+    CTestDialog escape;
+    escape.key_in_init = VK_ESCAPE;
+    EXPECT_EQ(escape.DoModal(), IDCANCEL);
 }
 
 TEST(Win32Ipv4AddressBox, TellsBlankFromZero) {
