@@ -115,8 +115,9 @@ std::wstring Wide(const char* utf8) {
     return text;
 }
 
-TEST(Win32DialogTemplate, HoldsEveryControlOfTheTable) {
-    const std::vector<std::uint8_t> bytes = BuildDialogTemplate(TEST_DIALOG);
+// Parses the template built from table back and compares it with the table.
+void ExpectTemplateOf(const DLG_TEMPLATE& table) {
+    const std::vector<std::uint8_t> bytes = BuildDialogTemplate(table);
     CTemplateReader in(bytes);
     EXPECT_EQ(in.Word(), 1);
     EXPECT_EQ(in.Word(), 0xFFFF);
@@ -125,18 +126,18 @@ TEST(Win32DialogTemplate, HoldsEveryControlOfTheTable) {
     const DWORD style = in.Dword();
     const DWORD wanted = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SHELLFONT;
     EXPECT_EQ(style & wanted, wanted);
-    EXPECT_EQ(in.Word(), ITEMS.size());
+    EXPECT_EQ(in.Word(), table.items.size());
     in.Short();
     in.Short();
-    EXPECT_EQ(in.Short(), TEST_DIALOG.cx);
-    EXPECT_EQ(in.Short(), TEST_DIALOG.cy);
+    EXPECT_EQ(in.Short(), table.cx);
+    EXPECT_EQ(in.Short(), table.cy);
     EXPECT_EQ(in.Word(), 0);  // menu
     EXPECT_EQ(in.Word(), 0);  // class
-    EXPECT_EQ(in.String(), L"Test");
-    EXPECT_EQ(in.Word(), TEST_DIALOG.font_point_size);
+    EXPECT_EQ(in.String(), Wide(table.title));
+    EXPECT_EQ(in.Word(), table.font_point_size);
     in.Skip(4);  // weight, italic, charset
     EXPECT_EQ(in.String(), std::wstring(DIALOG_FONT_FAMILY));
-    for (const DLG_ITEM_TEMPLATE& item : ITEMS) {
+    for (const DLG_ITEM_TEMPLATE& item : table.items) {
         SCOPED_TRACE(item.id);
         in.AlignDword();
         in.Dword();
@@ -159,6 +160,10 @@ TEST(Win32DialogTemplate, HoldsEveryControlOfTheTable) {
         EXPECT_EQ(in.Word(), 0);
     }
     EXPECT_EQ(in.At(), bytes.size());
+}
+
+TEST(Win32DialogTemplate, HoldsEveryControlOfTheTable) {
+    ExpectTemplateOf(TEST_DIALOG);
 }
 
 class CTestDialog : public CDialog {
