@@ -1,7 +1,7 @@
 #include <initializer_list>
 
 #include "app/telvane_dlg.h"
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
@@ -58,7 +58,7 @@ void CTelvaneDlg::Enumerate() {
     // Replies are taken in by OnDatagram during the waits between the requests.
     BroadcastEnumerateRequests(socket);
     EnableDlgItem(IDC_ENUMERATE, true);
-    list_view_->SetEnumeratedAdapter(QString::fromStdU16String(ChosenAdapterAddress()));
+    list_view_->SetEnumeratedAdapter(ChosenAdapterAddress());
     GotoDlgCtrl(IDC_ENUMERATE);
     // The first device to answer is selected; a locked one cannot be set.
     if (table.device_count != 0) {

@@ -1,13 +1,11 @@
-#include <QtWidgets/QProgressBar>
-
 #include <algorithm>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "inventory/device_list_view.h"
 #include "platform/adapters.h"
+#include "platform/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "platform/message_box.h"
 #include "platform/pumped_wait.h"
@@ -101,14 +99,13 @@ void CTelvaneDlg::OnSetIp() {
         return;
     }
     // Time for the device to take its new settings, then find it again.
-    auto* progress = dynamic_cast<QProgressBar*>(GetDlgItem(IDC_PROGRESS));
-    progress->setRange(0, SETTLE_STEPS);
-    progress->setValue(0);
+    SetProgressRange(IDC_PROGRESS, 0, SETTLE_STEPS);
+    SetProgressPos(IDC_PROGRESS, 0);
     for (int done = 0; done < SETTLE_STEPS; ++done) {
         PumpMessages(SETTLE_STEP_MS);
-        progress->setValue(done);
+        SetProgressPos(IDC_PROGRESS, done);
     }
-    progress->setValue(0);
+    SetProgressPos(IDC_PROGRESS, 0);
     Enumerate();
     EnableActionControls(true);
     busy = 0;

@@ -2,8 +2,8 @@
 #include <tuple>
 
 #include "app/telvane_dlg.h"
-#include "inventory/device_list_view.h"
 #include "inventory/row_text.h"
+#include "platform/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "resources/resource.h"
 

@@ -1,13 +1,11 @@
 #include "app/telvane_dlg.h"
 
-#include <QtWidgets/QTreeWidget>
-
 #include <algorithm>
 #include <optional>
 #include <span>
 
-#include "inventory/device_list_view.h"
 #include "inventory/reply_intake.h"
+#include "platform/device_list_view.h"
 #include "platform/message_box.h"
 #include "platform/system_checks.h"
 #include "procedures/address_checks.h"
@@ -45,7 +43,7 @@ const CTelvaneDlg::MESSAGE_MAP_ENTRY CTelvaneDlg::message_map[] = {
     {IDC_IPV6_PREFIX, NOTIFICATION::CHANGE, &CTelvaneDlg::OnPrefixLengthChanged},
 };
 
-CTelvaneDlg::CTelvaneDlg() : CDialog(MainDialogTemplate()), icon(LoadProgramIcon()) {
+CTelvaneDlg::CTelvaneDlg() : CDialog(MainDialogTemplate()) {
     adapter_count = 0;
     for (const MESSAGE_MAP_ENTRY& entry : message_map)
         MapNotification(entry.id, entry.code, [this, handler = entry.handler] { (this->*handler)(); });
@@ -57,13 +55,12 @@ CTelvaneDlg::~CTelvaneDlg() {
 }
 
 void CTelvaneDlg::AttachDeviceList() {
-    auto* list = dynamic_cast<QTreeWidget*>(GetDlgItem(IDC_DEVICE_LIST));
-    list_view_ = std::make_unique<CDeviceListView>(list, table);
-    connect(list_view_.get(), &CDeviceListView::headerItemClicked, this, &CTelvaneDlg::OnHeaderItemClick);
-    connect(list_view_.get(), &CDeviceListView::listItemChanged, this, &CTelvaneDlg::OnListItemChanged);
-    connect(list_view_.get(), &CDeviceListView::listClicked, this, &CTelvaneDlg::OnListClick);
+    list_view_ = std::make_unique<CDeviceListView>(*this, IDC_DEVICE_LIST, table);
+    list_view_->SetHeaderClickHandler([this](int column) { OnHeaderItemClick(column); });
+    list_view_->SetItemChangedHandler([this](int row, bool selected) { OnListItemChanged(row, selected); });
+    list_view_->SetClickHandler([this](int row) { OnListClick(row); });
     list_view_->SetRowHints([this](int row) { return RowHints(row); });
-    list_view_->SetTeller([this](const QString& text) { ShowMessageBox(this, text.toStdU16String()); });
+    list_view_->SetTeller([this](const std::u16string& text) { ShowMessageBox(this, text); });
 }
 
 bool CTelvaneDlg::OnInitDialog() {
@@ -77,7 +74,7 @@ bool CTelvaneDlg::OnInitDialog() {
         ShowMessageBox(this, LIMITED_FUNCTION);
     }
     // Title bar and task bar.
-    setWindowIcon(icon);
+    SetProgramIcon();
     list_view_->InsertListColumns(DEVICE_LIST_COLUMN_COUNT, columns);
     // Not signalled until a set reply is taken in.
     table.reply_event.Reset();
@@ -148,22 +145,20 @@ CDeviceListView::ROW_HINTS CTelvaneDlg::RowHints(int row) const {
     if (row < 0 || row >= count) return hints;
     const std::span<const DEVICE_INFO> devices(table.entries.data(), static_cast<std::size_t>(count));
     const DEVICE_INFO& e = devices[static_cast<std::size_t>(row)];
-    const QString address = QString::fromStdString(FormatIpv4(e.ipv4_address));
-    QStringList lines;
+    const std::string address = FormatIpv4(e.ipv4_address);
     // An unknown mask (all zero) puts every address inside.
     if (!InSubnet(e.ipv4_address, enumerated_address, enumerated_mask)) {
-        hints.unreachable = QStringLiteral(
-                                "%1 is outside %2, so its web page cannot be reached from here until its "
-                                "address is changed.")
-                                .arg(address, QString::fromStdString(SubnetText(enumerated_address, enumerated_mask)));
-        lines << hints.unreachable;
+        hints.unreachable = FromUtf8(address + " is outside " + SubnetText(enumerated_address, enumerated_mask) +
+                                     ", so its web page cannot be reached from here until its address is changed.");
+        hints.text = hints.unreachable;
     }
-    QStringList others;
+    std::string others;
     for (const MAC& mac : SameAddressMacs(devices, static_cast<std::size_t>(row)))
-        others << QString::fromStdString(FormatMac(mac));
-    if (!others.isEmpty())
-        lines << QStringLiteral("%1 is also used by %2.").arg(address, others.join(QStringLiteral(", ")));
-    hints.text = lines.join(QLatin1Char('\n'));
+        others += (others.empty() ? "" : ", ") + FormatMac(mac);
+    if (!others.empty()) {
+        if (!hints.text.empty()) hints.text += u'\n';
+        hints.text += FromUtf8(address + " is also used by " + others + ".");
+    }
     return hints;
 }
 
@@ -175,9 +170,9 @@ std::u16string CTelvaneDlg::ChosenAdapterAddress() const {
 
 void CTelvaneDlg::DoDataExchange(bool save) {
     if (save)
-        prefix_text = QString::fromStdU16String(GetDlgItemText(IDC_IPV6_PREFIX));
+        prefix_text = GetDlgItemText(IDC_IPV6_PREFIX);
     else
-        SetDlgItemText(IDC_IPV6_PREFIX, prefix_text.toStdU16String());
+        SetDlgItemText(IDC_IPV6_PREFIX, prefix_text);
 }
 
 // The choice takes effect at the next enumeration.

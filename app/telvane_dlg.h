@@ -4,9 +4,6 @@
 // socket, the device table and the busy flag, and routes the controls' notifications
 // to its handlers.
 
-#include <QtCore/QString>
-#include <QtGui/QIcon>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -14,8 +11,8 @@
 
 #include "inventory/device_info.h"
 #include "inventory/device_list.h"
-#include "inventory/device_list_view.h"
 #include "platform/adapters.h"
+#include "platform/device_list_view.h"
 #include "platform/dialog.h"
 #include "platform/discovery_socket.h"
 
@@ -35,7 +32,8 @@ class CTelvaneDlg final : public CDialog, public IDatagramSink {
 public:
     CTelvaneDlg();
     ~CTelvaneDlg() override;
-    Q_DISABLE_COPY_MOVE(CTelvaneDlg)
+    CTelvaneDlg(const CTelvaneDlg&) = delete;
+    CTelvaneDlg& operator=(const CTelvaneDlg&) = delete;
 
     // Closes the socket when open and opens it anew on the chosen adapter. False when
     // there is no adapter, or when the socket failed: then the failure has been shown
@@ -68,8 +66,7 @@ public:
     // Entries, device_count, sort_toggles, reply_event, set_result and selected_index.
     DEVICE_TABLE table;
     std::int32_t busy = 0;
-    QIcon icon;
-    QString prefix_text;
+    std::u16string prefix_text;
     // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
     std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
     // The adapter the last enumeration ran on, which the rows' hints are about.

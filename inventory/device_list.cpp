@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string>
+
+#include "protocol/text.h"
 
 namespace telvane {
 
@@ -61,6 +64,18 @@ void SortDeviceTable(DEVICE_TABLE& table, int column) {
         return ascending ? c < 0 : c > 0;
     });
     toggle = ascending ? 0 : 1;
+}
+
+std::u16string EmptyListNote(std::u16string_view adapter_address) {
+    if (adapter_address.empty()) return {};
+    return u"No device answered on " + std::u16string(adapter_address) +
+           u".\nCheck the cable and the network adapter chosen, and that the firewall accepts UDP from source "
+           u"port 18768.\nRun telvane-cli doctor to check this computer's side.";
+}
+
+std::u16string FullListNote(const DEVICE_TABLE& table) {
+    if (table.device_count < DEVICE_TABLE_CAPACITY || table.ignored.Of(DROP_REASON::TABLE_FULL) == 0) return {};
+    return FromUtf8(std::to_string(DEVICE_TABLE_CAPACITY)) + u" devices shown; more answered.";
 }
 
 }  // namespace telvane

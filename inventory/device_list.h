@@ -1,8 +1,8 @@
 #pragma once
 
-// The Qt-free half of the device list: its column definitions, the heading-click sort of
-// the table, and what a row's state means for its look. The Widgets half is
-// device_list_view.h.
+// The toolkit-free half of the device list: its column definitions, the heading-click sort
+// of the table, what a row's state means for its look, and the notes the list shows in its
+// own area. The half on the list widget is platform/device_list_view.h.
 
 #include <array>
 #include <cstdint>
@@ -45,6 +45,12 @@ RowLook RowLookOf(const DEVICE_INFO& e);
 // Every state the row's colour stands for, in words, for those who cannot tell the
 // colours apart: "selected, locked, set accepted". Empty for a plain row.
 std::u16string RowStateText(const DEVICE_INFO& e);
+
+// What the list says when its rows cannot. After an enumeration on adapter_address that
+// found nothing: that no device answered there and what to check (empty for an empty
+// address). When the table is full and more devices answered: that more did (else empty).
+std::u16string EmptyListNote(std::u16string_view adapter_address);
+std::u16string FullListNote(const DEVICE_TABLE& table);
 
 // Byte-wise unsigned comparison of the column's sort keys (<0, 0, >0): the whole
 // 256-byte name area, the model name's first 16 bytes, the MAC, the IPv4 address.

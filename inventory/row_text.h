@@ -2,6 +2,7 @@
 
 // The texts a device row shows; the window, the command line and the sort share them.
 
+#include <array>
 #include <string>
 
 #include "inventory/device_info.h"
@@ -21,5 +22,13 @@ bool HasIpv6(const DEVICE_INFO& e);
 std::u16string IpAddressText(const DEVICE_INFO& e);
 // An IPv6 address as the window shows it ("???" should it not format).
 std::u16string Ipv6Text(const IPV6& address);
+
+// The four cells of a device's row as the window shows them: the names with their control
+// and direction characters made visible, so that each row stays one line in its order.
+std::array<std::u16string, 4> RowCellTexts(const DEVICE_INFO& e);
+// The row as one line to copy: the four cells joined by tabs.
+std::u16string RowCopyText(const DEVICE_INFO& e);
+// The address of the device's web page: "http://192.0.2.20/".
+std::string DeviceWebUrl(const DEVICE_INFO& e);
 
 }  // namespace telvane

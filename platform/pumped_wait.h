@@ -9,10 +9,17 @@
 
 #include "platform/event.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace telvane {
 
+// Windows' own headers define both as macros with these values.
+#if !defined(_WIN32)
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0;
 inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
+#endif
 
 // Milliseconds, wrapping at 2^32 like the system tick counter.
 std::uint32_t GetTickCount();

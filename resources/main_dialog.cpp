@@ -1,8 +1,5 @@
 #include "resources/main_dialog.h"
 
-#include <QtCore/QFile>
-#include <QtCore/QString>
-
 #include <array>
 
 namespace telvane {
@@ -90,15 +87,6 @@ const DLG_TEMPLATE& MainDialogTemplate() {
 std::u16string LoadString(int id) {
     if (id == IDS_SOCKETS_INIT_FAILED) return u"Windows sockets initialization failed.";
     return {};
-}
-
-QIcon LoadProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128, 256}) {
-        const QString path = QStringLiteral(":/icons/telvane-%1.png").arg(size);
-        if (QFile::exists(path)) icon.addFile(path, QSize(size, size));
-    }
-    return icon;
 }
 
 }  // namespace telvane

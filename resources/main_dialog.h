@@ -1,9 +1,7 @@
 #pragma once
 
-// The program's resources: the main dialog's template with its initialisation data,
-// the string table and the program icon.
-
-#include <QtGui/QIcon>
+// The program's resources: the main dialog's template with its initialisation data and
+// the string table. The program icon is the platform's (IDR_MAINFRAME).
 
 #include <string>
 
@@ -17,8 +15,5 @@ const DLG_TEMPLATE& MainDialogTemplate();
 
 // A string of the string table; empty for an ID it does not hold.
 std::u16string LoadString(int id);
-
-// Icon group 128 in every size drawn for it.
-QIcon LoadProgramIcon();
 
 }  // namespace telvane

@@ -18,7 +18,7 @@
 #include <cstdlib>
 
 #include "app_fixture.h"
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "resources/main_dialog.h"
 #include "tests/inventory/reply_builder.h"
@@ -214,7 +214,7 @@ TEST_F(MainWindow, EmptyAndFullListsExplainThemselves) {
     // What an enumeration that found nothing leaves usable.
     for (const int id : {IDC_EXIT, IDC_ENUMERATE, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP})
         dialog.EnableDlgItem(id, true);
-    dialog.ListView().SetEnumeratedAdapter(QStringLiteral("192.168.1.2"));
+    dialog.ListView().SetEnumeratedAdapter(u"192.168.1.2");
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
@@ -231,7 +231,7 @@ TEST_F(MainWindow, EmptyAndFullListsExplainThemselves) {
     dialog.EnableActionControls(true);
     dialog.SelectDevice(0);
     dialog.ListView().Invalidate(true);
-    ASSERT_EQ(dialog.ListView().FullNoteText(), QStringLiteral("100 devices shown; more answered."));
+    ASSERT_EQ(dialog.ListView().FullNoteText(), u"100 devices shown; more answered.");
     auto* full = list->findChild<QLabel*>(QStringLiteral("fullNote"));
     ASSERT_NE(full, nullptr);
     QApplication::processEvents();

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view.h"
 #include "platform/ipv4_address_box.h"
 #include "resources/resource.h"
 #include "tests/inventory/reply_builder.h"

@@ -197,7 +197,7 @@ TEST_F(Startup, EnterInAnEditPressesExitAndKeepsThePrefixText) {
     QTest::keyClick(dialog.GetDlgItem(IDC_IPV6_ADDRESS), Qt::Key_Return);
     EXPECT_TRUE(dialog.IsEnded());
     EXPECT_EQ(dialog.EndResult(), IDOK);
-    EXPECT_EQ(dialog.prefix_text, QStringLiteral("64"));
+    EXPECT_EQ(dialog.prefix_text, u"64");
 }
 
 TEST_F(Startup, EscapeOutsideAWaitCancels) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view.h"
 #include "platform/message_box.h"
 #include "platform/pumped_wait.h"
 #include "platform/system_checks.h"
@@ -87,11 +87,11 @@ TEST_F(Window, NoDeviceLeavesTheListAndSetIpDisabled) {
         EXPECT_TRUE(dialog.IsDlgItemEnabled(id)) << id;
     EXPECT_EQ(dialog.focusWidget(), dialog.GetDlgItem(IDC_ENUMERATE));
     // The empty list says so, naming the adapter it listened on.
-    EXPECT_TRUE(dialog.ListView().EmptyNoteText().startsWith(
+    EXPECT_TRUE(QString::fromStdU16String(dialog.ListView().EmptyNoteText()).startsWith(
         QStringLiteral("No device answered on %1.\n").arg(QString::fromStdString(netns::AdapterAddress(1)))))
-        << dialog.ListView().EmptyNoteText().toStdString();
+        << QString::fromStdU16String(dialog.ListView().EmptyNoteText()).toStdString();
     dialog.Enumerate();
-    EXPECT_FALSE(dialog.ListView().EmptyNoteText().isEmpty());
+    EXPECT_FALSE(dialog.ListView().EmptyNoteText().empty());
 }
 
 // Guards against a device in another subnet looking reachable: the adapter's real mask
@@ -115,7 +115,7 @@ TEST_F(Window, RowOutsideTheAdapterSubnetSaysSo) {
         }
     }
     EXPECT_EQ(outside, 1);
-    EXPECT_TRUE(dialog.ListView().EmptyNoteText().isEmpty());
+    EXPECT_TRUE(dialog.ListView().EmptyNoteText().empty());
 }
 
 // Guards against the socket being closed after the enumeration: a late reply still

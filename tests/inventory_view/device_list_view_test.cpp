@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view.h"
 #include "inventory/reply_intake.h"
 #include "inventory/row_text.h"
 #include "protocol/text.h"
@@ -138,27 +138,27 @@ TEST_F(ListWindow, NotesSayWhatTheRowsCannot) {
     const auto* full = list->findChild<QLabel*>(QStringLiteral("fullNote"));
     ASSERT_NE(empty, nullptr);
     ASSERT_NE(full, nullptr);
-    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
-    view.SetEnumeratedAdapter(QStringLiteral("192.0.2.1"));
+    EXPECT_TRUE(view.EmptyNoteText().empty());
+    view.SetEnumeratedAdapter(u"192.0.2.1");
     list->setEnabled(false);  // as after an enumeration that found nothing
-    EXPECT_TRUE(view.EmptyNoteText().startsWith(QStringLiteral("No device answered on 192.0.2.1.\n")));
-    EXPECT_TRUE(view.EmptyNoteText().contains(QStringLiteral("telvane-cli doctor")));
+    EXPECT_TRUE(QString::fromStdU16String(view.EmptyNoteText()).startsWith(QStringLiteral("No device answered on 192.0.2.1.\n")));
+    EXPECT_TRUE(QString::fromStdU16String(view.EmptyNoteText()).contains(QStringLiteral("telvane-cli doctor")));
     EXPECT_TRUE(empty->isVisible());
     EXPECT_TRUE(list->viewport()->rect().contains(empty->geometry()));
-    EXPECT_TRUE(view.FullNoteText().isEmpty());
+    EXPECT_TRUE(view.FullNoteText().empty());
     // A late reply: the row replaces the note.
     Take(Reply().Mac(1).Sealed());
-    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
+    EXPECT_TRUE(view.EmptyNoteText().empty());
     EXPECT_FALSE(empty->isVisible());
     list->setEnabled(true);
 
     for (int i = 2; i <= DEVICE_TABLE_CAPACITY; ++i)
         Take(Reply().Mac(static_cast<std::uint8_t>(i)).Address(static_cast<std::uint8_t>(i)).Sealed());
     ASSERT_EQ(list->topLevelItemCount(), DEVICE_TABLE_CAPACITY);
-    EXPECT_TRUE(view.FullNoteText().isEmpty()) << "full, but nobody more answered";
+    EXPECT_TRUE(view.FullNoteText().empty()) << "full, but nobody more answered";
     Take(Reply().Mac(201).Address(201).Sealed());
     view.UpdateNotes();  // the window does so after every datagram
-    EXPECT_EQ(view.FullNoteText(), QStringLiteral("100 devices shown; more answered."));
+    EXPECT_EQ(view.FullNoteText(), u"100 devices shown; more answered.");
     EXPECT_TRUE(full->isVisible());
     // Beside the scroll bar, below the rows: it covers none of them.
     const QRect note(full->mapTo(list, QPoint(0, 0)), full->size());
@@ -167,10 +167,10 @@ TEST_F(ListWindow, NotesSayWhatTheRowsCannot) {
     EXPECT_TRUE(list->rect().contains(note));
 
     // A new enumeration starts: nothing to say until it ends.
-    view.SetEnumeratedAdapter(QString());
+    view.SetEnumeratedAdapter(u"");
     view.DeleteAllItems();
-    EXPECT_TRUE(view.EmptyNoteText().isEmpty());
-    EXPECT_TRUE(view.FullNoteText().isEmpty());
+    EXPECT_TRUE(view.EmptyNoteText().empty());
+    EXPECT_TRUE(view.FullNoteText().empty());
 }
 
 // Every name form, through the real intake, as the cells show it; guards against a

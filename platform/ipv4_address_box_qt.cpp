@@ -1,4 +1,4 @@
-#include "platform/ipv4_address_box.h"
+#include "platform/ipv4_address_box_qt.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>

@@ -1,6 +1,7 @@
-#include "platform/dialog.h"
+#include "platform/dialog_qt.h"
 
 #include <QtGui/QCloseEvent>
+#include <QtGui/QIcon>
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
@@ -18,7 +19,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/ipv4_address_box.h"
+#include "platform/ipv4_address_box_qt.h"
 #include "platform/pumped_wait.h"
 #include "protocol/text.h"
 
@@ -494,6 +495,18 @@ int CDialog::ComboGetCount(int id) const {
 
 void CDialog::GotoDlgCtrl(int id) {
     ItemAs<QWidget>(*this, id)->setFocus(Qt::OtherFocusReason);
+}
+
+void CDialog::SetProgressRange(int id, int low, int high) {
+    ItemAs<QProgressBar>(*this, id)->setRange(low, high);
+}
+
+void CDialog::SetProgressPos(int id, int pos) {
+    ItemAs<QProgressBar>(*this, id)->setValue(pos);
+}
+
+void CDialog::SetProgramIcon() {
+    setWindowIcon(LoadProgramIcon());
 }
 
 }  // namespace telvane

@@ -8,13 +8,15 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "inventory/device_list.h"
 
@@ -27,6 +29,8 @@ class QTreeWidget;
 class QWidget;
 
 namespace telvane {
+
+class CDialog;
 
 // A column width given for the 8-point dialog font the layout was drawn for, scaled to
 // the font in use (by the ratio of the average character widths).
@@ -43,15 +47,17 @@ public:
     // accessible description, and why its web page cannot be reached from here (empty
     // when it can).
     struct ROW_HINTS {
-        QString text;
-        QString unreachable;
+        std::u16string text;
+        std::u16string unreachable;
     };
     using RowHintsFn = std::function<ROW_HINTS(int row)>;
-    using TellFn = std::function<void(const QString&)>;
+    using TellFn = std::function<void(const std::u16string&)>;
 
     // Takes over the look and the notifications of list; table belongs to the window
     // and must outlive the list's rows.
     CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, QObject* parent = nullptr);
+    // The same on the dialog's list control_id.
+    CDeviceListView(CDialog& dialog, int control_id, const DEVICE_TABLE& table);
     ~CDeviceListView() override;
 
     // Columns 0..count-1 from columns (headings, widths, left-aligned), full-row selection.
@@ -90,12 +96,17 @@ public:
     // enumeration on adapter_address that found nothing, that no device answered there
     // and what to check; when the table is full and more devices answered, that more
     // did. An empty address hides both (an enumeration is under way).
-    void SetEnumeratedAdapter(const QString& adapter_address);
+    void SetEnumeratedAdapter(std::u16string_view adapter_address);
     // Shows or hides the notes after the rows or the table's drop count changed.
     void UpdateNotes();
     // The note shown now, or an empty text.
-    QString EmptyNoteText() const;
-    QString FullNoteText() const;
+    std::u16string EmptyNoteText() const;
+    std::u16string FullNoteText() const;
+
+    // The window's handlers of the notifications below.
+    void SetHeaderClickHandler(std::function<void(int column)> handler);
+    void SetItemChangedHandler(std::function<void(int row, bool selected)> handler);
+    void SetClickHandler(std::function<void(int row)> handler);
 
 signals:
     // A column heading was clicked (column 0..3).
@@ -122,7 +133,7 @@ private:
     QTimer* repaint_timer_ = nullptr;
     QLabel* empty_note_ = nullptr;
     QLabel* full_note_ = nullptr;
-    QString enumerated_adapter_;
+    std::u16string enumerated_adapter_;
     UrlOpenerFn open_url_;
     RowHintsFn row_hints_;
     TellFn tell_;

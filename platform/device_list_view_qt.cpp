@@ -1,4 +1,4 @@
-#include "inventory/device_list_view.h"
+#include "platform/device_list_view_qt.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "inventory/row_text.h"
+#include "platform/dialog_qt.h"
 #include "protocol/text.h"
 
 namespace telvane {
@@ -71,7 +72,7 @@ public:
         if (e == nullptr) return {};
         QString text = ToQString(RowStateText(*e));
         if (hints_) {
-            const QString hint = hints_(row).text;
+            const QString hint = ToQString(hints_(row).text);
             if (!hint.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + hint;
         }
         if (text.isEmpty()) return {};
@@ -171,8 +172,9 @@ protected:
 };
 
 QStringList RowTexts(const DEVICE_INFO& e) {
-    return {ToQString(VisibleText(DeviceNameText(e))), ToQString(VisibleText(ModelNameText(e))), ToQString(MacText(e)),
-            ToQString(IpAddressText(e))};
+    QStringList texts;
+    for (const std::u16string& cell : RowCellTexts(e)) texts << ToQString(cell);
+    return texts;
 }
 
 }  // namespace
@@ -229,6 +231,9 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     repaint_timer_->setInterval(REPAINT_HOLD_MS);
     connect(repaint_timer_, &QTimer::timeout, this, &CDeviceListView::ReleaseRepaints);
 }
+
+CDeviceListView::CDeviceListView(CDialog& dialog, int control_id, const DEVICE_TABLE& table)
+    : CDeviceListView(dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(control_id)), table) {}
 
 // Replies arrive in bursts, each in its own turn of the event loop; painting the list
 // after every one of them costs far more than the rows themselves. New rows are shown
@@ -326,10 +331,10 @@ std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, co
 QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     const DEVICE_INFO* e = EntryAt(row);
     if (e == nullptr) return nullptr;
-    const QString row_text = RowTexts(*e).join(QLatin1Char('\t'));
+    const QString row_text = ToQString(RowCopyText(*e));
     const QString mac = ToQString(MacText(*e));
     const QString ipv4 = QString::fromStdString(FormatIpv4(e->ipv4_address));
-    const QUrl url(QStringLiteral("http://") + ipv4 + QLatin1Char('/'));
+    const QUrl url(QString::fromStdString(DeviceWebUrl(*e)));
 
     auto* menu = new QMenu(parent);
     const auto copy = [menu](const QString& name, const QString& caption, const QString& text) {
@@ -344,9 +349,9 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     QAction* open = menu->addAction(tr("Open &Web Page"));
     open->setObjectName(QStringLiteral("openWebPage"));
     // A page that cannot be reached from here is explained instead of opened dead.
-    const QString unreachable = row_hints_ ? row_hints_(row).unreachable : QString();
+    const std::u16string unreachable = row_hints_ ? row_hints_(row).unreachable : std::u16string();
     connect(open, &QAction::triggered, menu, [opener = open_url_, tell = tell_, url, unreachable] {
-        if (!unreachable.isEmpty()) {
+        if (!unreachable.empty()) {
             if (tell) tell(unreachable);
         } else if (opener) {
             opener(url);
@@ -355,37 +360,46 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     return menu;
 }
 
-void CDeviceListView::SetEnumeratedAdapter(const QString& adapter_address) {
+void CDeviceListView::SetEnumeratedAdapter(std::u16string_view adapter_address) {
     enumerated_adapter_ = adapter_address;
     UpdateNotes();
 }
 
-QString CDeviceListView::EmptyNoteText() const {
-    return empty_note_ != nullptr && !empty_note_->isHidden() ? empty_note_->text() : QString();
+std::u16string CDeviceListView::EmptyNoteText() const {
+    return empty_note_ != nullptr && !empty_note_->isHidden() ? empty_note_->text().toStdU16String() : std::u16string();
 }
 
-QString CDeviceListView::FullNoteText() const {
-    return full_note_ != nullptr && !full_note_->isHidden() ? full_note_->text() : QString();
+std::u16string CDeviceListView::FullNoteText() const {
+    return full_note_ != nullptr && !full_note_->isHidden() ? full_note_->text().toStdU16String() : std::u16string();
+}
+
+void CDeviceListView::SetHeaderClickHandler(std::function<void(int column)> handler) {
+    connect(this, &CDeviceListView::headerItemClicked, this, std::move(handler));
+}
+
+void CDeviceListView::SetItemChangedHandler(std::function<void(int row, bool selected)> handler) {
+    connect(this, &CDeviceListView::listItemChanged, this, std::move(handler));
+}
+
+void CDeviceListView::SetClickHandler(std::function<void(int row)> handler) {
+    connect(this, &CDeviceListView::listClicked, this, std::move(handler));
 }
 
 void CDeviceListView::UpdateNotes() {
     if (list_ == nullptr) return;
-    const bool enumerated = !enumerated_adapter_.isEmpty();
+    const bool enumerated = !enumerated_adapter_.empty();
     const bool empty = enumerated && list_->topLevelItemCount() == 0;
     if (empty != !empty_note_->isHidden()) {
         if (empty) {
-            empty_note_->setText(tr("No device answered on %1.").arg(enumerated_adapter_) + QLatin1Char('\n') +
-                                 tr("Check the cable and the network adapter chosen, and that the firewall "
-                                    "accepts UDP from source port 18768.") +
-                                 QLatin1Char('\n') + tr("Run telvane-cli doctor to check this computer's side."));
+            empty_note_->setText(ToQString(EmptyListNote(enumerated_adapter_)));
             empty_note_->setGeometry(list_->viewport()->rect().adjusted(8, 8, -8, -8));
         }
         empty_note_->setVisible(empty);
     }
-    const bool full =
-        enumerated && table_.device_count >= DEVICE_TABLE_CAPACITY && table_.ignored.Of(DROP_REASON::TABLE_FULL) > 0;
+    const std::u16string full_text = enumerated ? FullListNote(table_) : std::u16string();
+    const bool full = !full_text.empty();
     if (full != !full_note_->isHidden()) {
-        full_note_->setText(tr("%1 devices shown; more answered.").arg(DEVICE_TABLE_CAPACITY));
+        full_note_->setText(ToQString(full_text));
         full_note_->setVisible(full);
         // The note stands beside the scroll bar, so the bar is there while it is.
         list_->setHorizontalScrollBarPolicy(full ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
