@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/ipv4_address_box_win32.h"
+#include "platform/win32/wide_text.h"
 #include "protocol/text.h"
 
 namespace telvane {
@@ -16,6 +17,9 @@ namespace telvane {
 int PumpDepth();
 
 namespace {
+
+using win32::ToU16;
+using win32::ToWide;
 
 constexpr int PROGRAM_ICON_ID = 128;
 
@@ -27,18 +31,6 @@ std::wstring Utf8ToWide(const char* text) {
     MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
     wide.resize(static_cast<std::size_t>(length - 1));
     return wide;
-}
-
-std::wstring ToWide(std::u16string_view text) {
-    std::wstring wide(text.size(), L'\0');
-    std::transform(text.begin(), text.end(), wide.begin(), [](char16_t c) { return static_cast<wchar_t>(c); });
-    return wide;
-}
-
-std::u16string ToU16(std::wstring_view text) {
-    std::u16string out(text.size(), u'\0');
-    std::transform(text.begin(), text.end(), out.begin(), [](wchar_t c) { return static_cast<char16_t>(c); });
-    return out;
 }
 
 // Writes the little-endian words of a dialog template.
