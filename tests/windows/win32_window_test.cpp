@@ -29,13 +29,14 @@ constexpr char TARGET_MAC[] = "00-1a-2b-3c-4d-01";
 constexpr int FIRST_LINK_DEVICES = 7;
 // The start-up enumeration under a fresh wine prefix, a set, its twelve seconds and the
 // enumeration after it come well within this.
-constexpr DWORD GIVE_UP_MS = 60000;
+constexpr DWORD GIVE_UP_MS = 45000;
 
 struct DRIVE {
     CTelvaneDlg* dialog = nullptr;
     int stage = 0;
     int target = -1;
     DWORD started = 0;
+    bool saw_busy = false;
     bool saw_set_ok_while_busy = false;
     int rows_after = 0;
     std::string failure;
@@ -75,16 +76,20 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
         PostMessageW(dialog.GetDlgItem(IDC_SET_IP), BM_CLICK, 0, 0);
         drive.stage = 2;
         return;
-    case 2:  // acknowledged: the row is set-ok during the progress
-        if (dialog.busy != 0 && dialog.table.entries[static_cast<std::size_t>(drive.target)].state == STATE_SET_OK &&
+    case 2: {  // acknowledged: the row is set-ok during the progress
+        const std::uint8_t state = dialog.table.entries[static_cast<std::size_t>(drive.target)].state;
+        if (dialog.busy != 0) drive.saw_busy = true;
+        if (dialog.busy != 0 && state == STATE_SET_OK &&
             SendMessageW(dialog.GetDlgItem(IDC_PROGRESS), PBM_GETPOS, 0, 0) > 0)
             drive.saw_set_ok_while_busy = true;
-        if (dialog.busy == 0 && drive.saw_set_ok_while_busy) {
+        // Over: after the progress and the enumeration, or at once when the set failed.
+        if (dialog.busy == 0 && (drive.saw_busy || state == STATE_SET_FAILED)) {
             drive.rows_after = ListView_GetItemCount(list);
             drive.stage = 99;
             dialog.EndDialog(IDCANCEL);
         }
         return;
+    }
     default:
         return;
     }
