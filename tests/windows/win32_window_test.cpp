@@ -38,6 +38,8 @@ struct DRIVE {
     DWORD started = 0;
     bool saw_busy = false;
     bool saw_set_ok_while_busy = false;
+    int pokes = 0;
+    bool ended_early = false;
     int rows_after = 0;
     std::string failure;
 };
@@ -52,6 +54,19 @@ void Finish(const std::string& failure) {
     drive.failure = failure;
     drive.stage = 99;
     drive.dialog->EndDialog(IDCANCEL);
+}
+
+// What a user might do while a procedure runs: Escape, Enter, the close box, and clicks on
+// Enumerate and Exit, which are disabled then. All of it must be ignored.
+void Poke(CTelvaneDlg& dialog) {
+    const HWND focus = GetFocus();
+    const HWND keys = focus != nullptr ? focus : dialog.Hwnd();
+    PostMessageW(keys, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(keys, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(dialog.Hwnd(), WM_CLOSE, 0, 0);
+    PostMessageW(dialog.GetDlgItem(IDC_ENUMERATE), BM_CLICK, 0, 0);
+    PostMessageW(dialog.GetDlgItem(IDC_EXIT), BM_CLICK, 0, 0);
+    ++drive.pokes;
 }
 
 // One step each tick; the pumped waits of the procedures dispatch the ticks too.
@@ -79,12 +94,17 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
     case 2: {  // acknowledged: the row is set-ok during the progress
         const std::uint8_t state = dialog.table.entries[static_cast<std::size_t>(drive.target)].state;
         if (dialog.busy != 0) drive.saw_busy = true;
-        if (dialog.busy != 0 && state == STATE_SET_OK &&
-            SendMessageW(dialog.GetDlgItem(IDC_PROGRESS), PBM_GETPOS, 0, 0) > 0)
+        const auto progress = SendMessageW(dialog.GetDlgItem(IDC_PROGRESS), PBM_GETPOS, 0, 0);
+        if (dialog.busy != 0 && state == STATE_SET_OK && progress > 0) {
+            if (!drive.saw_set_ok_while_busy) Poke(dialog);  // during the twelve seconds
             drive.saw_set_ok_while_busy = true;
+        }
+        // During the enumeration after them.
+        if (dialog.busy != 0 && drive.saw_set_ok_while_busy && progress == 0 && drive.pokes == 1) Poke(dialog);
         // Over: after the progress and the enumeration, or at once when the set failed.
         if (dialog.busy == 0 && (drive.saw_busy || state == STATE_SET_FAILED)) {
             drive.rows_after = ListView_GetItemCount(list);
+            drive.ended_early = dialog.IsEnded();
             drive.stage = 99;
             dialog.EndDialog(IDCANCEL);
         }
@@ -133,6 +153,8 @@ TEST(Win32Window, SetThroughTheWindowIsAcknowledgedAndReenumerated) {
     ASSERT_EQ(drive.failure, "");
     EXPECT_TRUE(messages.empty()) << "first message: " << ToUtf8(messages.front());
     EXPECT_TRUE(drive.saw_set_ok_while_busy);
+    EXPECT_EQ(drive.pokes, 2);
+    EXPECT_FALSE(drive.ended_early) << "the window closed while busy";
     EXPECT_GE(drive.rows_after, FIRST_LINK_DEVICES);
 
     // In the simulator's log: the set request (24 bytes for a basic device), its reply, and
@@ -142,6 +164,11 @@ TEST(Win32Window, SetThroughTheWindowIsAcknowledgedAndReenumerated) {
         return line.kind == "RX" && line.text.find(" len=24 ") != std::string::npos;
     });
     ASSERT_NE(set, log.end()) << "no set request";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const LOG_LINE& line) {
+                  return line.kind == "RX" && line.text.find(" len=5 ") != std::string::npos;
+              }),
+              6)
+        << "enumerations other than at the start and after the set";
     const auto reply = std::find_if(set, log.end(), [](const LOG_LINE& line) { return line.kind == "TX"; });
     ASSERT_NE(reply, log.end()) << "the set was not answered";
     const auto enumerations = std::count_if(reply, log.end(), [&](const LOG_LINE& line) {
