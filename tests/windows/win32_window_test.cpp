@@ -76,42 +76,43 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD) {
     if (GetTickCount() - drive.started > GIVE_UP_MS) return Finish("gave up at stage " + std::to_string(drive.stage));
     const HWND list = dialog.GetDlgItem(IDC_DEVICE_LIST);
     switch (drive.stage) {
-    case 0:  // the start-up enumeration has listed the devices and the window shows
-        if (dialog.busy != 0 || !IsWindowVisible(dialog.Hwnd()) || ListView_GetItemCount(list) < FIRST_LINK_DEVICES)
+        case 0:  // the start-up enumeration has listed the devices and the window shows
+            if (dialog.busy != 0 || !IsWindowVisible(dialog.Hwnd()) || ListView_GetItemCount(list) < FIRST_LINK_DEVICES)
+                return;
+            for (int i = 0; i < dialog.table.device_count; ++i)
+                if (Lower(FormatMac(dialog.table.entries[static_cast<std::size_t>(i)].mac)) == TARGET_MAC)
+                    drive.target = i;
+            if (drive.target < 0) return Finish("the device is not listed");
+            // As a click on its row does: row i is entry i.
+            ListView_SetItemState(list, drive.target, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            drive.stage = 1;
             return;
-        for (int i = 0; i < dialog.table.device_count; ++i)
-            if (Lower(FormatMac(dialog.table.entries[static_cast<std::size_t>(i)].mac)) == TARGET_MAC) drive.target = i;
-        if (drive.target < 0) return Finish("the device is not listed");
-        // As a click on its row does: row i is entry i.
-        ListView_SetItemState(list, drive.target, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        drive.stage = 1;
-        return;
-    case 1:  // the panel shows the device's settings: send them back
-        if (dialog.table.selected_index != drive.target) return Finish("the row click did not select the device");
-        PostMessageW(dialog.GetDlgItem(IDC_SET_IP), BM_CLICK, 0, 0);
-        drive.stage = 2;
-        return;
-    case 2: {  // acknowledged: the row is set-ok during the progress
-        const std::uint8_t state = dialog.table.entries[static_cast<std::size_t>(drive.target)].state;
-        if (dialog.busy != 0) drive.saw_busy = true;
-        const auto progress = SendMessageW(dialog.GetDlgItem(IDC_PROGRESS), PBM_GETPOS, 0, 0);
-        if (dialog.busy != 0 && state == STATE_SET_OK && progress > 0) {
-            if (!drive.saw_set_ok_while_busy) Poke(dialog);  // during the twelve seconds
-            drive.saw_set_ok_while_busy = true;
+        case 1:  // the panel shows the device's settings: send them back
+            if (dialog.table.selected_index != drive.target) return Finish("the row click did not select the device");
+            PostMessageW(dialog.GetDlgItem(IDC_SET_IP), BM_CLICK, 0, 0);
+            drive.stage = 2;
+            return;
+        case 2: {  // acknowledged: the row is set-ok during the progress
+            const std::uint8_t state = dialog.table.entries[static_cast<std::size_t>(drive.target)].state;
+            if (dialog.busy != 0) drive.saw_busy = true;
+            const auto progress = SendMessageW(dialog.GetDlgItem(IDC_PROGRESS), PBM_GETPOS, 0, 0);
+            if (dialog.busy != 0 && state == STATE_SET_OK && progress > 0) {
+                if (!drive.saw_set_ok_while_busy) Poke(dialog);  // during the twelve seconds
+                drive.saw_set_ok_while_busy = true;
+            }
+            // During the enumeration after them.
+            if (dialog.busy != 0 && drive.saw_set_ok_while_busy && progress == 0 && drive.pokes == 1) Poke(dialog);
+            // Over: after the progress and the enumeration, or at once when the set failed.
+            if (dialog.busy == 0 && (drive.saw_busy || state == STATE_SET_FAILED)) {
+                drive.rows_after = ListView_GetItemCount(list);
+                drive.ended_early = dialog.IsEnded();
+                drive.stage = 99;
+                dialog.EndDialog(IDCANCEL);
+            }
+            return;
         }
-        // During the enumeration after them.
-        if (dialog.busy != 0 && drive.saw_set_ok_while_busy && progress == 0 && drive.pokes == 1) Poke(dialog);
-        // Over: after the progress and the enumeration, or at once when the set failed.
-        if (dialog.busy == 0 && (drive.saw_busy || state == STATE_SET_FAILED)) {
-            drive.rows_after = ListView_GetItemCount(list);
-            drive.ended_early = dialog.IsEnded();
-            drive.stage = 99;
-            dialog.EndDialog(IDCANCEL);
-        }
-        return;
-    }
-    default:
-        return;
+        default:
+            return;
     }
 }
 
@@ -164,9 +165,10 @@ TEST(Win32Window, SetThroughTheWindowIsAcknowledgedAndReenumerated) {
         return line.kind == "RX" && line.text.find(" len=24 ") != std::string::npos;
     });
     ASSERT_NE(set, log.end()) << "no set request";
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const LOG_LINE& line) {
-                  return line.kind == "RX" && line.text.find(" len=5 ") != std::string::npos;
-              }),
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const LOG_LINE& line) {
+                                return line.kind == "RX" && line.text.find(" len=5 ") != std::string::npos;
+                            }),
               6)
         << "enumerations other than at the start and after the set";
     const auto reply = std::find_if(set, log.end(), [](const LOG_LINE& line) { return line.kind == "TX"; });
