@@ -16,7 +16,9 @@ self="$root/tests/windows/window_test.sh"
 # Inside wine's session: the program, then a picture once the devices have answered.
 if [ "$1" = --inside-start ]; then
     program=$2 shot=$3 log=$4 found=$5
-    wine "$program" >/dev/null 2>&1 &
+    # In a wine desktop window: without a window manager on the display the window would
+    # have no frame, and the picture is to show its caption and icon too.
+    wine explorer /desktop=telvane,1024x700 "$program" >/dev/null 2>&1 &
     # Wine's first start in a prefix takes a few seconds; the enumeration then takes 3.
     for _ in $(seq 300); do
         [ "$(grep -c '^RX .* len=5 ' "$log" || true)" -ge 3 ] && break
