@@ -10,7 +10,7 @@ FUZZ_PACKAGES="clang libclang-rt-14-dev"
 # The Ansible collection's checks: Debian's ansible-core (it brings python3-yaml).
 ANSIBLE_PACKAGES="ansible-core python3-yaml"
 # The Windows build: the mingw-w64 cross compiler, GoogleTest's sources, wine, the MSI tools.
-WINDOWS_PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 msitools wixl iproute2 util-linux"
+WINDOWS_PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 msitools wixl iproute2 util-linux xvfb imagemagick x11-utils"
 
 ensure_packages() {
     local missing=()
