@@ -11,11 +11,16 @@ ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES $ANSIBLE_PACKAGES
 
 jobs=$(nproc)
 failures=0
+failed_stages=""
+stage=""
 passed_total=0
 failed_total=0
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-step() { printf '\n=== %s\n' "$*"; }
+step() { stage=$*; printf '\n=== %s\n' "$*"; }
+# Counts the current stage as failed and keeps its name for the closing lines.
+stage_failed() { failures=$((failures + 1)); failed_stages="$failed_stages
+  failed: $stage"; }
 
 # Runs a ctest stage, keeping its counts for the closing line.
 count_stage() {
@@ -47,7 +52,7 @@ cmake --build build-release-clang -j "$jobs"
 
 step "unit tests"
 (cd build && QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") 2>&1 | tee "$logs/unit" \
-    || failures=$((failures + 1))
+    || stage_failed
 count_stage "$logs/unit"
 
 step "build (AddressSanitizer + UndefinedBehaviorSanitizer)"
@@ -58,16 +63,16 @@ cmake --build build-asan -j "$jobs"
 step "unit tests under the sanitizers"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j "$jobs") 2>&1 | tee "$logs/asan" \
-    || failures=$((failures + 1))
+    || stage_failed
 count_stage "$logs/asan"
 
 step "fuzzing (short pass; scripts/fuzz.sh runs longer)"
-scripts/fuzz.sh "${TELVANE_FUZZ_SECONDS:-15}" || failures=$((failures + 1))
+scripts/fuzz.sh "${TELVANE_FUZZ_SECONDS:-15}" || stage_failed
 
 if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Tests: [1-9]'); then
     step "network tests (private namespaces)"
     scripts/netns.sh run -- bash -c "cd '$root/build' && QT_QPA_PLATFORM=offscreen ctest -L netns --output-on-failure" \
-        2>&1 | tee "$logs/netns" || failures=$((failures + 1))
+        2>&1 | tee "$logs/netns" || stage_failed
     count_stage "$logs/netns"
 
     # The hostile peer, the socket's faults and the soak once more under the sanitizers:
@@ -77,25 +82,26 @@ if [ -x scripts/netns.sh ] && (cd build && ctest -N -L netns | grep -q 'Total Te
     scripts/netns.sh run -- bash -c "cd '$root/build-asan' && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen \
         ctest -L netns -R 'HostilePeer|FaultNetns|WindowFaults|SoakNetns' --output-on-failure" \
-        2>&1 | tee "$logs/netns-asan" || failures=$((failures + 1))
+        2>&1 | tee "$logs/netns-asan" || stage_failed
     count_stage "$logs/netns-asan"
 
     step "Ansible collection (unit checks, ansible-doc, galaxy build, a play against the simulator)"
-    scripts/test-ansible.sh build || failures=$((failures + 1))
+    scripts/test-ansible.sh build || stage_failed
 fi
 
 step "Windows: cross build, tests and packages under wine (private namespaces)"
-scripts/test-windows.sh build 2>&1 | tee "$logs/windows" || failures=$((failures + 1))
+scripts/test-windows.sh build 2>&1 | tee "$logs/windows" || stage_failed
 count_stage "$logs/windows"
 
 if [ -x scripts/extra-tests.sh ]; then
     step "further checks"
-    scripts/extra-tests.sh || failures=$((failures + 1))
+    scripts/extra-tests.sh || stage_failed
 fi
 
 echo
 if [ "$failures" -ne 0 ]; then
     echo "test.sh: $failures stage(s) failed"
+    echo "$failed_stages" | sed '/^$/d'
     # A failed build or check outside ctest still fails the run.
     [ "$failed_total" -gt 0 ] || failed_total=$failures
     echo "tests: $passed_total passed, $failed_total failed"
