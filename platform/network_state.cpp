@@ -110,6 +110,10 @@ std::optional<int> ReadIpv4ConfSetting(const std::string& interface_name, const 
     return value;
 }
 
+HOST_SYSTEM ThisHostSystem() {
+    return HOST_SYSTEM::LINUX;
+}
+
 std::pair<std::uint16_t, std::uint16_t> ReadLocalPortRange() {
     constexpr std::pair<std::uint16_t, std::uint16_t> system_default{32768, 60999};
     const auto text = ReadSmallFile(ProcSysPath("net/ipv4/ip_local_port_range"));

@@ -29,6 +29,11 @@ struct INTERFACE_STATE {
     std::vector<IPV4_INTERFACE_ADDRESS> ipv4;  // in the system's order
 };
 
+// The kind of system the diagnostics advise on: which firewall it has, whether it
+// filters by reverse path, and the commands that change them.
+enum class HOST_SYSTEM { LINUX, WINDOWS };
+HOST_SYSTEM ThisHostSystem();
+
 // Every interface, in index order (the order the adapter list uses).
 std::vector<INTERFACE_STATE> QueryInterfaceStates();
 

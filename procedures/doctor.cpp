@@ -29,16 +29,21 @@ DOCTOR_REPORT RunDoctorChecks(const std::vector<ADAPTER>& usable, const std::str
         }
     }
 
-    report.checks.push_back(CheckAdapters(interfaces, usable, adapter_ipv4));
+    report.checks.push_back(CheckAdapters(interfaces, usable, adapter_ipv4, sources.system));
     if (adapter_ipv4.empty()) {
         for (const char* id : {"firewall", "rp_filter", "same_subnet", "probe"}) report.checks.push_back(NoAdapter(id));
         return report;
     }
-    const auto [port_low, port_high] = sources.port_range();
-    report.checks.push_back(
-        CheckFirewall(sources.ruleset(), FIREWALL_PACKET{report.interface_name, port_low, port_high}));
-    report.checks.push_back(CheckRpFilter(report.interface_name, sources.ipv4_setting("all", "rp_filter"),
-                                          sources.ipv4_setting(report.interface_name, "rp_filter")));
+    if (sources.system == HOST_SYSTEM::WINDOWS) {
+        report.checks.push_back(CheckWindowsFirewall());
+        report.checks.push_back(CheckWindowsRpFilter());
+    } else {
+        const auto [port_low, port_high] = sources.port_range();
+        report.checks.push_back(
+            CheckFirewall(sources.ruleset(), FIREWALL_PACKET{report.interface_name, port_low, port_high}));
+        report.checks.push_back(CheckRpFilter(report.interface_name, sources.ipv4_setting("all", "rp_filter"),
+                                              sources.ipv4_setting(report.interface_name, "rp_filter")));
+    }
     report.checks.push_back(CheckSameSubnet(interfaces, adapter_ipv4));
     report.checks.push_back(CheckProbe(probe()));
     return report;

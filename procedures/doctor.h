@@ -21,8 +21,10 @@ struct DOCTOR_REPORT {
     std::vector<DOCTOR_CHECK> checks;
 };
 
-// The facts the checks look at; the defaults read them from this system.
+// The facts the checks look at; the defaults read them from this system. On Windows the
+// firewall and reverse-path checks read nothing (ruleset and ipv4_setting are not called).
 struct DOCTOR_SOURCES {
+    HOST_SYSTEM system = ThisHostSystem();
     std::function<std::vector<INTERFACE_STATE>()> interfaces = QueryInterfaceStates;
     std::function<std::optional<int>(const std::string&, const std::string&)> ipv4_setting = ReadIpv4ConfSetting;
     std::function<std::pair<std::uint16_t, std::uint16_t>()> port_range = ReadLocalPortRange;

@@ -569,7 +569,7 @@ int DoctorExitCode(const std::vector<DOCTOR_CHECK>& checks) {
 }
 
 DOCTOR_CHECK CheckAdapters(const std::vector<INTERFACE_STATE>& interfaces, const std::vector<ADAPTER>& usable,
-                           const std::string& chosen_ipv4) {
+                           const std::string& chosen_ipv4, HOST_SYSTEM system) {
     DOCTOR_CHECK check{"adapters", CHECK_STATUS::OK, {}, {}};
     std::vector<std::string> usable_texts;
     std::vector<std::string> other_texts;
@@ -604,7 +604,9 @@ DOCTOR_CHECK CheckAdapters(const std::vector<INTERFACE_STATE>& interfaces, const
         check.fix = "connect an adapter to the devices' segment and give it an IPv4 address";
     } else if (chosen != nullptr && !chosen->up) {
         check.status = CHECK_STATUS::FAIL;
-        check.fix = "bring " + chosen->name + " up: ip link set " + chosen->name + " up";
+        check.fix = system == HOST_SYSTEM::WINDOWS
+                        ? "enable " + chosen->name + " in Network Connections (ncpa.cpl)"
+                        : "bring " + chosen->name + " up: ip link set " + chosen->name + " up";
     } else if (chosen != nullptr && !chosen->carrier) {
         check.status = CHECK_STATUS::FAIL;
         check.fix = "connect " + chosen->name + " to the devices' segment (it has no link)";
@@ -639,6 +641,10 @@ DOCTOR_CHECK CheckRpFilter(const std::string& interface_name, std::optional<int>
     check.detail = "reverse-path filtering on " + interface_name + " is " + (effective == 0 ? "off" : "loose") + " (" +
                    settings + ")";
     return check;
+}
+
+DOCTOR_CHECK CheckWindowsRpFilter() {
+    return {"rp_filter", CHECK_STATUS::OK, "Windows has no reverse-path filtering: replies from devices in another subnet are not dropped for it", ""};
 }
 
 DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, const std::string& chosen_ipv4) {
@@ -768,6 +774,19 @@ DOCTOR_CHECK CheckFirewall(const PROGRAM_RESULT& nft, const FIREWALL_PACKET& pac
             break;
     }
     return check;
+}
+
+DOCTOR_CHECK CheckWindowsFirewall() {
+    const std::string port = std::to_string(DISCOVERY_PORT);
+    // A program the user refused at the firewall's first question gets block rules, and
+    // on Windows a block rule wins over any allow rule: so the program's own entry first.
+    return {"firewall", CHECK_STATUS::UNKNOWN,
+            "Windows Defender Firewall's rules are not read; it drops the replies (UDP from port " + port +
+                ") when this program was refused network access",
+            "allow telvane and telvane-cli under \"Allow an app through Windows Defender Firewall\", or as "
+            "administrator: netsh advfirewall firewall add rule name=Telvane dir=in action=allow protocol=UDP "
+            "remoteport=" +
+                port};
 }
 
 DOCTOR_CHECK CheckProbe(const PROBE_FACTS& facts) {

@@ -35,14 +35,18 @@ int DoctorExitCode(const std::vector<DOCTOR_CHECK>& checks);
 // address and link state, and why each other interface is not usable. Fails when
 // nothing is usable, or when the chosen adapter (its IPv4 text; empty: none chosen)
 // is down or has no carrier.
+// The fix for a switched-off adapter is worded for the system.
 DOCTOR_CHECK CheckAdapters(const std::vector<INTERFACE_STATE>& interfaces, const std::vector<ADAPTER>& usable,
-                           const std::string& chosen_ipv4);
+                           const std::string& chosen_ipv4, HOST_SYSTEM system = HOST_SYSTEM::LINUX);
 
 // Reverse-path filtering on the adapter: the higher of `all` and the adapter's own
 // setting counts; strict (1) warns, since replies from devices whose address is in
 // another subnet are dropped. Unknown when a setting could not be read.
 DOCTOR_CHECK CheckRpFilter(const std::string& interface_name, std::optional<int> all_setting,
                            std::optional<int> interface_setting);
+
+// On Windows: no reverse-path filter drops replies by their sender's subnet.
+DOCTOR_CHECK CheckWindowsRpFilter();
 
 // Other interfaces holding an address in the chosen adapter's subnet, and where
 // replies may then arrive. Always ok once the chosen address is found.
@@ -79,6 +83,9 @@ FIREWALL_FINDING EvaluateFirewall(const nlohmann::json& ruleset, const FIREWALL_
 
 // The firewall check from the output of `nft -j list ruleset`.
 DOCTOR_CHECK CheckFirewall(const PROGRAM_RESULT& nft, const FIREWALL_PACKET& packet);
+
+// On Windows the firewall's rules are not read: unknown, with how to let the replies in.
+DOCTOR_CHECK CheckWindowsFirewall();
 
 struct PROBE_FACTS {
     std::string adapter_ipv4;

@@ -73,6 +73,10 @@ std::vector<INTERFACE_STATE> QueryInterfaceStates() {
     return out;
 }
 
+HOST_SYSTEM ThisHostSystem() {
+    return HOST_SYSTEM::WINDOWS;
+}
+
 std::optional<int> ReadIpv4ConfSetting(const std::string&, const std::string&) {
     // Windows has no such per-interface settings to read.
     return std::nullopt;

@@ -10,6 +10,7 @@ const MAC kMac1 = {0x02, 0x00, 0x5e, 0x00, 0x01, 0x01};
 // A computer with one adapter, tvp1 192.0.2.1/24, strict filtering in `all`, no firewall rules.
 DOCTOR_SOURCES Sources() {
     DOCTOR_SOURCES s;
+    s.system = HOST_SYSTEM::LINUX;
     s.interfaces = [] {
         INTERFACE_STATE tvp1;
         tvp1.name = "tvp1";
@@ -93,6 +94,41 @@ TEST(Doctor, WithoutAdapterNothingIsProbed) {
     EXPECT_EQ(report.checks[4].id, "probe");
     EXPECT_EQ(report.checks[4].detail, "no usable adapter to check");
     EXPECT_EQ(DoctorReportText(report).substr(0, 18), "No usable adapter\n");
+}
+
+// Windows has neither nft nor /proc/sys: nothing is read for those checks, and what they
+// say names Windows' own ways; nor is a switched-off adapter brought up with ip.
+TEST(Doctor, OnWindowsNoLinuxSourceIsReadOrAdvised) {
+    DOCTOR_SOURCES sources = Sources();
+    sources.system = HOST_SYSTEM::WINDOWS;
+    sources.ruleset = [] {
+        ADD_FAILURE() << "ruleset read on Windows";
+        return PROGRAM_RESULT{};
+    };
+    sources.ipv4_setting = [](const std::string&, const std::string&) {
+        ADD_FAILURE() << "rp_filter read on Windows";
+        return std::optional<int>();
+    };
+    const auto interfaces = sources.interfaces;
+    sources.interfaces = [interfaces] {
+        auto list = interfaces();
+        list[0].up = false;
+        return list;
+    };
+    const auto report = RunDoctorChecks(
+        {{kMac1, "192.0.2.1"}}, "192.0.2.1", [] { return PROBE_FACTS{"192.0.2.1", true, 1, {}, 0}; }, sources);
+    ASSERT_EQ(report.checks.size(), 5u);
+    EXPECT_EQ(report.checks[0].fix, "enable tvp1 in Network Connections (ncpa.cpl)");
+    EXPECT_EQ(report.checks[1].id, "firewall");
+    EXPECT_EQ(report.checks[1].status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(report.checks[1].fix.find("netsh advfirewall firewall add rule"), std::string::npos);
+    EXPECT_NE(report.checks[1].fix.find("remoteport=" + std::to_string(DISCOVERY_PORT)), std::string::npos);
+    EXPECT_EQ(report.checks[2].id, "rp_filter");
+    EXPECT_EQ(report.checks[2].status, CHECK_STATUS::OK);
+    const std::string text = DoctorReportText(report);
+    for (const char* linux_word : {"nft", "sysctl", "ip link", "sudo"}) {
+        EXPECT_EQ(text.find(linux_word), std::string::npos) << linux_word;
+    }
 }
 
 }  // namespace
