@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdlib>
+
+#include "platform/win32/wide_text.h"
 
 namespace telvane {
 
@@ -15,6 +19,16 @@ void RestoreOutputPage() {
 }
 
 }  // namespace
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+    std::vector<std::string> out;
+    for (int i = 1; i < count; ++i) out.push_back(win32::ToUtf8(wide[i]));
+    LocalFree(wide);
+    return out;
+}
 
 void UseUtf8Console() {
     // Without a console (output to a file or a pipe) the bytes go out as they are.

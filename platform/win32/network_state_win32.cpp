@@ -13,31 +13,10 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_adapters.h"
 
 namespace telvane {
-
-namespace {
-
-std::string Utf8(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0') return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(size - 1));
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
-}  // namespace
 
 std::vector<INTERFACE_STATE> QueryInterfaceStates() {
     std::vector<INTERFACE_STATE> out;
@@ -45,7 +24,7 @@ std::vector<INTERFACE_STATE> QueryInterfaceStates() {
     if (buffer.empty()) return out;
     for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr; a = a->Next) {
         INTERFACE_STATE state;
-        state.name = Utf8(a->FriendlyName);
+        state.name = win32::ToUtf8(a->FriendlyName);
         if (state.name.empty() && a->AdapterName != nullptr) state.name = a->AdapterName;
         state.index = a->IfIndex;
         // A disabled adapter is not listed at all; one that is listed is switched on, and
@@ -148,7 +127,7 @@ PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms) 
         CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
     std::wstring command_line;
-    for (const std::string& a : argv) command_line += (command_line.empty() ? L"" : L" ") + QuotedArgument(Wide(a));
+    for (const std::string& a : argv) command_line += (command_line.empty() ? L"" : L" ") + QuotedArgument(win32::WideFromUtf8(a));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

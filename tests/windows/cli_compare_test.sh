@@ -91,6 +91,13 @@ same set-unknown 2
 both no-adapter enumerate --adapter 7 --json
 same no-adapter 3
 
+# A batch from a file whose name the ANSI code page cannot hold: found and read alike.
+csv_name='Устройства Süd.csv'
+printf 'mac,ip\r\n00-1a-2b-3c-4d-02,192.0.2.48\r\n' >"$work/$csv_name"
+(cd "$work" && both batch set --adapter 0 --from-csv "$csv_name" --dry-run --json)
+same batch 0
+grep -q '192.0.2.48' "$work/batch.windows" || fail "the batch's row is not planned: $(cat "$work/batch.windows.err")"
+
 # The enumeration's requests from telvane-cli.exe: three broadcasts out of adapter 0,
 # 150 ms apart.
 awk -v from="from=$TELVANE_ADAPTER1:" '

@@ -4,6 +4,7 @@
 //                 [--force] [--wait-reenumerate]
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <ios>
 #include <iterator>
@@ -296,7 +297,9 @@ CLI_ERROR BadInput(std::string code, std::string message) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    // The name is UTF-8: as a filesystem path it opens the file of that name on Windows
+    // too, whatever the ANSI code page holds.
+    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!file) return std::nullopt;
     // A directory opens like a file; the library throws when it is read.
     try {

@@ -54,5 +54,5 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     telvane::UseUtf8Console();
-    return Finish(Run(std::vector<std::string>(argv + 1, argv + argc)));
+    return Finish(Run(telvane::ProgramArguments(argc, argv)));
 }
