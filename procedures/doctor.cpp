@@ -44,7 +44,7 @@ DOCTOR_REPORT RunDoctorChecks(const std::vector<ADAPTER>& usable, const std::str
         report.checks.push_back(CheckRpFilter(report.interface_name, sources.ipv4_setting("all", "rp_filter"),
                                               sources.ipv4_setting(report.interface_name, "rp_filter")));
     }
-    report.checks.push_back(CheckSameSubnet(interfaces, adapter_ipv4));
+    report.checks.push_back(CheckSameSubnet(interfaces, adapter_ipv4, sources.system));
     report.checks.push_back(CheckProbe(probe()));
     return report;
 }

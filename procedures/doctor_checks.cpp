@@ -644,10 +644,12 @@ DOCTOR_CHECK CheckRpFilter(const std::string& interface_name, std::optional<int>
 }
 
 DOCTOR_CHECK CheckWindowsRpFilter() {
-    return {"rp_filter", CHECK_STATUS::OK, "Windows has no reverse-path filtering: replies from devices in another subnet are not dropped for it", ""};
+    return {"rp_filter", CHECK_STATUS::OK,
+            "Windows has no reverse-path filtering: replies from devices in another subnet are not dropped for it", ""};
 }
 
-DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, const std::string& chosen_ipv4) {
+DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, const std::string& chosen_ipv4,
+                             HOST_SYSTEM system) {
     DOCTOR_CHECK check{"same_subnet", CHECK_STATUS::OK, {}, {}};
     const auto found = FindAddress(interfaces, chosen_ipv4);
     if (!found) {
@@ -660,6 +662,7 @@ DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, con
     const std::uint32_t own_network = HostOrder(own_address.address) & own_mask;
     std::vector<std::string> sharing;
     std::vector<std::string> links = {own->name};
+    std::vector<std::string> weak_host_commands;
     for (const INTERFACE_STATE& i : interfaces) {
         if (i.index == own->index) continue;
         for (const IPV4_INTERFACE_ADDRESS& a : i.ipv4) {
@@ -667,12 +670,25 @@ DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, con
             if ((HostOrder(a.address) & mask) != (own_network & mask)) continue;
             sharing.push_back(i.name + " (" + FormatIpv4(a.address) + ")");
             links.push_back(i.name);
+            weak_host_commands.push_back("netsh interface ipv4 set interface \"" + i.name +
+                                         "\" weakhostreceive=enabled");
             break;
         }
     }
     const std::string subnet = SubnetText(own_address);
     if (sharing.empty()) {
         check.detail = "no other adapter is on " + subnet + "; replies arrive on " + own->name;
+        return check;
+    }
+    if (system == HOST_SYSTEM::WINDOWS) {
+        // Windows takes a datagram in only on the interface that holds its destination
+        // address (the strong host model), unless that interface is told otherwise.
+        check.status = CHECK_STATUS::WARN;
+        check.detail = own->name + " shares " + subnet + " with " + Join(sharing, ", ") +
+                       ": Windows drops replies to " + chosen_ipv4 + " that arrive on " +
+                       Join(std::vector<std::string>(links.begin() + 1, links.end()), " or ") +
+                       ", so devices that reach this computer over that link are not found";
+        check.fix = "as administrator: " + Join(weak_host_commands, " and ") + "; or disconnect all but one of them";
         return check;
     }
     check.detail = own->name + " shares " + subnet + " with " + Join(sharing, ", ") + ": replies to " + chosen_ipv4 +

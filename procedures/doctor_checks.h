@@ -49,8 +49,10 @@ DOCTOR_CHECK CheckRpFilter(const std::string& interface_name, std::optional<int>
 DOCTOR_CHECK CheckWindowsRpFilter();
 
 // Other interfaces holding an address in the chosen adapter's subnet, and where
-// replies may then arrive. Always ok once the chosen address is found.
-DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, const std::string& chosen_ipv4);
+// replies may then arrive. Ok once the chosen address is found, except on Windows,
+// which drops replies to the chosen address that arrive on another of them.
+DOCTOR_CHECK CheckSameSubnet(const std::vector<INTERFACE_STATE>& interfaces, const std::string& chosen_ipv4,
+                             HOST_SYSTEM system = HOST_SYSTEM::LINUX);
 
 // A reply as the firewall sees it: UDP from port DISCOVERY_PORT to one of the
 // temporary ports, arriving on the interface, connection tracking state "new" (the

@@ -127,7 +127,8 @@ PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms) 
         CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
     std::wstring command_line;
-    for (const std::string& a : argv) command_line += (command_line.empty() ? L"" : L" ") + QuotedArgument(win32::WideFromUtf8(a));
+    for (const std::string& a : argv)
+        command_line += (command_line.empty() ? L"" : L" ") + QuotedArgument(win32::WideFromUtf8(a));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -253,6 +253,17 @@ TEST(SameSubnetCheck, NamesTheLinksRepliesMayArriveOn) {
     EXPECT_EQ(CheckSameSubnet(interfaces, "198.51.100.1").detail,
               "no other adapter is on 198.51.100.0/24; replies arrive on tvp2");
     EXPECT_EQ(CheckSameSubnet(interfaces, "10.0.0.1").status, CHECK_STATUS::UNKNOWN);
+
+    // Windows takes a reply in only where its destination address is held.
+    const auto on_windows = CheckSameSubnet(interfaces, "192.0.2.1", HOST_SYSTEM::WINDOWS);
+    EXPECT_EQ(on_windows.status, CHECK_STATUS::WARN);
+    EXPECT_EQ(on_windows.detail,
+              "tvp1 shares 192.0.2.0/24 with tvp3 (192.0.2.5): Windows drops replies to 192.0.2.1 that arrive on "
+              "tvp3, so devices that reach this computer over that link are not found");
+    EXPECT_EQ(on_windows.fix,
+              "as administrator: netsh interface ipv4 set interface \"tvp3\" weakhostreceive=enabled; or disconnect "
+              "all but one of them");
+    EXPECT_EQ(CheckSameSubnet(interfaces, "198.51.100.1", HOST_SYSTEM::WINDOWS).status, CHECK_STATUS::OK);
 }
 
 TEST(AdaptersCheck, SaysWhyOthersAreNotUsable) {

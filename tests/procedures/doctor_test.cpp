@@ -116,7 +116,11 @@ TEST(Doctor, OnWindowsNoLinuxSourceIsReadOrAdvised) {
         return list;
     };
     const auto report = RunDoctorChecks(
-        {{kMac1, "192.0.2.1"}}, "192.0.2.1", [] { return PROBE_FACTS{"192.0.2.1", true, 1, {}, 0}; }, sources);
+        {{kMac1, "192.0.2.1"}}, "192.0.2.1",
+        [] {
+            return PROBE_FACTS{"192.0.2.1", true, 1, {}, 0};
+        },
+        sources);
     ASSERT_EQ(report.checks.size(), 5u);
     EXPECT_EQ(report.checks[0].fix, "enable tvp1 in Network Connections (ncpa.cpl)");
     EXPECT_EQ(report.checks[1].id, "firewall");
