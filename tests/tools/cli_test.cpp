@@ -234,5 +234,26 @@ TEST(OpenSocket, SocketFailureGivesItsExitCode) {
     EXPECT_FALSE(socket.IsOpen());
 }
 
+// The watch's JSON time: the same on every system, the offset signed and in minutes too.
+TEST(LocalTimeWithOffset, GivesTheOffsetFromTheLocalTimeItself) {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 10;
+    local.tm_hour = 12;
+    local.tm_min = 19;
+    local.tm_sec = 31;
+    const std::time_t utc_11_19_31 = 1796901571;  // 2026-12-10T11:19:31Z
+    EXPECT_EQ(LocalTimeWithOffset(utc_11_19_31, local), "2026-12-10T12:19:31+0100");
+    local.tm_mday = 9;
+    local.tm_hour = 23;
+    local.tm_min = 49;
+    EXPECT_EQ(LocalTimeWithOffset(utc_11_19_31, local), "2026-12-09T23:49:31-1130");
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    EXPECT_EQ(LocalTimeWithOffset(now, utc).substr(19), "+0000");
+}
+
 }  // namespace
 }  // namespace telvane::cli

@@ -98,6 +98,14 @@ printf 'mac,ip\r\n00-1a-2b-3c-4d-02,192.0.2.48\r\n' >"$work/$csv_name"
 same batch 0
 grep -q '192.0.2.48' "$work/batch.windows" || fail "the batch's row is not planned: $(cat "$work/batch.windows.err")"
 
+# The watch's JSON lines carry the local time with a numeric offset, as on Linux (the C
+# runtime's %z would give the zone's name).
+timeout -s TERM 6 "$root/scripts/wine-run.sh" "$windows_cli" enumerate --watch --interval 1 --json \
+    >"$work/watch.windows" 2>/dev/null || true
+first=$(head -1 "$work/watch.windows" | tr -d '\r')
+[[ "$first" =~ ^\{\"time\":\ \"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{4}\",\ \"event\":\ \"appeared\" ]] ||
+    fail "the watch's first line: $first"
+
 # The enumeration's requests from telvane-cli.exe: three broadcasts out of adapter 0,
 # 150 ms apart.
 awk -v from="from=$TELVANE_ADAPTER1:" '

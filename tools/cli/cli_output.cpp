@@ -119,6 +119,32 @@ ordered_json EntryJson(const DEVICE_INFO& entry) {
     return object;
 }
 
+namespace {
+
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
+long long DaysFromCivil(long long year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long year_of_era = year - era * 400;
+    const long long day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const long long day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+}  // namespace
+
+std::string LocalTimeWithOffset(std::time_t now, const std::tm& local) {
+    const long long local_seconds = DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 86400 +
+                                    local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
+    const long long offset_minutes = (local_seconds - static_cast<long long>(now)) / 60;
+    const int magnitude = static_cast<int>(offset_minutes < 0 ? -offset_minutes : offset_minutes);
+    char text[128] = {};
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset_minutes < 0 ? '-' : '+',
+                  magnitude / 60, magnitude % 60);
+    return text;
+}
+
 std::string JsonString(const std::string& utf8) {
     return CompactJson(ordered_json(utf8));
 }

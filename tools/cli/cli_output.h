@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ std::vector<FIELD> EntryFields(const DEVICE_INFO& entry);
 ordered_json EntryJson(const DEVICE_INFO& entry);
 // Every field name an entry can have, in output order (the CSV header).
 const std::vector<std::string>& AllFieldNames();
+
+// "2026-12-10T11:19:31+0100": local, the broken-down local time of `now`, with its offset
+// from UTC worked out here, since strftime's %z gives the zone's name on Windows.
+std::string LocalTimeWithOffset(std::time_t now, const std::tm& local);
 
 std::string JsonString(const std::string& utf8);
 std::string CsvField(const std::string& utf8);

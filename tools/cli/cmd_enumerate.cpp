@@ -79,12 +79,14 @@ std::optional<CLI_ERROR> Adapters(const ENUMERATE_ARGS& args, std::vector<ADAPTE
     return std::nullopt;
 }
 
-std::string Now(const char* format) {
+// The local time now: as "2026-12-10 11:19:31", or with iso as LocalTimeWithOffset gives it.
+std::string Now(bool iso) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
+    if (iso) return LocalTimeWithOffset(now, local);
     char text[64] = {};
-    std::strftime(text, sizeof text, format, &local);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
 }
 
@@ -100,14 +102,14 @@ using DEVICE_KEY = std::pair<MAC, std::string>;
 std::string EventLine(const WATCH_EVENT& event, const ordered_json& device, bool json, bool with_adapter) {
     if (json) {
         ordered_json line;
-        line["time"] = Now("%Y-%m-%dT%H:%M:%S%z");
+        line["time"] = Now(true);
         line["event"] = WatchEventName(event.kind);
         line["device"] = device;
         if (event.kind == WATCH_EVENT_KIND::CHANGED) line["fields"] = event.fields;
         return CompactJson(line) + "\n";
     }
     const DEVICE_INFO& e = event.device.info;
-    std::string text = Now("%Y-%m-%d %H:%M:%S") + "  " + WatchEventName(event.kind);
+    std::string text = Now(false) + "  " + WatchEventName(event.kind);
     text.resize(text.size() < 31 ? 31 : text.size(), ' ');
     text += ToUtf8(MacText(e)) + "  " + ToUtf8(IpAddressText(e)) + "  " + ToUtf8(VisibleText(ModelNameText(e))) + "  " +
             ToUtf8(VisibleText(DeviceNameText(e)));
