@@ -1,8 +1,8 @@
 #include <initializer_list>
 
 #include "app/telvane_dlg.h"
-#include "platform/device_list_view.h"
-#include "platform/ipv4_address_box.h"
+#include "ui/device_list_view.h"
+#include "ui/ipv4_address_box.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
 #include "resources/resource.h"

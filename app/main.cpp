@@ -1,5 +1,5 @@
 #include "app/telvane_app.h"
-#include "platform/application.h"
+#include "ui/application.h"
 
 int main(int argc, char** argv) {
     return telvane::RunApplication(argc, argv, [] {

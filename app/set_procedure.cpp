@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "platform/adapters.h"
-#include "platform/device_list_view.h"
-#include "platform/ipv4_address_box.h"
-#include "platform/message_box.h"
-#include "platform/pumped_wait.h"
+#include "net/adapters.h"
+#include "ui/device_list_view.h"
+#include "ui/ipv4_address_box.h"
+#include "ui/message_box.h"
+#include "net/pumped_wait.h"
 #include "procedures/address_checks.h"
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_form.h"

@@ -3,8 +3,8 @@
 
 #include "app/telvane_dlg.h"
 #include "inventory/row_text.h"
-#include "platform/device_list_view.h"
-#include "platform/ipv4_address_box.h"
+#include "ui/device_list_view.h"
+#include "ui/ipv4_address_box.h"
 #include "resources/resource.h"
 
 namespace telvane {

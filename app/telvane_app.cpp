@@ -1,8 +1,8 @@
 #include "app/telvane_app.h"
 
 #include "app/telvane_dlg.h"
-#include "platform/message_box.h"
-#include "platform/system_checks.h"
+#include "ui/message_box.h"
+#include "net/system_checks.h"
 #include "resources/main_dialog.h"
 
 namespace telvane {

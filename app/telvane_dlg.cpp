@@ -5,9 +5,9 @@
 #include <span>
 
 #include "inventory/reply_intake.h"
-#include "platform/device_list_view.h"
-#include "platform/message_box.h"
-#include "platform/system_checks.h"
+#include "ui/device_list_view.h"
+#include "ui/message_box.h"
+#include "net/system_checks.h"
 #include "procedures/address_checks.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"

@@ -11,10 +11,10 @@
 
 #include "inventory/device_info.h"
 #include "inventory/device_list.h"
-#include "platform/adapters.h"
-#include "platform/device_list_view.h"
-#include "platform/dialog.h"
-#include "platform/discovery_socket.h"
+#include "net/adapters.h"
+#include "ui/device_list_view.h"
+#include "ui/dialog.h"
+#include "net/discovery_socket.h"
 
 namespace telvane {
 

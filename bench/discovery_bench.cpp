@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/event_loop.h"
+#include "net/event_loop.h"
 
-#include "platform/pumped_wait.h"
+#include "net/pumped_wait.h"
 #include "procedures/discovery.h"
 
 namespace {

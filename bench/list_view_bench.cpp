@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/device_list_view.h"
+#include "ui/device_list_view.h"
 #include "inventory/reply_intake.h"
 #include "inventory/row_text.h"
 #include "tests/inventory/reply_builder.h"

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/ipv4_address_box.h"
+#include "ui/ipv4_address_box.h"
 
 // Qt keeps some allocations for the life of the process; they are not ours to find.
 extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }

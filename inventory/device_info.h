@@ -8,7 +8,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/event.h"
 #include "protocol/wire.h"
 
 namespace telvane {
@@ -53,8 +52,17 @@ struct DEVICE_INFO {
 static_assert(sizeof(DEVICE_INFO) == 369, "DEVICE_INFO is a packed record of bytes");
 
 // Signalled by the intake when it has taken a set reply; reset by the set procedure
-// before each send.
-using CReplyEvent = CEvent;
+// before each send. A flag of the one thread: the set procedure hands the waits a test
+// of it, so the table knows nothing of their event loop.
+class CReplyEvent final {
+public:
+    void Set() { signalled_ = true; }
+    void Reset() { signalled_ = false; }
+    bool IsSet() const { return signalled_; }
+
+private:
+    bool signalled_ = false;
+};
 
 // A table without a limit: the command line lists every device that answered.
 inline constexpr std::int32_t UNLIMITED_DEVICES = INT32_MAX;

@@ -2,7 +2,7 @@
 
 // The toolkit-free half of the device list: its column definitions, the heading-click sort
 // of the table, what a row's state means for its look, and the notes the list shows in its
-// own area. The half on the list widget is platform/device_list_view.h.
+// own area. The half on the list widget is ui/device_list_view.h.
 
 #include <array>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include <span>
 
-#include "platform/pumped_wait.h"
-#include "platform/system_checks.h"
+#include "net/pumped_wait.h"
+#include "net/system_checks.h"
 #include "protocol/messages.h"
 
 namespace telvane {

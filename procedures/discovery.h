@@ -10,7 +10,7 @@
 
 #include "inventory/device_info.h"
 #include "inventory/reply_intake.h"
-#include "platform/discovery_socket.h"
+#include "net/discovery_socket.h"
 
 namespace telvane {
 

@@ -1,7 +1,7 @@
 #include "procedures/set_exchange_net.h"
 
-#include "platform/discovery_socket.h"
-#include "platform/pumped_wait.h"
+#include "net/discovery_socket.h"
+#include "net/pumped_wait.h"
 
 namespace telvane {
 
@@ -12,7 +12,8 @@ SET_EXCHANGE ExchangeSetRequest(CTelvaneSocket& socket, DEVICE_TABLE& table, con
     const auto send = [&socket](std::span<const std::uint8_t> bytes) {
         socket.SendTo(bytes.data(), static_cast<int>(bytes.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
     };
-    const auto wait = [](const CReplyEvent& event, std::uint32_t ms) { return WaitEventPumping(event, ms); };
+    const auto wait = [](const CReplyEvent& event, std::uint32_t ms) { return WaitPumping([&event] { return event.IsSet(); }, ms);
+    };
     return RunSetExchange(table, request.Bytes(), send, wait);
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "inventory/device_info.h"
-#include "platform/stop_signal.h"
+#include "net/stop_signal.h"
 
 namespace telvane {
 

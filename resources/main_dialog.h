@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 #include "resources/resource.h"
 
 namespace telvane {

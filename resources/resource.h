@@ -2,7 +2,7 @@
 
 // Resource and control IDs of the program.
 
-#include "platform/dialog_template.h"
+#include "ui/dialog_template.h"
 
 namespace telvane {
 

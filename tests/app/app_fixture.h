@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "platform/adapters.h"
-#include "platform/message_box.h"
-#include "platform/system_checks.h"
+#include "net/adapters.h"
+#include "ui/message_box.h"
+#include "net/system_checks.h"
 
 namespace telvane {
 

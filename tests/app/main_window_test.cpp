@@ -18,8 +18,8 @@
 #include <cstdlib>
 
 #include "app_fixture.h"
-#include "platform/device_list_view.h"
-#include "platform/ipv4_address_box.h"
+#include "ui/device_list_view.h"
+#include "ui/ipv4_address_box.h"
 #include "resources/main_dialog.h"
 #include "tests/inventory/reply_builder.h"
 

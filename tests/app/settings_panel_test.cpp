@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "platform/device_list_view.h"
-#include "platform/ipv4_address_box.h"
+#include "ui/device_list_view.h"
+#include "ui/ipv4_address_box.h"
 #include "resources/resource.h"
 #include "tests/inventory/reply_builder.h"
 

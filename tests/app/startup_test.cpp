@@ -6,8 +6,8 @@
 
 #include "app/telvane_app.h"
 #include "app_fixture.h"
-#include "platform/ipv4_address_box.h"
-#include "platform/pumped_wait.h"
+#include "ui/ipv4_address_box.h"
+#include "net/pumped_wait.h"
 #include "resources/main_dialog.h"
 
 namespace telvane {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "platform/ipv4_address_box.h"
-#include "platform/message_box.h"
-#include "platform/system_checks.h"
+#include "ui/ipv4_address_box.h"
+#include "ui/message_box.h"
+#include "net/system_checks.h"
 #include "resources/resource.h"
 #include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "platform/message_box.h"
-#include "platform/pumped_wait.h"
-#include "platform/system_checks.h"
+#include "ui/message_box.h"
+#include "net/pumped_wait.h"
+#include "net/system_checks.h"
 #include "protocol/text.h"
 #include "resources/resource.h"
 #include "tests/app_netns/window_fixture.h"

@@ -4,9 +4,9 @@
 
 #include <optional>
 
-#include "platform/ipv4_address_box.h"
-#include "platform/message_box.h"
-#include "platform/system_checks.h"
+#include "ui/ipv4_address_box.h"
+#include "ui/message_box.h"
+#include "net/system_checks.h"
 #include "protocol/text.h"
 
 namespace telvane::netns {

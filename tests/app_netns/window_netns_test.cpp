@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/telvane_dlg.h"
-#include "platform/device_list_view.h"
-#include "platform/message_box.h"
-#include "platform/pumped_wait.h"
-#include "platform/system_checks.h"
+#include "ui/device_list_view.h"
+#include "ui/message_box.h"
+#include "net/pumped_wait.h"
+#include "net/system_checks.h"
 #include "resources/resource.h"
 #include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "inventory/row_text.h"
-#include "platform/pumped_wait.h"
+#include "net/pumped_wait.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
 #include "tests/netns/harness.h"

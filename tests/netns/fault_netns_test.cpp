@@ -17,8 +17,8 @@
 #include <set>
 #include <string>
 
-#include "platform/adapters.h"
-#include "platform/pumped_wait.h"
+#include "net/adapters.h"
+#include "net/pumped_wait.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
 #include "tests/netns/harness.h"

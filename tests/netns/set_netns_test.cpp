@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pumped_wait.h"
+#include "net/pumped_wait.h"
 #include "procedures/discovery.h"
 #include "procedures/set_exchange_net.h"
 #include "tests/netns/harness.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/system_checks.h"
+#include "net/system_checks.h"
 
 namespace telvane {
 namespace {

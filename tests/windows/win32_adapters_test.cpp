@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/win32_adapters.h"
+#include "net/win32_adapters.h"
 #include "protocol/text.h"
 
 namespace telvane::win32 {

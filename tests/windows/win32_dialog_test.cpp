@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/dialog_win32.h"
-#include "platform/win32/ipv4_address_box_win32.h"
-#include "platform/win32/message_box_win32.h"
+#include "ui/win32/dialog_win32.h"
+#include "ui/win32/ipv4_address_box_win32.h"
+#include "ui/win32/message_box_win32.h"
 
 namespace telvane {
 namespace {

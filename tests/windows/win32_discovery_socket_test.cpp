@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/discovery_socket.h"
-#include "platform/pumped_wait.h"
-#include "platform/win32/win32_socket.h"
+#include "net/discovery_socket.h"
+#include "net/pumped_wait.h"
+#include "net/win32_socket.h"
 
 namespace telvane {
 namespace {

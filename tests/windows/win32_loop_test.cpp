@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/win32_loop.h"
-#include "platform/win32/win32_socket.h"
+#include "net/win32_loop.h"
+#include "net/win32_socket.h"
 
 namespace telvane::win32 {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/network_state.h"
-#include "platform/stop_signal.h"
+#include "net/network_state.h"
+#include "net/stop_signal.h"
 #include "protocol/text.h"
 
 // After the project's headers: its macros clash with names there.

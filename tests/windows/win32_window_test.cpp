@@ -16,7 +16,7 @@
 
 #include "app/telvane_dlg.h"
 #include "inventory/device_info.h"
-#include "platform/message_box.h"
+#include "ui/message_box.h"
 #include "protocol/text.h"
 #include "resources/resource.h"
 

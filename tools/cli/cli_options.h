@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/adapters.h"
+#include "net/adapters.h"
 #include "procedures/discovery.h"
 #include "procedures/set_options.h"
 #include "tools/cli/cli_output.h"

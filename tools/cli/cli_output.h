@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "inventory/device_info.h"
-#include "platform/adapters.h"
+#include "net/adapters.h"
 
 namespace telvane::cli {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "procedures/doctor.h"
+#include "diagnostics/doctor.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 

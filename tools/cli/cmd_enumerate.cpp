@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "inventory/row_text.h"
-#include "platform/pumped_wait.h"
-#include "platform/stop_signal.h"
+#include "net/pumped_wait.h"
+#include "net/stop_signal.h"
 #include "procedures/watch_events.h"
 #include "protocol/messages.h"
 #include "protocol/text.h"

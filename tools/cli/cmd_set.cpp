@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/pumped_wait.h"
+#include "net/pumped_wait.h"
 #include "procedures/address_checks.h"
 #include "procedures/discovery.h"
 #include "procedures/set_exchange_net.h"

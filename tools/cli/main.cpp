@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/console.h"
-#include "platform/system_checks.h"
+#include "net/console.h"
+#include "net/system_checks.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/commands.h"
 

@@ -1,0 +1,324 @@
+#include "diagnostics/doctor_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace telvane {
+namespace {
+
+using nlohmann::json;
+
+// Rulesets as `nft -j list ruleset` printed them (nftables 1.0.6), made with nft and
+// iptables in a private namespace.
+std::string Sample(const std::string& name) {
+    std::ifstream in(std::string(TELVANE_NFT_SAMPLES) + "/" + name + ".json");
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_FALSE(text.str().empty()) << name;
+    return text.str();
+}
+
+PROGRAM_RESULT NftPrinted(const std::string& output) {
+    PROGRAM_RESULT r;
+    r.started = true;
+    r.exit_code = 0;
+    r.output = output;
+    return r;
+}
+
+DOCTOR_CHECK Firewall(const std::string& sample, const std::string& interface_name = "tvp1") {
+    return CheckFirewall(NftPrinted(Sample(sample)), FIREWALL_PACKET{interface_name, 32768, 60999});
+}
+
+// A ruleset of one inet input chain with policy drop and the given rules (nft -j form).
+json DropChainWith(const json& rules) {
+    json doc = {{"nftables", json::array()}};
+    doc["nftables"].push_back({{"table", {{"family", "inet"}, {"name", "f"}, {"handle", 1}}}});
+    doc["nftables"].push_back({{"chain",
+                                {{"family", "inet"},
+                                 {"table", "f"},
+                                 {"name", "in"},
+                                 {"handle", 1},
+                                 {"type", "filter"},
+                                 {"hook", "input"},
+                                 {"prio", 0},
+                                 {"policy", "drop"}}}});
+    int handle = 2;
+    for (const json& expr : rules) {
+        doc["nftables"].push_back(
+            {{"rule", {{"family", "inet"}, {"table", "f"}, {"chain", "in"}, {"handle", handle++}, {"expr", expr}}}});
+    }
+    return doc;
+}
+
+json UdpDportAccept(const json& right) {
+    return json::array(
+        {{{"match",
+           {{"op", "=="}, {"left", {{"payload", {{"protocol", "udp"}, {"field", "dport"}}}}}, {"right", right}}}},
+         {{"accept", nullptr}}});
+}
+
+TEST(FirewallCheck, NoRulesetIsOk) {
+    const auto check = Firewall("empty");
+    EXPECT_EQ(check.status, CHECK_STATUS::OK);
+    EXPECT_EQ(check.detail, "no firewall rules on the input path");
+}
+
+// Guards against trusting "established,related": a reply to a broadcast is a new
+// connection to the firewall, so the policy drops it.
+TEST(FirewallCheck, DropPolicyWithOnlyEstablishedRuleFails) {
+    const auto check = Firewall("drop_established");
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(check.detail,
+              "inet filter input drops UDP datagrams from port 18768 on tvp1 (policy drop); \"ct state "
+              "established,related\" does not match replies to a broadcast");
+    EXPECT_EQ(check.fix, "nft insert rule inet filter input udp sport 18768 accept");
+}
+
+TEST(FirewallCheck, RuleAcceptingSourcePortIsOk) {
+    const auto check = Firewall("drop_sport_accept");
+    EXPECT_EQ(check.status, CHECK_STATUS::OK);
+    EXPECT_EQ(check.detail, "inet filter input let UDP datagrams from port 18768 on tvp1 in");
+}
+
+// A verdict map on the tracking state has no element for a new connection.
+TEST(FirewallCheck, StateVerdictMapPassesNewDatagramsOn) {
+    EXPECT_EQ(Firewall("vmap").status, CHECK_STATUS::OK);
+}
+
+// A broadcast reply and a unicast one differ in packet type: nothing to decide on.
+TEST(FirewallCheck, PacketTypeRuleIsUnknown) {
+    const auto check = Firewall("pkttype");
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(check.detail.find("rule 4 depends on meta pkttype in chain inet filter input"), std::string::npos);
+}
+
+// An ingress chain sees only its own device's datagrams; a nat chain filters nothing.
+TEST(FirewallCheck, IngressChainCountsOnItsDeviceOnly) {
+    // This nft does not print the device; the check cannot know where the chain drops.
+    const auto unbound = Firewall("netdev", "tvp1");
+    EXPECT_EQ(unbound.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(unbound.detail.find("rule 2 drops them if it is bound to tvp1 (nft does not say)"), std::string::npos);
+
+    json doc = json::parse(Sample("netdev"));
+    for (json& item : doc["nftables"]) {
+        if (item.contains("chain") && item["chain"]["family"] == "netdev") item["chain"]["dev"] = "tvp1";
+    }
+    const auto on_device = CheckFirewall(NftPrinted(doc.dump()), {"tvp1", 32768, 60999});
+    EXPECT_EQ(on_device.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(on_device.detail, "netdev edge ingress drops UDP datagrams from port 18768 on tvp1 (rule 2 drops them)");
+    EXPECT_EQ(CheckFirewall(NftPrinted(doc.dump()), {"tvp2", 32768, 60999}).status, CHECK_STATUS::OK);
+}
+
+// A zone layout as firewalld makes it: the status of a new connection has no NAT bit,
+// and the zone's chain, reached by goto, ends in the base chain's reject.
+TEST(FirewallCheck, ZoneChainsEndingInRejectFail) {
+    const auto check = Firewall("zones");
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(check.detail,
+              "inet firewalld filter_INPUT drops UDP datagrams from port 18768 on tvp1 (rule 12 drops them); \"ct "
+              "state established,related\" does not match replies to a broadcast");
+    EXPECT_EQ(check.fix, "firewall-cmd --permanent --add-source-port=18768/udp && firewall-cmd --reload");
+}
+
+TEST(FirewallCheck, AcceptInAJumpedChainCounts) {
+    EXPECT_EQ(Firewall("drop_jump").status, CHECK_STATUS::OK);
+}
+
+// An iptables conntrack match cannot be read, but both of its ways end in accept.
+TEST(FirewallCheck, UnreadableRuleThatDecidesNothingIsPassedOver) {
+    EXPECT_EQ(Firewall("iptables_sport").status, CHECK_STATUS::OK);
+}
+
+TEST(FirewallCheck, RuleDependingOnTheSenderIsUnknownNamingTheChain) {
+    const auto check = Firewall("drop_saddr");
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_EQ(check.detail,
+              "cannot tell whether inet filter input lets UDP datagrams from port 18768 on tvp1 in: rule 3 depends on "
+              "ip saddr in chain inet filter input");
+    EXPECT_EQ(check.fix, "make sure they are accepted: nft insert rule inet filter input udp sport 18768 accept");
+}
+
+// Guards against taking a rule for the discovery port as a rule for the replies: they
+// come from that port, to a temporary one.
+TEST(FirewallCheck, RejectRuleAfterDestinationPortRuleFails) {
+    const auto check = Firewall("reject_rule");
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(check.detail,
+              "ip filter input drops UDP datagrams from port 18768 on tvp1 (rule 3 drops them); a rule on destination "
+              "port 18768 does not match replies, which come from that port");
+}
+
+TEST(FirewallCheck, InterfaceNameDecides) {
+    json doc = json::parse(Sample("misc"));
+    auto& items = doc["nftables"];
+    // Keep the rules on the trusted set and on tvp1 only.
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const json& i) { return i.contains("rule") && i["rule"]["handle"].get<int>() > 4; }),
+                items.end());
+    EXPECT_EQ(EvaluateFirewall(doc, {"tvp1", 32768, 60999}).verdict, FIREWALL_VERDICT::ACCEPT);
+    const auto other = EvaluateFirewall(doc, {"tvp2", 32768, 60999});
+    EXPECT_EQ(other.verdict, FIREWALL_VERDICT::UNKNOWN);
+    EXPECT_EQ(other.reason, "rule 3 depends on ip saddr");
+    // The full sample accepts port sets and ranges holding the discovery port on any link.
+    EXPECT_EQ(Firewall("misc", "tvp2").status, CHECK_STATUS::OK);
+}
+
+TEST(FirewallCheck, DestinationPortRangeMustCoverEveryTemporaryPort) {
+    const FIREWALL_PACKET packet{"eth0", 32768, 60999};
+    EXPECT_EQ(
+        EvaluateFirewall(DropChainWith(json::array({UdpDportAccept({{"range", {1024, 65535}}})})), packet).verdict,
+        FIREWALL_VERDICT::ACCEPT);
+    EXPECT_EQ(
+        EvaluateFirewall(DropChainWith(json::array({UdpDportAccept({{"range", {40000, 50000}}})})), packet).verdict,
+        FIREWALL_VERDICT::UNKNOWN);
+    EXPECT_EQ(EvaluateFirewall(DropChainWith(json::array({UdpDportAccept(18768)})), packet).verdict,
+              FIREWALL_VERDICT::DROP);
+}
+
+TEST(FirewallCheck, ChainMadeByIptablesGetsAnIptablesFix) {
+    json doc = json::parse(Sample("iptables_sport"));
+    auto& items = doc["nftables"];
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const json& i) { return i.contains("rule") && i["rule"]["handle"] == 3; }),
+                items.end());
+    const auto check = CheckFirewall(NftPrinted(doc.dump()), {"eth0", 32768, 60999});
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_EQ(check.fix, "make sure they are accepted: iptables -I INPUT -p udp --sport 18768 -j ACCEPT");
+}
+
+TEST(FirewallCheck, UnreadableRulesetIsUnknown) {
+    PROGRAM_RESULT missing;
+    EXPECT_EQ(CheckFirewall(missing, {}).status, CHECK_STATUS::UNKNOWN);
+    EXPECT_EQ(CheckFirewall(missing, {}).detail, "cannot read the firewall rules: nft is not installed");
+
+    PROGRAM_RESULT refused;
+    refused.started = true;
+    refused.exit_code = 1;
+    refused.errors = "Operation not permitted (you must be root)\nnetlink: Error: cache initialization failed\n";
+    const auto check = CheckFirewall(refused, {});
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_EQ(check.detail, "cannot read the firewall rules: nft Operation not permitted (you must be root)");
+    EXPECT_EQ(check.fix, "run doctor as root (sudo telvane-cli doctor) so that it can read them");
+
+    EXPECT_EQ(CheckFirewall(NftPrinted("{\"nftables\": [tru"), {}).status, CHECK_STATUS::UNKNOWN);
+}
+
+TEST(RpFilterCheck, StrictInAllWarns) {
+    const auto check = CheckRpFilter("tvp1", 1, 0);
+    EXPECT_EQ(check.status, CHECK_STATUS::WARN);
+    EXPECT_EQ(check.detail,
+              "strict reverse-path filtering on tvp1 (all 1, tvp1 0): replies from devices with an address in "
+              "another subnet are dropped");
+    EXPECT_EQ(check.fix, "use loose filtering: sysctl -w net.ipv4.conf.tvp1.rp_filter=2");
+}
+
+TEST(RpFilterCheck, HigherSettingCounts) {
+    EXPECT_EQ(CheckRpFilter("tvp1", 0, 1).status, CHECK_STATUS::WARN);
+    EXPECT_EQ(CheckRpFilter("tvp1", 0, 1).fix, "use loose filtering: sysctl -w net.ipv4.conf.tvp1.rp_filter=2");
+    // Loose on one side outranks strict on the other.
+    EXPECT_EQ(CheckRpFilter("tvp1", 1, 2).status, CHECK_STATUS::OK);
+    EXPECT_EQ(CheckRpFilter("tvp1", 2, 0).detail, "reverse-path filtering on tvp1 is loose (all 2, tvp1 0)");
+    EXPECT_EQ(CheckRpFilter("tvp1", 0, 0).detail, "reverse-path filtering on tvp1 is off (all 0, tvp1 0)");
+    EXPECT_EQ(CheckRpFilter("tvp1", std::nullopt, 0).status, CHECK_STATUS::UNKNOWN);
+}
+
+INTERFACE_STATE Interface(const std::string& name, unsigned index, std::vector<IPV4_INTERFACE_ADDRESS> ipv4, MAC mac) {
+    INTERFACE_STATE s;
+    s.name = name;
+    s.index = index;
+    s.up = true;
+    s.carrier = true;
+    s.hardware_address = mac;
+    s.ipv4 = std::move(ipv4);
+    return s;
+}
+
+const MAC kMac1 = {0x02, 0x00, 0x5e, 0x00, 0x01, 0x01};
+const MAC kMac3 = {0x02, 0x00, 0x5e, 0x00, 0x03, 0x01};
+
+TEST(SameSubnetCheck, NamesTheLinksRepliesMayArriveOn) {
+    const std::vector<INTERFACE_STATE> interfaces = {
+        Interface("tvp1", 3, {{{192, 0, 2, 1}, 24}}, kMac1),
+        Interface("tvp2", 4, {{{198, 51, 100, 1}, 24}}, kMac3),
+        Interface("tvp3", 5, {{{192, 0, 2, 5}, 24}}, kMac3),
+    };
+    const auto check = CheckSameSubnet(interfaces, "192.0.2.1");
+    EXPECT_EQ(check.status, CHECK_STATUS::OK);
+    EXPECT_EQ(check.detail,
+              "tvp1 shares 192.0.2.0/24 with tvp3 (192.0.2.5): replies to 192.0.2.1 may arrive on tvp1 or tvp3 and "
+              "are taken in on either; replies sent to a broadcast address count only on tvp1");
+    EXPECT_EQ(CheckSameSubnet(interfaces, "198.51.100.1").detail,
+              "no other adapter is on 198.51.100.0/24; replies arrive on tvp2");
+    EXPECT_EQ(CheckSameSubnet(interfaces, "10.0.0.1").status, CHECK_STATUS::UNKNOWN);
+
+    // Windows takes a reply in only where its destination address is held.
+    const auto on_windows = CheckSameSubnet(interfaces, "192.0.2.1", HOST_SYSTEM::WINDOWS);
+    EXPECT_EQ(on_windows.status, CHECK_STATUS::WARN);
+    EXPECT_EQ(on_windows.detail,
+              "tvp1 shares 192.0.2.0/24 with tvp3 (192.0.2.5): Windows drops replies to 192.0.2.1 that arrive on "
+              "tvp3, so devices that reach this computer over that link are not found");
+    EXPECT_EQ(on_windows.fix,
+              "as administrator: netsh interface ipv4 set interface \"tvp3\" weakhostreceive=enabled; or disconnect "
+              "all but one of them");
+    EXPECT_EQ(CheckSameSubnet(interfaces, "198.51.100.1", HOST_SYSTEM::WINDOWS).status, CHECK_STATUS::OK);
+}
+
+TEST(AdaptersCheck, SaysWhyOthersAreNotUsable) {
+    INTERFACE_STATE lo = Interface("lo", 1, {{{127, 0, 0, 1}, 8}}, MAC{});
+    lo.loopback = true;
+    INTERFACE_STATE bare = Interface("eth1", 2, {}, kMac3);
+    bare.carrier = false;
+    const auto tvp1 = Interface("tvp1", 3, {{{192, 0, 2, 1}, 24}}, kMac1);
+    const std::vector<ADAPTER> usable = {{kMac1, "192.0.2.1"}};
+    const auto check = CheckAdapters({lo, bare, tvp1}, usable, "192.0.2.1");
+    EXPECT_EQ(check.status, CHECK_STATUS::OK);
+    EXPECT_EQ(check.detail,
+              "usable: 192.0.2.1 (tvp1, 02-00-5e-00-01-01, up, carrier); not usable: lo (no hardware address), eth1 "
+              "(no IPv4 address)");
+    EXPECT_EQ(CheckAdapters({lo}, {}, "").status, CHECK_STATUS::FAIL);
+}
+
+TEST(AdaptersCheck, ChosenAdapterWithoutLinkFails) {
+    auto tvp1 = Interface("tvp1", 3, {{{192, 0, 2, 1}, 24}}, kMac1);
+    tvp1.carrier = false;
+    const auto check = CheckAdapters({tvp1}, {{kMac1, "192.0.2.1"}}, "192.0.2.1");
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(check.fix, "connect tvp1 to the devices' segment (it has no link)");
+    tvp1.up = false;
+    EXPECT_EQ(CheckAdapters({tvp1}, {{kMac1, "192.0.2.1"}}, "192.0.2.1").fix, "bring tvp1 up: ip link set tvp1 up");
+}
+
+TEST(ProbeCheck, ReportsDevicesAndIgnoredDatagramsByReason) {
+    PROBE_FACTS facts{"192.0.2.1", true, 8, {{"bad checksum", 3}, {"too short", 0}, {"duplicate", 16}}, 0};
+    auto check = CheckProbe(facts);
+    EXPECT_EQ(check.status, CHECK_STATUS::OK);
+    EXPECT_EQ(check.detail, "8 devices answered on 192.0.2.1; ignored 19 datagrams: 3 bad checksum, 16 duplicate");
+
+    facts.kernel_drops = 40;
+    EXPECT_EQ(CheckProbe(facts).status, CHECK_STATUS::WARN);
+    EXPECT_EQ(CheckProbe(facts).detail,
+              "8 devices answered on 192.0.2.1; ignored 19 datagrams: 3 bad checksum, 16 duplicate; 40 datagrams lost "
+              "in the system's receive queue");
+
+    facts = PROBE_FACTS{"192.0.2.1", true, 0, {}, 0};
+    check = CheckProbe(facts);
+    EXPECT_EQ(check.status, CHECK_STATUS::WARN);
+    EXPECT_EQ(check.detail, "0 devices answered on 192.0.2.1");
+    facts.socket_opened = false;
+    EXPECT_EQ(CheckProbe(facts).status, CHECK_STATUS::FAIL);
+}
+
+TEST(DoctorExitCode, WarnOrFailGivesFiveUnknownDoesNot) {
+    std::vector<DOCTOR_CHECK> checks = {{"a", CHECK_STATUS::OK, "", ""}, {"b", CHECK_STATUS::UNKNOWN, "", ""}};
+    EXPECT_EQ(DoctorExitCode(checks), 0);
+    checks.push_back({"c", CHECK_STATUS::WARN, "", ""});
+    EXPECT_EQ(DoctorExitCode(checks), 5);
+    checks.back().status = CHECK_STATUS::FAIL;
+    EXPECT_EQ(DoctorExitCode(checks), 5);
+}
+
+}  // namespace
+}  // namespace telvane

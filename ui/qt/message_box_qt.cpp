@@ -1,0 +1,67 @@
+#include "ui/message_box.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QFileInfo>
+#include <QtWidgets/QMessageBox>
+
+namespace telvane {
+
+namespace {
+
+std::function<void(const std::u16string&)>& Hook() {
+    static std::function<void(const std::u16string&)> hook;
+    return hook;
+}
+
+bool& QuestionAnswer() {
+    static bool yes = false;
+    return yes;
+}
+
+QWidget* BoxOwner(QWidget* owner) {
+    // A window not yet shown is no place to centre on; the box then stands alone.
+    return owner != nullptr && owner->isVisible() ? owner : nullptr;
+}
+
+}  // namespace
+
+std::u16string ApplicationName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdU16String();
+}
+
+void ShowMessageBox(QWidget* owner, std::u16string_view text) {
+    if (Hook()) {
+        Hook()(std::u16string(text));
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
+                    QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
+                    BoxOwner(owner));
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool AskYesNo(QWidget* owner, std::u16string_view text) {
+    if (Hook()) {
+        Hook()(std::u16string(text));
+        return QuestionAnswer();
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
+                    QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Yes | QMessageBox::No, BoxOwner(owner));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) {
+    Hook() = std::move(hook);
+    if (!Hook()) QuestionAnswer() = false;
+}
+
+void SetQuestionAnswerForTesting(bool yes) {
+    QuestionAnswer() = yes;
+}
+
+}  // namespace telvane

@@ -1,0 +1,349 @@
+#include "ui/win32/device_list_view_win32.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+#include "inventory/row_text.h"
+#include "ui/win32/dialog_win32.h"
+#include "net/wide_text.h"
+#include "protocol/text.h"
+
+namespace telvane {
+
+namespace {
+
+using win32::ToWide;
+
+// Average character width, in dialog-manager measure, of the 8-point font the column
+// widths were drawn for.
+constexpr int DESIGN_FONT_BASE_X = 6;
+
+enum MENU_COMMAND : UINT { COPY_ROW = 1, COPY_MAC, COPY_IPV4, OPEN_WEB_PAGE };
+
+LRESULT Send(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+    return SendMessageW(list, message, wparam, lparam);
+}
+
+void SetCellText(HWND list, int row, int column, const std::u16string& text) {
+    std::wstring wide = ToWide(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    Send(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+CDeviceListView::CDeviceListView(CDialog& dialog, int control_id, const DEVICE_TABLE& table)
+    : dialog_(dialog), list_(dialog.GetDlgItem(control_id)), table_(table) {
+    if (list_ == nullptr) throw std::logic_error("the dialog has no list view with this ID");
+    dialog.SetNotifyHandler(control_id, [this](NMHDR* header, LRESULT* result) { return OnNotify(header, result); });
+    dialog.SetContextMenuHandler(control_id, [this](int x, int y) { OnContextMenu(x, y); });
+}
+
+void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> columns) {
+    RECT base{0, 0, 4, 8};
+    MapDialogRect(dialog_.Hwnd(), &base);
+    const int base_x = std::max<int>(1, base.right);
+    for (int i = 0; i < count && static_cast<std::size_t>(i) < columns.size(); ++i) {
+        const LIST_COLUMN& c = columns[static_cast<std::size_t>(i)];
+        std::wstring heading = ToWide(c.heading);
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = (c.width * base_x + DESIGN_FONT_BASE_X / 2) / DESIGN_FONT_BASE_X;
+        column.pszText = heading.data();
+        column.iSubItem = i;
+        Send(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    // Full-row selection; tooltips for the rows' states and hints; no flicker while rows come.
+    Send(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+}
+
+int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) {
+    if (index < 0) return -1;
+    const std::array<std::u16string, 4> cells = RowCellTexts(entry);
+    std::wstring name = ToWide(cells[0]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = name.data();
+    const auto position = static_cast<int>(Send(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (position < 0) return -1;
+    for (int column = 1; column < 4; ++column)
+        SetCellText(list_, position, column, cells[static_cast<std::size_t>(column)]);
+    return position;
+}
+
+void CDeviceListView::RefillDeviceList() {
+    DeleteAllItems();
+    const int count = std::clamp(table_.device_count, 0, DEVICE_TABLE_CAPACITY);
+    for (int i = 0; i < count; ++i) AddDeviceRow(i, table_.entries[static_cast<std::size_t>(i)]);
+}
+
+void CDeviceListView::DeleteAllItems() {
+    Send(list_, LVM_DELETEALLITEMS, 0, 0);
+}
+
+void CDeviceListView::SetSelectionMark(int row) {
+    Send(list_, LVM_SETSELECTIONMARK, 0, row >= 0 && row < RowCount() ? row : -1);
+}
+
+int CDeviceListView::SelectionMark() const {
+    return static_cast<int>(Send(list_, LVM_GETSELECTIONMARK, 0, 0));
+}
+
+void CDeviceListView::Invalidate(bool erase) {
+    InvalidateRect(list_, nullptr, erase ? TRUE : FALSE);
+}
+
+std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
+    SortDeviceTable(table, column);
+    RefillDeviceList();
+    Invalidate(false);
+    if (select_device) select_device(0);
+    return 0;
+}
+
+void CDeviceListView::SetRowHints(RowHintsFn hints) {
+    row_hints_ = std::move(hints);
+}
+
+void CDeviceListView::SetTeller(TellFn tell) {
+    tell_ = std::move(tell);
+}
+
+void CDeviceListView::SetEnumeratedAdapter(std::u16string_view adapter_address) {
+    enumerated_adapter_ = adapter_address;
+    UpdateNotes();
+}
+
+void CDeviceListView::UpdateNotes() {
+    // The notes are painted after the rows; a change of either shows at the next paint.
+    Invalidate(true);
+}
+
+std::u16string CDeviceListView::EmptyNoteText() const {
+    return RowCount() == 0 ? EmptyListNote(enumerated_adapter_) : std::u16string();
+}
+
+std::u16string CDeviceListView::FullNoteText() const {
+    return enumerated_adapter_.empty() ? std::u16string() : FullListNote(table_);
+}
+
+void CDeviceListView::SetHeaderClickHandler(std::function<void(int column)> handler) {
+    on_header_click_ = std::move(handler);
+}
+
+void CDeviceListView::SetItemChangedHandler(std::function<void(int row, bool selected)> handler) {
+    on_item_changed_ = std::move(handler);
+}
+
+void CDeviceListView::SetClickHandler(std::function<void(int row)> handler) {
+    on_click_ = std::move(handler);
+}
+
+LRESULT CDeviceListView::OnDeviceListCustomDraw(NMLVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+        case CDDS_ITEMPREPAINT: {
+            // The table decides which row looks selected, not the control's own selection,
+            // which a rebuild of the list clears.
+            draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
+            const DEVICE_INFO* e = EntryAt(static_cast<int>(draw.nmcd.dwItemSpec));
+            if (e == nullptr) return CDRF_DODEFAULT;
+            switch (RowLookOf(*e)) {
+                case RowLook::Selected:
+                    draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+                    draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+                    break;
+                case RowLook::Locked:
+                    draw.clrTextBk = ROW_COLOUR_LOCKED;
+                    break;
+                case RowLook::SetOk:
+                    draw.clrTextBk = ROW_COLOUR_SET_OK;
+                    break;
+                case RowLook::SetFailed:
+                    draw.clrTextBk = ROW_COLOUR_SET_FAILED;
+                    break;
+                case RowLook::Plain:
+                    break;
+            }
+            return CDRF_DODEFAULT;
+        }
+        case CDDS_POSTPAINT:
+            DrawNotes(draw.nmcd.hdc);
+            return CDRF_DODEFAULT;
+        default:
+            return CDRF_DODEFAULT;
+    }
+}
+
+// The empty note over the rows' area; the full one on a strip at the bottom of the list.
+void CDeviceListView::DrawNotes(HDC dc) const {
+    RECT area{};
+    GetClientRect(list_, &area);
+    const HWND header = reinterpret_cast<HWND>(Send(list_, LVM_GETHEADER, 0, 0));
+    RECT header_rect{};
+    if (header != nullptr && GetWindowRect(header, &header_rect) != FALSE)
+        area.top += header_rect.bottom - header_rect.top;
+    const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Send(list_, WM_GETFONT, 0, 0)));
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    if (const std::wstring empty = ToWide(EmptyNoteText()); !empty.empty()) {
+        RECT text = area;
+        InflateRect(&text, -8, -8);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, empty.c_str(), static_cast<int>(empty.size()), &text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    if (const std::wstring full = ToWide(FullNoteText()); !full.empty()) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, full.c_str(), static_cast<int>(full.size()), &size);
+        RECT strip{area.left, std::max(area.top, area.bottom - size.cy - 4), area.right, area.bottom};
+        FillRect(dc, &strip, GetSysColorBrush(COLOR_INFOBK));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+        strip.left += 4;
+        DrawTextW(dc, full.c_str(), static_cast<int>(full.size()), &strip,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    SelectObject(dc, old_font);
+}
+
+bool CDeviceListView::OnNotify(NMHDR* header, LRESULT* result) {
+    // A disabled list takes no input; its notifications must not reach the window either.
+    const bool usable = IsWindowEnabled(list_) != FALSE;
+    switch (header->code) {
+        case NM_CUSTOMDRAW:
+            *result = OnDeviceListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+            return true;
+        case LVN_COLUMNCLICK:
+            if (usable && on_header_click_) on_header_click_(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+            *result = 0;
+            return true;
+        case LVN_ITEMCHANGED: {
+            const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+            const bool selection =
+                (change->uChanged & LVIF_STATE) != 0 && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) != 0;
+            if (usable && selection && change->iItem >= 0 && on_item_changed_)
+                on_item_changed_(change->iItem, (change->uNewState & LVIS_SELECTED) != 0);
+            *result = 0;
+            return true;
+        }
+        case NM_CLICK:
+            if (usable && on_click_) on_click_(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem);
+            *result = 0;
+            return true;
+        case LVN_GETINFOTIPW: {
+            auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
+            const DEVICE_INFO* e = EntryAt(tip->iItem);
+            if (e == nullptr || tip->pszText == nullptr || tip->cchTextMax <= 0) return false;
+            std::u16string text = RowStateText(*e);
+            if (row_hints_) {
+                const std::u16string hint = row_hints_(tip->iItem).text;
+                if (!hint.empty()) text += (text.empty() ? u"" : u"\n") + hint;
+            }
+            const std::wstring wide = ToWide(text);
+            const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(tip->cchTextMax - 1));
+            std::copy_n(wide.begin(), n, tip->pszText);
+            tip->pszText[n] = L'\0';
+            *result = 0;
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void CDeviceListView::OnContextMenu(int x, int y) {
+    if (IsWindowEnabled(list_) == FALSE) return;
+    int row = -1;
+    POINT at{x, y};
+    if (x == -1 && y == -1) {
+        // From the keyboard: the selected device's row, the menu at its top left.
+        row = table_.selected_index;
+        RECT item{};
+        item.left = LVIR_BOUNDS;
+        if (EntryAt(row) == nullptr ||
+            Send(list_, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) == 0)
+            return;
+        at = {item.left, item.bottom};
+        ClientToScreen(list_, &at);
+    } else {
+        LVHITTESTINFO hit{};
+        hit.pt = at;
+        ScreenToClient(list_, &hit.pt);
+        row = static_cast<int>(Send(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    }
+    const DEVICE_INFO* e = EntryAt(row);
+    if (e == nullptr) return;
+    // The texts of the moment the menu opened.
+    const std::u16string row_text = RowCopyText(*e);
+    const std::u16string mac = MacText(*e);
+    const std::u16string ipv4 = FromUtf8(FormatIpv4(e->ipv4_address));
+    const std::wstring url = ToWide(FromUtf8(DeviceWebUrl(*e)));
+    const std::u16string unreachable = row_hints_ ? row_hints_(row).unreachable : std::u16string();
+
+    const HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, COPY_ROW, L"&Copy Row");
+    AppendMenuW(menu, MF_STRING, COPY_MAC, L"Copy &MAC Address");
+    AppendMenuW(menu, MF_STRING, COPY_IPV4, L"Copy &IPv4 Address");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, OPEN_WEB_PAGE, L"Open &Web Page");
+    const auto command = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, dialog_.Hwnd(), nullptr));
+    DestroyMenu(menu);
+    switch (command) {
+        case COPY_ROW:
+            CopyText(row_text);
+            break;
+        case COPY_MAC:
+            CopyText(mac);
+            break;
+        case COPY_IPV4:
+            CopyText(ipv4);
+            break;
+        case OPEN_WEB_PAGE:
+            // A page that cannot be reached from here is explained instead of opened dead.
+            if (!unreachable.empty()) {
+                if (tell_) tell_(unreachable);
+            } else {
+                ShellExecuteW(dialog_.Hwnd(), L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CDeviceListView::CopyText(const std::u16string& text) const {
+    if (OpenClipboard(dialog_.Hwnd()) == FALSE) return;
+    EmptyClipboard();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes); memory != nullptr) {
+        if (void* data = GlobalLock(memory); data != nullptr) {
+            const std::wstring wide = ToWide(text);
+            std::memcpy(data, wide.c_str(), bytes);
+            GlobalUnlock(memory);
+            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+const DEVICE_INFO* CDeviceListView::EntryAt(int row) const {
+    if (row < 0 || row >= std::min(table_.device_count, DEVICE_TABLE_CAPACITY)) return nullptr;
+    return &table_.entries[static_cast<std::size_t>(row)];
+}
+
+int CDeviceListView::RowCount() const {
+    return static_cast<int>(Send(list_, LVM_GETITEMCOUNT, 0, 0));
+}
+
+}  // namespace telvane

@@ -1,0 +1,138 @@
+#pragma once
+
+// A dialog built from one template table by the Windows dialog manager: the table becomes
+// an in-memory extended dialog template, so there is no second copy of the layout in a
+// resource script. Controls are reached by ID as with the dialog manager's own calls.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/dialog_notification.h"
+#include "ui/dialog_template.h"
+
+namespace telvane {
+
+class CIpv4AddressBox;
+
+// The face every dialog uses on Windows: the shell's dialog font, whatever family the
+// table names (the table's family is chosen for the Linux build's metrics).
+inline constexpr wchar_t DIALOG_FONT_FAMILY[] = L"MS Shell Dlg";
+
+// The extended dialog template (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX items) for the table,
+// ready for DialogBoxIndirectParamW and CreateDialogIndirectParamW. DWORD-aligned.
+std::vector<std::uint8_t> BuildDialogTemplate(const DLG_TEMPLATE& dialog_template);
+
+class CDialog {
+public:
+    explicit CDialog(const DLG_TEMPLATE& dialog_template);
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Creates the window and its controls and runs OnInitDialog before anything is shown;
+    // then, unless the dialog was ended meanwhile, shows it and runs it modally. Returns the
+    // result given to EndDialog.
+    int DoModal();
+    // Creates the window and runs OnInitDialog without showing it (a modeless window that
+    // stays until the object goes).
+    void Create();
+    // Ends the dialog with result; when called before the window is shown, it never is.
+    void EndDialog(int result);
+    bool IsEnded() const { return ended_; }
+    int EndResult() const { return end_result_; }
+
+    HWND Hwnd() const { return hwnd_; }
+    // For IDs used more than once (IDC_STATIC), the first in template order.
+    HWND GetDlgItem(int id) const;
+    CIpv4AddressBox* GetAddressBox(int id) const;
+    void EnableDlgItem(int id, bool enable);
+    // The control's own enabled state, whatever its ancestors.
+    bool IsDlgItemEnabled(int id) const;
+    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
+    void CheckDlgButton(int id, int check);
+    int IsDlgButtonChecked(int id) const;
+    void SetDlgItemText(int id, std::u16string_view text);
+    std::u16string GetDlgItemText(int id) const;
+    // EM_LIMITTEXT of an edit.
+    void LimitText(int id, int max_chars);
+    // Reads the whole text as a decimal integer; *translated tells whether it was one.
+    std::int64_t GetDlgItemInt(int id, bool* translated, bool is_signed) const;
+    void SetDlgItemInt(int id, std::int64_t value, bool is_signed);
+    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
+    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
+    int ComboAddString(int id, std::u16string_view text);
+    void ComboSetCurSel(int id, int index);
+    int ComboGetCurSel(int id) const;
+    int ComboGetCount(int id) const;
+    // Gives the keyboard focus to a control (WM_NEXTDLGCTL).
+    void GotoDlgCtrl(int id);
+    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
+    void SetProgressRange(int id, int low, int high);
+    void SetProgressPos(int id, int pos);
+    // Icon group IDR_MAINFRAME of the executable as the window's large and small icon.
+    void SetProgramIcon();
+
+    // Routes a notification of control id to handler; handlers run in the order mapped.
+    void MapNotification(int id, NOTIFICATION code, std::function<void()> handler);
+
+    // WM_NOTIFY from a control, for the platform code behind it (a list view's custom
+    // drawing). A handler that returns true has handled the message: *result becomes the
+    // dialog's answer (DWLP_MSGRESULT).
+    using NOTIFY_HANDLER = std::function<bool(NMHDR* header, LRESULT* result)>;
+    void SetNotifyHandler(int control_id, NOTIFY_HANDLER handler);
+    // WM_CONTEXTMENU over a control; x and y are screen coordinates, both -1 for the keyboard.
+    void SetContextMenuHandler(int control_id, std::function<void(int x, int y)> handler);
+
+    const DLG_TEMPLATE& Template() const { return template_; }
+
+protected:
+    // The framework's initialisation: the dialog-initialisation data, then the members
+    // into the controls. Overrides call it first. False: the dialog manager sets no focus.
+    virtual bool OnInitDialog();
+    // Takes the controls' data into the members (UpdateData(true)) and ends with IDOK.
+    virtual void OnOK();
+    // Ends with IDCANCEL.
+    virtual void OnCancel();
+    // Exchanges members with controls: save true reads the controls.
+    virtual void DoDataExchange(bool save);
+    bool UpdateData(bool save);
+
+    // While true, a close request is ignored.
+    virtual bool IsBusy() const { return false; }
+    // While true (inside a pumped wait), Escape and Enter do nothing as dialog keys.
+    virtual bool DialogKeysSuspended() const;
+
+private:
+    struct MAP_ENTRY {
+        int id;
+        NOTIFICATION code;
+        std::function<void()> handler;
+    };
+
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void OnCommand(int id, UINT code, HWND control);
+    void AttachControls();
+    void Notify(int id, NOTIFICATION code);
+    HWND ItemOrThrow(int id) const;
+
+    const DLG_TEMPLATE& template_;
+    HWND hwnd_ = nullptr;
+    std::vector<MAP_ENTRY> message_map_;
+    std::vector<std::pair<int, NOTIFY_HANDLER>> notify_handlers_;
+    std::vector<std::pair<int, std::function<void(int, int)>>> context_menu_handlers_;
+    std::vector<std::pair<int, std::unique_ptr<CIpv4AddressBox>>> address_boxes_;
+    HICON big_icon_ = nullptr;
+    HICON small_icon_ = nullptr;
+    bool modeless_ = false;
+    bool ended_ = false;
+    int end_result_ = 0;
+};
+
+}  // namespace telvane
