@@ -6,9 +6,8 @@ cd "$(dirname "$0")/.."
 . scripts/lib.sh
 ensure_packages $BUILD_PACKAGES $FUZZ_PACKAGES
 seconds=${1:-300}
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_FUZZ=ON \
-    -DTELVANE_BUILD_GUI=ON -DTELVANE_BUILD_TESTS=OFF -DTELVANE_BUILD_BENCHMARKS=OFF -DTELVANE_WERROR=ON >/dev/null
-cmake --build build-fuzz -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 status=0
 for target in build-fuzz/fuzz/fuzz_*; do
     name=$(basename "$target" | sed 's/^fuzz_//')

@@ -16,10 +16,10 @@ ensure_packages $BUILD_PACKAGES $TEST_PACKAGES
 enumerations=${1:-1000}
 sets=${2:-200}
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build --target test_netns
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTELVANE_SANITIZE=ON -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-asan --target test_netns
+cmake --preset debug >/dev/null
+cmake --build --preset debug --target test_netns
+cmake --preset sanitizers >/dev/null
+cmake --build --preset sanitizers --target test_netns
 
 run() {  # build-dir log
     TELVANE_SOAK_ENUMERATIONS=$enumerations TELVANE_SOAK_SETS=$sets \

@@ -34,9 +34,8 @@ security=$(grep -E '/debian-security/?$' <<<"$sources" | head -n1 || true)
 
 echo "== build the packages"
 # -O2 as Debian builds its packages; the binaries are stripped into the package.
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTELVANE_BUILD_TESTS=OFF \
-    -DTELVANE_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build build-package -j "$(nproc)"
+cmake --preset package >/dev/null
+cmake --build --preset package -j "$(nproc)"
 rm -f build-package/telvane_*.deb build-package/telvane-cli_*.deb
 (cd build-package && cpack -G DEB >/dev/null)
 deb=$(ls build-package/telvane_*.deb)
