@@ -27,7 +27,7 @@ void CTelvaneDlg::Enumerate() {
     }
     // No selection until a device answers; the window refuses to close meanwhile.
     table.selected_index = -1;
-    busy = 1;
+    const CBusyScope busy_scope(busy);
     EnableActionControls(false);
     // The settings panel blank and disabled; the six DNS and IPv6 choices keep
     // their check marks and enabled states.
@@ -70,7 +70,6 @@ void CTelvaneDlg::Enumerate() {
     }
     // These stay usable even when nothing answered, so another adapter can be tried.
     for (const int id : {IDC_EXIT, IDC_ADAPTER, IDC_PROTOCOL, IDC_IPV4_GROUP}) EnableDlgItem(id, true);
-    busy = 0;
 }
 
 }  // namespace telvane

@@ -80,7 +80,7 @@ void CTelvaneDlg::OnSetIp() {
     // An address that would break something on the network is asked about; No leaves
     // everything as it is.
     if (!ConfirmNewAddress(form, check.settings)) return;
-    busy = 1;
+    const CBusyScope busy_scope(busy);
     EnableActionControls(false);
     // 24 or 97 bytes, after whether the device reported the extension.
     const std::size_t index = static_cast<std::size_t>(table.selected_index);
@@ -95,7 +95,6 @@ void CTelvaneDlg::OnSetIp() {
     list_view_->Invalidate(false);
     if (exchange.outcome != STATE_SET_OK) {
         EnableActionControls(true);
-        busy = 0;
         return;
     }
     // Time for the device to take its new settings, then find it again.
@@ -108,7 +107,6 @@ void CTelvaneDlg::OnSetIp() {
     SetProgressPos(IDC_PROGRESS, 0);
     Enumerate();
     EnableActionControls(true);
-    busy = 0;
 }
 
 }  // namespace telvane

@@ -28,6 +28,20 @@ inline constexpr int ADAPTER_ADDRESS_SIZE = 32;
 extern std::array<std::array<char16_t, ADAPTER_ADDRESS_SIZE>, MAX_ADAPTERS> adapter_addresses;
 extern std::int32_t adapter_count;
 
+// Raises a busy flag for the length of a procedure and puts back what it found on every
+// way out, so a set's enumeration leaves the flag to the set that runs it.
+class CBusyScope final {
+public:
+    explicit CBusyScope(std::int32_t& flag) : flag_(flag), previous_(flag) { flag_ = 1; }
+    ~CBusyScope() { flag_ = previous_; }
+    CBusyScope(const CBusyScope&) = delete;
+    CBusyScope& operator=(const CBusyScope&) = delete;
+
+private:
+    std::int32_t& flag_;
+    std::int32_t previous_;
+};
+
 class CTelvaneDlg final : public CDialog, public IDatagramSink {
 public:
     CTelvaneDlg();
