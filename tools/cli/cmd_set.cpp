@@ -98,6 +98,8 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
             return {"locked", "locked"};
         case SetPlanKind::NotApplicable:
             return {"invalid", "not-applicable"};
+        case SetPlanKind::CannotKeep:
+            return {"invalid", "cannot-keep"};
         case SetPlanKind::BadInput:
         case SetPlanKind::Ready:
             break;
