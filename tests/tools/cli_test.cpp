@@ -145,6 +145,13 @@ TEST(CliOutput, JsonAndCsvQuoting) {
     EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(CsvField("plain"), "plain");
     EXPECT_EQ(CsvField("Say \"hi\", world"), "\"Say \"\"hi\"\", world\"");
+    // Guards against a device's name running as a formula in a spreadsheet, or its control
+    // characters reaching the terminal that prints the file.
+    EXPECT_EQ(CsvField("=HYPERLINK(\"http://evil.example/\",\"Lobby\")"),
+              "\"'=HYPERLINK(\"\"http://evil.example/\"\",\"\"Lobby\"\")\"");
+    for (const char* cell : {"+1", "-1", "@SUM(A1)", "\t=1", "\r=1"}) EXPECT_EQ(CsvField(cell).substr(0, 2), "\"'") << cell;
+    EXPECT_EQ(CsvField("\x1b]0;owned\x07\x1b[2J\nnext"), "\\x1b]0;owned\\x07\\x1b[2J\\x0anext");
+    EXPECT_EQ(CsvField("a=b-c"), "a=b-c");
 
     auto table = std::make_unique<DEVICE_TABLE>();
     const SEGMENT segment{{192, 0, 2, 1}, {255, 255, 255, 0}};
