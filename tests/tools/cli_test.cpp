@@ -89,6 +89,16 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
 
+// Guards against a NaN interval passing the range check (every comparison with it is
+// false) and turning into an arbitrary wait between watch rounds.
+TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
+    for (const char* wrong : {"nan", "NaN", "-nan", "inf", "-inf", "-1", "0.4", "1e300", "86401", "5s"})
+        EXPECT_TRUE(Parse({"enumerate", "--watch", "--interval", wrong}).error) << wrong;
+    const auto line = Parse({"enumerate", "--watch", "--interval", "0.5"});
+    ASSERT_FALSE(line.error) << line.error->message;
+    EXPECT_EQ(line.enumerate.interval_seconds, 0.5);
+}
+
 // Guards against an option that lacks its value swallowing the next option: "--dns4 --json"
 // failed later as a bad address and answered in text although JSON was asked for.
 TEST(ParseCommandLine, AnOptionIsNeverTakenAsAValue) {
