@@ -178,7 +178,8 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.outcome = "refused";
         out.error_code = "refused";
         out.message = exchange.set_result < 0
-                          ? "the reply's checksum was wrong"
+                          ? "the device's reply was damaged (wrong checksum), so its answer is unknown; the "
+                            "device may have taken the settings: enumerate to check"
                           : "the device refused (result " + std::to_string(exchange.set_result) + ")";
     } else {
         out.outcome = "no-answer";
