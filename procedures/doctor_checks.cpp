@@ -131,8 +131,8 @@ public:
 
 private:
     // Bounds of one base chain's walk: a ruleset that needs more is judged unknown.
-    static constexpr int MAX_BRANCHES = 4096;   // rules followed both ways
-    static constexpr long MAX_STEPS = 200000;   // rules looked at, over every way
+    static constexpr int MAX_BRANCHES = 4096;     // rules followed both ways
+    static constexpr long MAX_STEPS = 200000;     // rules looked at, over every way
     static constexpr std::size_t MAX_DEPTH = 16;  // chains jumped into and not yet left
 
     struct FRAME {

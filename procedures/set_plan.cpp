@@ -39,7 +39,8 @@ std::string NotApplicable(const DEVICE_INFO& device, std::span<const SET_OPTION>
 }
 
 bool Given(std::span<const SET_OPTION> options, std::initializer_list<std::string_view> names) {
-    return std::ranges::any_of(options, [&](const SET_OPTION& o) { return std::ranges::find(names, o.name) != names.end(); });
+    return std::ranges::any_of(options,
+                               [&](const SET_OPTION& o) { return std::ranges::find(names, o.name) != names.end(); });
 }
 
 // The form as the device reports its settings. The panel counts automatic DNS only
@@ -58,17 +59,19 @@ SET_FORM FormFromReport(const DEVICE_INFO& device) {
 // choice the user must make, so the plan asks for it instead of sending one.
 std::string CannotKeep(const DEVICE_INFO& device, const SET_FORM& form, std::span<const SET_OPTION> options) {
     const std::string who = "device " + FormatMac(device.mac);
-    if (device.has_extension != 0 && device.dhcp != 0 && !form.ipv4_dhcp &&
-        (device.ext_flags & EXT_DNS4_AUTO) != 0 && !Given(options, {"dns4-auto", "dns4-manual", "dns4"}))
-        return who + " takes its IPv4 DNS servers automatically, by DHCP, and a static address turns DHCP off; "
-                     "say which DNS servers it keeps: --dns4-manual for the ones it reports now (" +
+    if (device.has_extension != 0 && device.dhcp != 0 && !form.ipv4_dhcp && (device.ext_flags & EXT_DNS4_AUTO) != 0 &&
+        !Given(options, {"dns4-auto", "dns4-manual", "dns4"}))
+        return who +
+               " takes its IPv4 DNS servers automatically, by DHCP, and a static address turns DHCP off; "
+               "say which DNS servers it keeps: --dns4-manual for the ones it reports now (" +
                FormatIpv4(device.dns4_preferred) + ", " + FormatIpv4(device.dns4_alternate) +
                "), --dns4 for others, or --dns4-auto";
     if (HasIpv6(device) && (device.ext_flags & EXT_DHCP6) != 0 && !form.ipv6_dhcp &&
         (device.ext_flags & EXT_DNS6_AUTO) != 0 && !Given(options, {"dns6-auto", "dns6-manual", "dns6"}))
-        return who + " takes its IPv6 DNS servers automatically, with its IPv6 configuration, and a static IPv6 "
-                     "address turns that off; say which DNS servers it keeps: --dns6-manual for the ones it reports "
-                     "now (" +
+        return who +
+               " takes its IPv6 DNS servers automatically, with its IPv6 configuration, and a static IPv6 "
+               "address turns that off; say which DNS servers it keeps: --dns6-manual for the ones it reports "
+               "now (" +
                FormatIpv6(device.dns6_preferred) + ", " + FormatIpv6(device.dns6_alternate) +
                "), --dns6 for others, or --dns6-auto";
     return {};

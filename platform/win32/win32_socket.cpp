@@ -169,7 +169,9 @@ ReadResult UdpSocket::Read(std::span<std::uint8_t> buffer, Arrival& arrival) {
     arrival.sender_port = ntohs(sender.sin_port);
     // After WSAEMSGSIZE the control area is not to be trusted, and a cut datagram is
     // dropped whole anyway.
-    if (!too_long) ReadPacketInfo(std::span<const char>(control).first(std::min<std::size_t>(message.Control.len, control.size())), arrival);
+    if (!too_long)
+        ReadPacketInfo(std::span<const char>(control).first(std::min<std::size_t>(message.Control.len, control.size())),
+                       arrival);
     return too_long ? ReadResult::kTooLong : ReadResult::kDatagram;
 }
 

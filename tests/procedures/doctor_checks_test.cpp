@@ -232,10 +232,11 @@ TEST(FirewallCheck, LongRulesetsAreWalkedWithinBounds) {
         json rules = json::array();
         for (int i = 0; i < count; ++i) {
             const std::string address = "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256);
-            rules.push_back(json::array(
-                {{{"match",
-                   {{"op", "=="}, {"left", {{"payload", {{"protocol", "ip"}, {"field", "saddr"}}}}}, {"right", address}}}},
-                 {{"drop", nullptr}}}));
+            rules.push_back(json::array({{{"match",
+                                           {{"op", "=="},
+                                            {"left", {{"payload", {{"protocol", "ip"}, {"field", "saddr"}}}}},
+                                            {"right", address}}}},
+                                         {{"drop", nullptr}}}));
         }
         return DropChainWith(rules);
     };

@@ -159,7 +159,8 @@ TEST(CliOutput, JsonAndCsvQuoting) {
     // characters reaching the terminal that prints the file.
     EXPECT_EQ(CsvField("=HYPERLINK(\"http://evil.example/\",\"Lobby\")"),
               "\"'=HYPERLINK(\"\"http://evil.example/\"\",\"\"Lobby\"\")\"");
-    for (const char* cell : {"+1", "-1", "@SUM(A1)", "\t=1", "\r=1"}) EXPECT_EQ(CsvField(cell).substr(0, 2), "\"'") << cell;
+    for (const char* cell : {"+1", "-1", "@SUM(A1)", "\t=1", "\r=1"})
+        EXPECT_EQ(CsvField(cell).substr(0, 2), "\"'") << cell;
     EXPECT_EQ(CsvField("\x1b]0;owned\x07\x1b[2J\nnext"), "\\x1b]0;owned\\x07\\x1b[2J\\x0anext");
     EXPECT_EQ(CsvField("a=b-c"), "a=b-c");
 
