@@ -22,7 +22,7 @@ description:
     one of its values fails.
   - Where no request can keep a setting left out together with the change asked for, the
     task fails with C(cannot-keep) and nothing is sent. A static address for a device
-    that takes its address and its DNS servers by DHCP is such a change: give I(dns4)
+    that takes its address and its DNS servers by DHCP is such a change, so give I(dns4)
     (or I(dns4_auto)) too; likewise I(dns6) or I(dns6_auto) with a static IPv6 address.
   - A refusal by the device, a device that does not answer, an unknown MAC address, a
     locked device or an invalid setting fails the task with the command line's message.
