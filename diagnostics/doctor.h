@@ -28,7 +28,10 @@ struct DOCTOR_SOURCES {
     std::function<std::vector<INTERFACE_STATE>()> interfaces = QueryInterfaceStates;
     std::function<std::optional<int>(const std::string&, const std::string&)> ipv4_setting = ReadIpv4ConfSetting;
     std::function<std::pair<std::uint16_t, std::uint16_t>()> port_range = ReadLocalPortRange;
-    std::function<PROGRAM_RESULT()> ruleset = [] { return RunProgram({"nft", "-j", "list", "ruleset"}, 5000); };
+    // nft by its own path: the doctor is run as root to read the ruleset.
+    std::function<PROGRAM_RESULT()> ruleset = [] {
+        return RunProgram({FirstExecutable({"/usr/sbin/nft", "/sbin/nft"}), "-j", "list", "ruleset"}, 5000);
+    };
 };
 
 // usable: the adapters the program offers; adapter_ipv4: the chosen one (empty: none

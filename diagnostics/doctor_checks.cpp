@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <optional>
+#include <string>
 #include <tuple>
 
 #include "protocol/text.h"
@@ -118,18 +120,27 @@ public:
     };
 
     OUTCOME WalkBase(const CHAIN& base) {
-        budget_ = 4096;
+        budget_ = MAX_BRANCHES;
+        steps_ = 0;
         base_ = &base;
-        return Walk({FRAME{&base, 0}});
+        return Walk({FRAME{&base, 0, {&base}}});
     }
 
     bool established_rule = false;
     bool dport_rule = false;
 
 private:
+    // Bounds of one base chain's walk: a ruleset that needs more is judged unknown.
+    static constexpr int MAX_BRANCHES = 4096;     // rules followed both ways
+    static constexpr long MAX_STEPS = 200000;     // rules looked at, over every way
+    static constexpr std::size_t MAX_DEPTH = 16;  // chains jumped into and not yet left
+
     struct FRAME {
         const CHAIN* chain;
         std::size_t next;
+        // The chains this frame has run: its own and those it went to by goto. Entering
+        // one of them again, on this path, repeats the walk for ever.
+        std::vector<const CHAIN*> been;
     };
 
     // What a rule does when it applies.
@@ -145,7 +156,38 @@ private:
         ACTION action;
     };
 
-    OUTCOME Walk(std::vector<FRAME> stack) {
+    // A rule followed both ways: the way where it applies is walked first; the other
+    // waits here.
+    struct BRANCH {
+        OUTCOME undecided;
+        std::vector<FRAME> not_applied;
+        std::optional<OUTCOME> applied;
+    };
+
+    // Every way through the ruleset, one after another, with the branches still to
+    // walk on a list of its own, so that the depth of the program's stack does not grow
+    // with the ruleset. An outcome that is unknown, on any way, is the walk's.
+    OUTCOME Walk(std::vector<FRAME> path) {
+        std::vector<BRANCH> pending;
+        for (;;) {
+            OUTCOME end = WalkOneWay(path, pending);
+            for (;;) {
+                if (end.verdict == FIREWALL_VERDICT::UNKNOWN || pending.empty()) return end;
+                BRANCH& branch = pending.back();
+                if (!branch.applied) {
+                    branch.applied = std::move(end);
+                    path = std::move(branch.not_applied);
+                    break;
+                }
+                // Both ways ended: the same verdict passes on, different ones leave it open.
+                if (branch.applied->verdict != end.verdict) return branch.undecided;
+                pending.pop_back();
+            }
+        }
+    }
+
+    // Walks one way until it ends, leaving a branch for each rule it cannot decide.
+    OUTCOME WalkOneWay(std::vector<FRAME>& stack, std::vector<BRANCH>& pending) {
         for (;;) {
             if (stack.empty()) {
                 if (base_->policy == "drop") return {FIREWALL_VERDICT::DROP, base_->Text(), "policy drop"};
@@ -156,25 +198,25 @@ private:
                 stack.pop_back();
                 continue;
             }
-            const json& rule = *frame.chain->rules[frame.next++];
             const CHAIN& chain = *frame.chain;
+            if (++steps_ > MAX_STEPS) {
+                return {FIREWALL_VERDICT::UNKNOWN, chain.Text(),
+                        "the ruleset needs more than " + std::to_string(MAX_STEPS) + " rules looked at to judge"};
+            }
+            const json& rule = *frame.chain->rules[frame.next++];
             const std::string handle = rule.contains("handle") ? rule["handle"].dump() : "?";
             const RULE_RESULT r = EvaluateRule(rule, chain);
             if (r.applies == TRI::NO || r.action.kind == ACTION::KIND::CONTINUE) continue;
             if (r.applies == TRI::MAYBE) {
-                const OUTCOME undecided{FIREWALL_VERDICT::UNKNOWN, chain.Text(),
-                                        "rule " + handle + " depends on " + r.maybe_what};
-                if (--budget_ < 0) return undecided;
-                std::vector<FRAME> applied = stack;
-                const auto stop = Apply(applied, r.action, chain, handle);
-                const OUTCOME a = stop ? *stop : Walk(std::move(applied));
-                const OUTCOME b = Walk(std::move(stack));
-                if (a.verdict == FIREWALL_VERDICT::UNKNOWN) return a;
-                if (b.verdict == FIREWALL_VERDICT::UNKNOWN) return b;
-                if (a.verdict != b.verdict) return undecided;
-                return b;
+                OUTCOME undecided{FIREWALL_VERDICT::UNKNOWN, chain.Text(),
+                                  "rule " + handle + " depends on " + r.maybe_what};
+                if (--budget_ < 0) {
+                    undecided.reason += ", and so do more than " + std::to_string(MAX_BRANCHES) + " rules before it";
+                    return undecided;
+                }
+                pending.push_back(BRANCH{std::move(undecided), stack, std::nullopt});
             }
-            if (const auto stop = Apply(stack, r.action, chain, handle)) return *stop;
+            if (auto stop = Apply(stack, r.action, chain, handle)) return std::move(*stop);
         }
     }
 
@@ -196,12 +238,25 @@ private:
             case ACTION::KIND::JUMP:
             case ACTION::KIND::GOTO: {
                 const auto it = ruleset_.chains.find({chain.family, chain.table, action.target});
-                if (it == ruleset_.chains.end() || stack.size() > 16) {
-                    return OUTCOME{FIREWALL_VERDICT::UNKNOWN, chain.Text(),
-                                   "rule " + handle + " goes to chain " + action.target};
+                const std::string goes = "rule " + handle + " goes to chain " + action.target;
+                if (it == ruleset_.chains.end()) return OUTCOME{FIREWALL_VERDICT::UNKNOWN, chain.Text(), goes};
+                const CHAIN* target = &it->second;
+                for (const FRAME& f : stack) {
+                    if (std::find(f.been.begin(), f.been.end(), target) != f.been.end())
+                        return OUTCOME{FIREWALL_VERDICT::UNKNOWN, chain.Text(),
+                                       goes + ", which leads back to it: the chains loop"};
                 }
-                if (action.kind == ACTION::KIND::GOTO) stack.pop_back();
-                stack.push_back(FRAME{&it->second, 0});
+                if (action.kind == ACTION::KIND::GOTO) {
+                    // The frame goes on in the target; returning from it leaves both.
+                    stack.back().chain = target;
+                    stack.back().next = 0;
+                    stack.back().been.push_back(target);
+                    return std::nullopt;
+                }
+                if (stack.size() > MAX_DEPTH)
+                    return OUTCOME{FIREWALL_VERDICT::UNKNOWN, chain.Text(),
+                                   goes + ", more than " + std::to_string(MAX_DEPTH) + " chains deep"};
+                stack.push_back(FRAME{target, 0, {target}});
                 return std::nullopt;
             }
         }
@@ -477,6 +532,7 @@ private:
     const FIREWALL_PACKET& packet_;
     const CHAIN* base_ = nullptr;
     int budget_ = 0;
+    long steps_ = 0;
 };
 
 RULESET ParseRuleset(const json& document) {

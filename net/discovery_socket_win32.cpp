@@ -111,15 +111,17 @@ bool CTelvaneSocket::OnReceive() {
         const win32::ReadResult result = state_->socket.Read(buffer, arrival);
         if (result == win32::ReadResult::kEmpty) return false;
         if (result == win32::ReadResult::kSkipped) continue;
+        // A cut datagram comes without where it arrived (its control messages are not
+        // read): it is counted whatever adapter it came in on.
+        if (result == win32::ReadResult::kTooLong) {
+            if (owner_ != nullptr) owner_->OnDropped(DROP_REASON::TOO_LONG);
+            continue;
+        }
         if (!IsForChosenAdapter(arrival.arrived_on, htonl(arrival.destination_address), state_->interface_index,
                                 chosen)) {
             continue;
         }
         if (owner_ == nullptr) continue;
-        if (result == win32::ReadResult::kTooLong) {
-            owner_->OnDropped(DROP_REASON::TOO_LONG);
-            continue;
-        }
         const std::uint32_t s = arrival.sender_address;
         const IPV4 sender = {static_cast<std::uint8_t>(s >> 24), static_cast<std::uint8_t>(s >> 16),
                              static_cast<std::uint8_t>(s >> 8), static_cast<std::uint8_t>(s)};

@@ -56,6 +56,11 @@ struct PROGRAM_RESULT {
     std::string errors;      // standard error
 };
 
+// The first of the paths that names a program this process may run; the first path
+// when none does (running it then fails as "not installed"). For programs run with
+// privileges: a search of PATH could find another program first.
+std::string FirstExecutable(const std::vector<std::string>& paths);
+
 // Runs argv[0] (looked up in PATH) with the arguments given, without a shell, and
 // collects its output. Standard input is /dev/null. After timeout_ms the program is killed.
 PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms);

@@ -129,6 +129,12 @@ void SetProcSysRootForTesting(const std::string& root) {
     ProcSysRoot() = root;
 }
 
+std::string FirstExecutable(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        if (access(path.c_str(), X_OK) == 0) return path;
+    return paths.empty() ? std::string() : paths.front();
+}
+
 PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms) {
     PROGRAM_RESULT result;
     if (argv.empty()) return result;

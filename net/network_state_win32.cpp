@@ -106,6 +106,14 @@ bool DrainPipe(HANDLE pipe, std::string& sink) {
 
 }  // namespace
 
+std::string FirstExecutable(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return path;
+    }
+    return paths.empty() ? std::string() : paths.front();
+}
+
 PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms) {
     PROGRAM_RESULT result;
     if (argv.empty()) return result;

@@ -5,6 +5,7 @@
 #include <mswsock.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -113,6 +114,29 @@ int UdpSocket::SendTo(std::span<const std::uint8_t> data, std::uint32_t address,
     return sent == SOCKET_ERROR ? -1 : sent;
 }
 
+void ReadPacketInfo(std::span<const char> control, Arrival& arrival) {
+    // Walked by hand: WSA_CMSG_NXTHDR stays on a header whose length is zero for ever,
+    // and reads past the area on one longer than what is left.
+    constexpr std::size_t HEADER = sizeof(WSACMSGHDR);
+    const std::size_t data_offset = WSA_CMSGDATA_ALIGN(HEADER);
+    std::size_t offset = 0;
+    while (control.size() - offset >= HEADER) {
+        WSACMSGHDR header{};
+        std::memcpy(&header, control.data() + offset, HEADER);
+        if (header.cmsg_len < HEADER || header.cmsg_len > control.size() - offset) return;
+        if (header.cmsg_level == IPPROTO_IP && header.cmsg_type == IP_PKTINFO &&
+            header.cmsg_len >= data_offset + sizeof(IN_PKTINFO)) {
+            IN_PKTINFO info{};
+            std::memcpy(&info, control.data() + offset + data_offset, sizeof info);
+            arrival.destination_address = ntohl(info.ipi_addr.s_addr);
+            arrival.arrived_on = info.ipi_ifindex;
+        }
+        const std::size_t step = WSA_CMSGHDR_ALIGN(header.cmsg_len);
+        if (step > control.size() - offset) return;
+        offset += step;
+    }
+}
+
 ReadResult UdpSocket::Read(std::span<std::uint8_t> buffer, Arrival& arrival) {
     if (!IsOpen()) return ReadResult::kEmpty;
     sockaddr_in sender{};
@@ -143,14 +167,11 @@ ReadResult UdpSocket::Read(std::span<std::uint8_t> buffer, Arrival& arrival) {
     arrival.length = too_long ? 0 : static_cast<int>(length);
     arrival.sender_address = ntohl(sender.sin_addr.s_addr);
     arrival.sender_port = ntohs(sender.sin_port);
-    for (WSACMSGHDR* h = WSA_CMSG_FIRSTHDR(&message); h != nullptr; h = WSA_CMSG_NXTHDR(&message, h)) {
-        if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
-            IN_PKTINFO info{};
-            std::memcpy(&info, WSA_CMSG_DATA(h), sizeof info);
-            arrival.destination_address = ntohl(info.ipi_addr.s_addr);
-            arrival.arrived_on = info.ipi_ifindex;
-        }
-    }
+    // After WSAEMSGSIZE the control area is not to be trusted, and a cut datagram is
+    // dropped whole anyway.
+    if (!too_long)
+        ReadPacketInfo(std::span<const char>(control).first(std::min<std::size_t>(message.Control.len, control.size())),
+                       arrival);
     return too_long ? ReadResult::kTooLong : ReadResult::kDatagram;
 }
 

@@ -25,10 +25,14 @@ struct Arrival {
 
 enum class ReadResult {
     kDatagram,  // one datagram in the buffer, described by the arrival
-    kTooLong,   // one datagram longer than the buffer, dropped whole; the arrival tells where it came in
+    kTooLong,   // one datagram longer than the buffer, dropped whole; the arrival holds only its sender
     kSkipped,   // an error report about an earlier send, taken off
     kEmpty,     // nothing more to read now
 };
+
+// Takes the destination address and the interface from a datagram's control messages
+// (IP_PKTINFO); a header shorter than itself or longer than what is left ends the walk.
+void ReadPacketInfo(std::span<const char> control, Arrival& arrival);
 
 class UdpSocket final {
 public:

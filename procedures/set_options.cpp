@@ -203,10 +203,6 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
         std::string error = ApplyOne(form, o);
         if (!error.empty()) return error;
     }
-    // As the window's static choice does, a static address turns automatic DNS manual;
-    // only an explicit automatic DNS option keeps it (the protocol allows the pair).
-    if (!form.ipv4_dhcp && !given("dns4-auto")) form.dns4_auto = false;
-    if (!form.ipv6_dhcp && !given("dns6-auto")) form.dns6_auto = false;
     return {};
 }
 

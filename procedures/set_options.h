@@ -35,8 +35,7 @@ const SET_OPTION_DEF* FindSetOption(std::string_view name);
 // IPv6 static, --dns6 makes IPv6 DNS manual). Returns an error text for a repeated option,
 // options that contradict each other, or a value of the wrong form; the form is then
 // unspecified. Values the checks judge (0.0.0.0, an IPv6 text) are left to CheckSetForm.
-// A static address turns automatic DNS of its family off, as the window's static choice
-// does, unless the automatic DNS option is given.
+// Choices no option names are left as the form holds them.
 std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
 
 // One device's row of a CSV batch.

@@ -19,6 +19,7 @@ enum class SetPlanKind {
     Locked,         // the device refuses changes; nothing may be sent
     NotApplicable,  // an option the device cannot take (DNS or IPv6 on a device without them)
     BadInput,       // an option of the wrong form, or a failed check (message as the window's)
+    CannotKeep,     // no request carries both the change asked for and a setting left out
 };
 
 struct SET_PLAN {
@@ -34,8 +35,10 @@ struct SET_PLAN {
     bool changed = true;
 };
 
-// On Ready the found entry becomes table.selected_index, so that the intake takes its
-// set reply. Should two entries share the MAC (a device that answered from two
+// Settings no option names are sent as the device reported them, read as the device
+// means them (automatic DNS with a static address included), not as the window's panel
+// shows them. On Ready the found entry becomes table.selected_index, so that the intake
+// takes its set reply. Should two entries share the MAC (a device that answered from two
 // addresses), the first one found is used.
 SET_PLAN PlanDeviceSet(DEVICE_TABLE& table, const MAC& mac, std::span<const SET_OPTION> options);
 

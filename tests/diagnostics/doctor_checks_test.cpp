@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#if defined(__unix__)
+#include <pthread.h>
+#endif
 #include <sstream>
 
 namespace telvane {
@@ -187,6 +190,64 @@ TEST(FirewallCheck, ChainMadeByIptablesGetsAnIptablesFix) {
     const auto check = CheckFirewall(NftPrinted(doc.dump()), {"eth0", 32768, 60999});
     EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
     EXPECT_EQ(check.fix, "make sure they are accepted: iptables -I INPUT -p udp --sport 18768 -j ACCEPT");
+}
+
+// Guards against chains that go to each other by goto being walked for ever. nft refuses
+// to load such a loop, so the sample is written by hand.
+TEST(FirewallCheck, ChainsThatLoopAreUnknown) {
+    const auto check = Firewall("goto_loop");
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(check.detail.find("rule 6 goes to chain ping, which leads back to it: the chains loop"),
+              std::string::npos)
+        << check.detail;
+}
+
+// Runs the check on a thread with a 1 MB stack, as a Windows program's main thread has.
+DOCTOR_CHECK FirewallOnSmallStack(const json& doc) {
+    DOCTOR_CHECK out;
+    const std::string text = doc.dump();
+    const auto run = [&] { out = CheckFirewall(NftPrinted(text), {"tvp1", 32768, 60999}); };
+#if defined(__unix__)
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, std::size_t{1} << 20);
+    pthread_t thread;
+    const auto body = [](void* f) -> void* {
+        (*static_cast<decltype(run)*>(f))();
+        return nullptr;
+    };
+    EXPECT_EQ(pthread_create(&thread, &attr, body, const_cast<void*>(static_cast<const void*>(&run))), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+#else
+    run();
+#endif
+    return out;
+}
+
+// Guards against the walk recursing once per undecided rule: a blocklist of 4,000
+// sender addresses overflowed the stack. Past its bounds the walk says why it stopped.
+TEST(FirewallCheck, LongRulesetsAreWalkedWithinBounds) {
+    const auto blocklist = [](int count) {
+        json rules = json::array();
+        for (int i = 0; i < count; ++i) {
+            const std::string address = "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256);
+            rules.push_back(json::array({{{"match",
+                                           {{"op", "=="},
+                                            {"left", {{"payload", {{"protocol", "ip"}, {"field", "saddr"}}}}},
+                                            {"right", address}}}},
+                                         {{"drop", nullptr}}}));
+        }
+        return DropChainWith(rules);
+    };
+    DOCTOR_CHECK check = FirewallOnSmallStack(blocklist(4000));
+    EXPECT_EQ(check.status, CHECK_STATUS::FAIL) << check.detail;
+    EXPECT_NE(check.detail.find("(policy drop)"), std::string::npos) << check.detail;
+    check = FirewallOnSmallStack(blocklist(5000));
+    EXPECT_EQ(check.status, CHECK_STATUS::UNKNOWN);
+    EXPECT_NE(check.detail.find("rule 4098 depends on ip saddr, and so do more than 4096 rules before it"),
+              std::string::npos)
+        << check.detail;
 }
 
 TEST(FirewallCheck, UnreadableRulesetIsUnknown) {

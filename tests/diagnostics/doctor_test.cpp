@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#if defined(__unix__)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace telvane {
 namespace {
 
@@ -134,6 +142,28 @@ TEST(Doctor, OnWindowsNoLinuxSourceIsReadOrAdvised) {
         EXPECT_EQ(text.find(linux_word), std::string::npos) << linux_word;
     }
 }
+
+#if defined(__unix__)
+// Guards against the doctor, run as root, taking whatever "nft" comes first in PATH.
+TEST(Doctor, RulesetIsReadWithNftByItsOwnPath) {
+    char dir[] = "/tmp/telvane-path-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string fake = std::string(dir) + "/nft";
+    {
+        std::ofstream script(fake);
+        script << "#!/bin/sh\necho planted\n";
+    }
+    ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+    const char* old_path = std::getenv("PATH");
+    const std::string saved = old_path ? old_path : "";
+    setenv("PATH", (std::string(dir) + ":" + saved).c_str(), 1);
+    const PROGRAM_RESULT r = DOCTOR_SOURCES{}.ruleset();
+    setenv("PATH", saved.c_str(), 1);
+    std::remove(fake.c_str());
+    rmdir(dir);
+    EXPECT_EQ(r.output.find("planted"), std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace telvane

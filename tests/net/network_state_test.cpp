@@ -73,6 +73,12 @@ TEST(RunProgram, CollectsBothOutputsAndTheExitCode) {
     EXPECT_EQ(r.errors, "err\n");
 }
 
+TEST(RunProgram, FirstExecutableFallsBackInOrder) {
+    EXPECT_EQ(FirstExecutable({"/nonexistent/nft", "/bin/sh"}), "/bin/sh");
+    EXPECT_EQ(FirstExecutable({"/nonexistent/nft", "/nonexistent/other"}), "/nonexistent/nft");
+    EXPECT_FALSE(RunProgram({FirstExecutable({"/nonexistent/nft"})}, 1000).started);
+}
+
 TEST(RunProgram, MissingProgramIsNotStarted) {
     EXPECT_FALSE(RunProgram({"telvane-no-such-program"}, 1000).started);
 }

@@ -214,6 +214,24 @@ TEST_F(SetNetnsTest, EnsureSendsOnlyWhatWouldChange) {
     EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
 }
 
+// Guards against --ensure changing what nobody asked for: a static device with automatic
+// DNS was sent manual DNS with the servers it reported, and a DHCP device's automatic DNS
+// was turned manual by --ip. Neither sends anything now.
+TEST_F(SetNetnsTest, EnsureKeepsSettingsNotGiven) {
+    SimProcess sim(R"({"devices": [
+        {"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20", "dns4_auto": true, "dns4_preferred": "0.0.0.0",
+         "ipv6": true, "ipv6_dhcp": true, "dns6_auto": true},
+        {"mac": "00-1a-2b-3c-4d-5f", "ipv4_address": "192.0.2.21", "dhcp": true, "dns4_auto": true}]})");
+    ASSERT_TRUE(sim.Start());
+    auto r = Set({"--ensure", "--ip", "192.0.2.20", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"outcome\": \"unchanged\""), std::string::npos) << r.out;
+    r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--ensure", "--ip", "192.0.2.41", "--json"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("\"code\": \"cannot-keep\""), std::string::npos) << r.out;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+}
+
 // Guards against a dry run sending anything, or showing another request than a set
 // would send.
 TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
@@ -328,6 +346,11 @@ TEST_F(SetNetnsTest, WrongChecksumReplyFailsAtOnce) {
     EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("\"result\": -1"), std::string::npos) << r.out;
     EXPECT_EQ(sim.SetRequests().size(), 1u) << sim.LogText();
+    // Guards against calling a damaged reply a refusal: the device may have taken it.
+    EXPECT_NE(r.out.find("the device's reply was damaged (wrong checksum), so its answer is unknown; the device may "
+                         "have taken the settings: enumerate to check"),
+              std::string::npos)
+        << r.out;
 }
 
 // Guards against a reply being matched by anything but the MAC inside it.

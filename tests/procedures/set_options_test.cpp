@@ -46,13 +46,13 @@ TEST(SetOptions, ValueOptionsImplyTheManualChoice) {
     EXPECT_EQ(f.dns6_alternate, u"");
 }
 
-// Guards against a request the window cannot send: a static address with automatic DNS
-// kept from the device's DHCP state.
-TEST(SetOptions, StaticAddressTurnsInheritedAutomaticDnsManual) {
+// Guards against options changing a choice they do not name: a static address used to
+// turn automatic DNS manual behind the user's back (the plan asks instead).
+TEST(SetOptions, StaticAddressLeavesTheDnsChoiceAlone) {
     SET_FORM f = SetFormFromDevice(Ipv6Device(true));
     ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}}, {"ipv6-static", {}}}), "");
-    EXPECT_FALSE(f.dns4_auto);
-    EXPECT_FALSE(f.dns6_auto);
+    EXPECT_TRUE(f.dns4_auto);
+    EXPECT_TRUE(f.dns6_auto);
     f = SetFormFromDevice(Ipv6Device(true));
     ASSERT_EQ(Apply(f, {{"ip", {"198.51.100.7"}}, {"dns4-auto", {}}}), "");
     EXPECT_TRUE(f.dns4_auto) << "asked for, it stays";

@@ -117,25 +117,56 @@ TEST_F(SetPlan, ChangedComparesTheRequestWithTheReportedSettings) {
     EXPECT_TRUE(PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.20"}}}).changed);
 }
 
-// Guards against automatic DNS kept from the device's DHCP state going out with a static
-// address, which the window never sends; asked for, it is sent.
-TEST_F(SetPlan, StaticAddressDropsOnlyInheritedAutomaticDns) {
+// Guards against a static address inventing the DNS that came with DHCP: kept automatic
+// or turned manual, it is a choice nobody made, so the plan asks for it; given, it is sent.
+TEST_F(SetPlan, StaticAddressOnDhcpWithAutomaticDnsNeedsADnsChoice) {
     table.entries[1].dhcp = 1;
     table.entries[1].ext_flags = EXT_IPV6 | EXT_DNS4_AUTO;
+    table.entries[1].dns4_preferred = {192, 0, 2, 53};
     SET_PLAN plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}});
-    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
-    EXPECT_EQ(plan.settings.set_flags & SET_DNS4_AUTO, 0);
+    EXPECT_EQ(plan.kind, SetPlanKind::CannotKeep);
+    EXPECT_NE(plan.message.find("--dns4-manual for the ones it reports now (192.0.2.53, 0.0.0.0)"), std::string::npos)
+        << plan.message;
+    EXPECT_EQ(table.selected_index, -1);
     plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"static", {}}, {"dns4-auto", {}}});
     ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
-    EXPECT_EQ(plan.settings.set_flags & SET_DNS4_AUTO, SET_DNS4_AUTO);
+    EXPECT_EQ(plan.settings.set_flags, SET_DNS4_AUTO);
+    plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}, {"dns4-manual", {}}});
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_EQ(plan.settings.dns4_preferred, (IPV4{192, 0, 2, 53}));
+    // The same for IPv6, whose automatic DNS comes with its automatic configuration.
+    table.entries[1].dhcp = 0;
+    table.entries[1].ext_flags = EXT_IPV6 | EXT_DHCP6 | EXT_DNS6_AUTO;
+    EXPECT_EQ(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ipv6", {"2001:db8::9"}}}).kind,
+              SetPlanKind::CannotKeep);
 }
 
-// Guards against --ensure reading the report through the panel: a static device that
-// reports automatic DNS has it changed by a request with manual DNS.
-TEST_F(SetPlan, ChangedReadsTheReportAsTheDeviceMeansIt) {
-    table.entries[1].ext_flags = EXT_IPV6 | EXT_DNS4_AUTO;
-    EXPECT_TRUE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.21"}}}).changed);
+// Guards against settings nobody named being sent as the panel shows them: a static device
+// reporting automatic DNS got manual DNS with the servers it reported (0.0.0.0), and an
+// IPv4 option turned automatic IPv6 DNS manual; --ensure then saw a change.
+TEST_F(SetPlan, SettingsNotGivenGoBackAsReported) {
+    table.entries[1].ext_flags = EXT_IPV6 | EXT_DNS4_AUTO | EXT_DNS6_AUTO;
+    SET_PLAN plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.21"}}});
+    ASSERT_EQ(plan.kind, SetPlanKind::Ready) << plan.message;
+    EXPECT_FALSE(plan.changed);
+    plan = PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}});
+    EXPECT_TRUE(plan.changed);
+    EXPECT_EQ(plan.settings.set_flags, SET_DNS4_AUTO | SET_DNS6_AUTO);
     EXPECT_FALSE(PlanDeviceSet(table, kMacB, std::vector<SET_OPTION>{{"dns4-auto", {}}}).changed);
+}
+
+// Guards against a value the device reports, but no request may carry, being refused with
+// the window's message as if the user had typed it.
+TEST_F(SetPlan, ReportedValueNoRequestCarriesIsNamed) {
+    table.entries[0].ipv4_gateway = {255, 255, 255, 255};
+    SET_PLAN plan = PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"ip", {"192.0.2.99"}}});
+    EXPECT_EQ(plan.kind, SetPlanKind::CannotKeep);
+    EXPECT_EQ(plan.message,
+              "IPv4 gateway address is invalid. (device 00-1a-2b-3c-4d-5e reports it so, and a request cannot carry "
+              "it; give --gateway)");
+    plan = PlanDeviceSet(table, kMacA, std::vector<SET_OPTION>{{"gateway", {"255.255.255.255"}}});
+    EXPECT_EQ(plan.kind, SetPlanKind::BadInput);
+    EXPECT_EQ(plan.message, "IPv4 gateway address is invalid.");
 }
 
 }  // namespace

@@ -89,6 +89,16 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
 
+// Guards against a NaN interval passing the range check (every comparison with it is
+// false) and turning into an arbitrary wait between watch rounds.
+TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
+    for (const char* wrong : {"nan", "NaN", "-nan", "inf", "-inf", "-1", "0.4", "1e300", "86401", "5s"})
+        EXPECT_TRUE(Parse({"enumerate", "--watch", "--interval", wrong}).error) << wrong;
+    const auto line = Parse({"enumerate", "--watch", "--interval", "0.5"});
+    ASSERT_FALSE(line.error) << line.error->message;
+    EXPECT_EQ(line.enumerate.interval_seconds, 0.5);
+}
+
 // Guards against an option that lacks its value swallowing the next option: "--dns4 --json"
 // failed later as a bad address and answered in text although JSON was asked for.
 TEST(ParseCommandLine, AnOptionIsNeverTakenAsAValue) {
@@ -145,6 +155,14 @@ TEST(CliOutput, JsonAndCsvQuoting) {
     EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(CsvField("plain"), "plain");
     EXPECT_EQ(CsvField("Say \"hi\", world"), "\"Say \"\"hi\"\", world\"");
+    // Guards against a device's name running as a formula in a spreadsheet, or its control
+    // characters reaching the terminal that prints the file.
+    EXPECT_EQ(CsvField("=HYPERLINK(\"http://evil.example/\",\"Lobby\")"),
+              "\"'=HYPERLINK(\"\"http://evil.example/\"\",\"\"Lobby\"\")\"");
+    for (const char* cell : {"+1", "-1", "@SUM(A1)", "\t=1", "\r=1"})
+        EXPECT_EQ(CsvField(cell).substr(0, 2), "\"'") << cell;
+    EXPECT_EQ(CsvField("\x1b]0;owned\x07\x1b[2J\nnext"), "\\x1b]0;owned\\x07\\x1b[2J\\x0anext");
+    EXPECT_EQ(CsvField("a=b-c"), "a=b-c");
 
     auto table = std::make_unique<DEVICE_TABLE>();
     const SEGMENT segment{{192, 0, 2, 1}, {255, 255, 255, 0}};

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+
+#include <mswsock.h>
+#include <ws2tcpip.h>
+
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -67,6 +73,42 @@ TEST(Win32DiscoverySocket, ReportsADatagramTooLongForTheReceiveArea) {
     EXPECT_EQ(sink.dropped, std::vector<DROP_REASON>{DROP_REASON::TOO_LONG});
     ASSERT_EQ(sink.got.size(), 1u);
     EXPECT_EQ(sink.got[0].data.size(), RECEIVE_BUFFER_SIZE);
+}
+
+// Guards against the control messages being walked for ever on a header whose length is
+// zero (WSA_CMSG_NXTHDR stays on it), or past the area on one that claims too much.
+TEST(Win32DiscoverySocket, ControlMessagesAreWalkedWithinTheirArea) {
+    alignas(WSACMSGHDR) std::array<char, 2 * WSA_CMSG_SPACE(sizeof(IN_PKTINFO))> control{};
+    const auto put = [&](std::size_t offset, std::size_t length, int type) {
+        WSACMSGHDR h{};
+        h.cmsg_len = length;
+        h.cmsg_level = IPPROTO_IP;
+        h.cmsg_type = type;
+        std::memcpy(control.data() + offset, &h, sizeof h);
+        IN_PKTINFO info{};
+        info.ipi_addr.s_addr = htonl(0xC0000201);
+        info.ipi_ifindex = 7;
+        std::memcpy(control.data() + offset + WSA_CMSGDATA_ALIGN(sizeof h), &info, sizeof info);
+    };
+    const std::size_t space = WSA_CMSG_SPACE(sizeof(IN_PKTINFO));
+    win32::Arrival arrival;
+    put(0, WSA_CMSG_LEN(sizeof(IN_PKTINFO)), IP_PKTINFO);
+    win32::ReadPacketInfo(control, arrival);
+    EXPECT_EQ(arrival.destination_address, 0xC0000201u);
+    EXPECT_EQ(arrival.arrived_on, 7u);
+
+    for (const std::size_t bad : {std::size_t{0}, sizeof(WSACMSGHDR) - 1, 3 * space}) {
+        arrival = {};
+        put(0, bad, IP_PKTINFO);
+        put(space, WSA_CMSG_LEN(sizeof(IN_PKTINFO)), IP_PKTINFO);
+        win32::ReadPacketInfo(control, arrival);
+        EXPECT_EQ(arrival.arrived_on, 0u) << "a header of length " << bad << " ends the walk";
+    }
+    // Another kind of message first is stepped over.
+    arrival = {};
+    put(0, WSA_CMSG_LEN(sizeof(IN_PKTINFO)), IP_TOS);
+    win32::ReadPacketInfo(control, arrival);
+    EXPECT_EQ(arrival.arrived_on, 7u);
 }
 
 TEST(Win32DiscoverySocket, NothingArrivesAfterClose) {

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -99,6 +100,14 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     // Events are lines of text or JSON; a CSV table has no place for them.
     Flag(enumerate, "--watch", e.watch)->excludes(enumerate->get_option("--csv"));
     enumerate->add_option("--interval", e.interval_seconds)
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                // CLI::Range only compares, and no comparison with NaN is true.
+                double value = 0;
+                if (CLI::detail::lexical_cast(text, value) && std::isfinite(value)) return std::string();
+                return "Value " + text + " is not a finite number of seconds";
+            },
+            "SECONDS"))
         ->check(CLI::Range(0.5, 86400.0))
         ->needs(enumerate->get_option("--watch"));
 

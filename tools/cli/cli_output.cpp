@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "inventory/row_text.h"
@@ -150,9 +151,18 @@ std::string JsonString(const std::string& utf8) {
 }
 
 std::string CsvField(const std::string& utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+    // A spreadsheet runs a cell that starts with one of these as a formula (tab and CR
+    // because some skip them first): a leading quote makes the cell text again.
+    const bool formula = !utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos;
+    // Control characters are escaped as in the text table, so that printing the file
+    // cannot drive the terminal; no raw line break is left to quote.
+    std::string text;
+    // Appended piece by piece: GCC 12 at -O3 sees a false overlap in "literal" + string.
+    if (formula) text += '\'';
+    text += ToUtf8(VisibleText(FromUtf8(utf8)));
+    if (!formula && text.find_first_of(",\"") == std::string::npos) return text;
     std::string out = "\"";
-    for (const char c : utf8) {
+    for (const char c : text) {
         if (c == '"') out.push_back('"');
         out.push_back(c);
     }

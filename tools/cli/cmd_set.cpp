@@ -98,6 +98,8 @@ std::pair<const char*, const char*> PlanFailure(SetPlanKind kind) {
             return {"locked", "locked"};
         case SetPlanKind::NotApplicable:
             return {"invalid", "not-applicable"};
+        case SetPlanKind::CannotKeep:
+            return {"invalid", "cannot-keep"};
         case SetPlanKind::BadInput:
         case SetPlanKind::Ready:
             break;
@@ -155,9 +157,11 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
 
-    DEVICE_INFO& device = table.entries[static_cast<std::size_t>(plan.index)];
-    device.state = STATE_SET_OK;
+    const auto index = static_cast<std::size_t>(plan.index);
+    table.entries[index].state = STATE_SET_OK;
     const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, plan.request);
+    // Taken only now: replies heard during the exchange may have grown (and moved) the table.
+    DEVICE_INFO& device = table.entries[index];
     device.state = exchange.outcome;
 
     out.sends = exchange.sends;
@@ -176,7 +180,8 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.outcome = "refused";
         out.error_code = "refused";
         out.message = exchange.set_result < 0
-                          ? "the reply's checksum was wrong"
+                          ? "the device's reply was damaged (wrong checksum), so its answer is unknown; the "
+                            "device may have taken the settings: enumerate to check"
                           : "the device refused (result " + std::to_string(exchange.set_result) + ")";
     } else {
         out.outcome = "no-answer";

@@ -17,8 +17,13 @@ description:
     the device reported. The task is changed only when a request was sent and accepted.
   - In check mode it adds C(--dry-run), which checks everything and reports whether a
     request would change the device, and sends nothing.
-  - Settings left out keep the device's current value. A value implies its manual choice,
-    as on the command line; an automatic choice together with one of its values fails.
+  - Settings left out keep the device's current value, automatic DNS included. A value
+    implies its manual choice, as on the command line; an automatic choice together with
+    one of its values fails.
+  - Where no request can keep a setting left out together with the change asked for, the
+    task fails with C(cannot-keep) and nothing is sent. A static address for a device
+    that takes its address and its DNS servers by DHCP is such a change, so give I(dns4)
+    (or I(dns4_auto)) too; likewise I(dns6) or I(dns6_auto) with a static IPv6 address.
   - A refusal by the device, a device that does not answer, an unknown MAC address, a
     locked device or an invalid setting fails the task with the command line's message.
 options:
@@ -181,7 +186,8 @@ cmd:
 error_code:
   description:
     - The command line's error code when it failed, such as C(refused), C(no-answer),
-      C(unknown-mac), C(locked), C(invalid), C(not-applicable) or C(address-conflict).
+      C(unknown-mac), C(locked), C(invalid), C(not-applicable), C(cannot-keep) or
+      C(address-conflict).
   returned: failure
   type: str
   sample: refused
