@@ -155,9 +155,11 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
 
-    DEVICE_INFO& device = table.entries[static_cast<std::size_t>(plan.index)];
-    device.state = STATE_SET_OK;
+    const auto index = static_cast<std::size_t>(plan.index);
+    table.entries[index].state = STATE_SET_OK;
     const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, plan.request, SEND_FAILURES::END_EXCHANGE);
+    // Replies taken in meanwhile may have grown the table: its entries may have moved.
+    DEVICE_INFO& device = table.entries[index];
     device.state = exchange.outcome;
 
     out.sends = exchange.sends;
