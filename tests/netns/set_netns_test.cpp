@@ -380,8 +380,8 @@ TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
         form.ipv4_address = IPV4_BOX::Of({192, 0, 2, static_cast<std::uint8_t>(60 + i)});
         const SET_FORM_CHECK check = CheckSetForm(form, &device);
         ASSERT_TRUE(check.Ok());
-        const SET_EXCHANGE x = ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings),
-                                                  SEND_FAILURES::WAIT_ANYWAY);
+        const SET_EXCHANGE x =
+            ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings), SEND_FAILURES::WAIT_ANYWAY);
         EXPECT_EQ(x.sends, 1);
         EXPECT_TRUE(x.answered);
         if (device.mac[5] == 0x5e) {

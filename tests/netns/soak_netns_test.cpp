@@ -96,7 +96,8 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
     const SET_REQUEST request = BuildSetRequest(table->entries[static_cast<std::size_t>(index)], settings);
     int accepted = 0;
     for (int i = 0; i < sets; ++i) {
-        accepted += ExchangeSetRequest(socket, *table, request, SEND_FAILURES::END_EXCHANGE).outcome == STATE_SET_OK ? 1 : 0;
+        accepted +=
+            ExchangeSetRequest(socket, *table, request, SEND_FAILURES::END_EXCHANGE).outcome == STATE_SET_OK ? 1 : 0;
         rss_peak = std::max(rss_peak, ResidentKb());
     }
     const long rss_end = ResidentKb();

@@ -156,31 +156,16 @@ TEST_F(SetExchange, LeavesRowStateAlone) {
     EXPECT_EQ(table.entries[0].state, STATE_NORMAL | STATE_SELECTED);
 }
 
-// Guards against a late answer to an earlier request, queued before this one went out,
-// being taken as this request's answer: what the drain hands on precedes the reset.
-TEST_F(SetExchange, RepliesQueuedBeforeTheSendDoNotAnswerIt) {
-    const auto drain = [this] { OnDatagram(table, SetReply(kMac, 0), true, [](std::int32_t, const DEVICE_INFO&) {}); };
-    const SET_EXCHANGE r = RunSetExchange(table, request, {drain, segment.Send(), segment.Wait()});
-    EXPECT_EQ(r.outcome, STATE_SET_FAILED);
-    EXPECT_FALSE(r.answered);
-    EXPECT_EQ(r.sends, 2);
-}
-
 // Guards against a request that never left being reported as the device's silence: the
 // command line ends at once with the reason; the window waits as if it had gone.
 TEST_F(SetExchange, FailedSendEndsTheExchangeOrIsWaitedFor) {
     segment.send_error = "Network is unreachable";
     SET_EXCHANGE_IO io{nullptr, segment.Send(), segment.Wait(), SEND_FAILURES::END_EXCHANGE};
-    SET_EXCHANGE r = RunSetExchange(table, request, io);
-    EXPECT_EQ(r.send_error, "Network is unreachable");
-    EXPECT_EQ(r.sends, 0);
+    EXPECT_EQ(RunSetExchange(table, request, io).send_error, "Network is unreachable");
     EXPECT_EQ(segment.sent.size(), 1u);
     EXPECT_TRUE(segment.wait_ms.empty());
-
     io.on_send_failure = SEND_FAILURES::WAIT_ANYWAY;
-    r = RunSetExchange(table, request, io);
-    EXPECT_EQ(r.send_error, "Network is unreachable");
-    EXPECT_EQ(r.outcome, STATE_SET_FAILED);
+    EXPECT_EQ(RunSetExchange(table, request, io).sends, 0);
     EXPECT_EQ(segment.wait_ms, (std::vector<std::uint32_t>{500, 500}));
 }
 
