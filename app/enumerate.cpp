@@ -55,8 +55,9 @@ void CTelvaneDlg::Enumerate() {
     table.ignored = {};
     list_view_->SetEnumeratedAdapter({});
     list_view_->DeleteAllItems();
-    // Replies are taken in by OnDatagram during the waits between the requests.
-    BroadcastEnumerateRequests(socket);
+    // Replies are taken in by OnDatagram during the waits between the requests. The
+    // window does not look at the sends: a failed one shows as no answer.
+    (void)BroadcastEnumerateRequests(socket);
     EnableDlgItem(IDC_ENUMERATE, true);
     list_view_->SetEnumeratedAdapter(ChosenAdapterAddress());
     GotoDlgCtrl(IDC_ENUMERATE);

@@ -87,8 +87,9 @@ void CTelvaneDlg::OnSetIp() {
     const SET_REQUEST request = BuildSetRequest(table.entries[index], check.settings);
     // The whole state byte: the row loses its selected look while the request is out.
     table.entries[index].state = STATE_SET_OK;
-    // At most two sends, each followed by a 500 ms pumped wait for the reply.
-    const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, request);
+    // At most two sends, each followed by a 500 ms pumped wait for the reply; a send
+    // that fails is waited for like one that went out.
+    const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, request, SEND_FAILURES::WAIT_ANYWAY);
     // Green for an acceptance, red otherwise; the rebuilt list shows it.
     table.entries[index].state = exchange.outcome;
     list_view_->RefillDeviceList();

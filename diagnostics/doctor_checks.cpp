@@ -869,6 +869,12 @@ DOCTOR_CHECK CheckProbe(const PROBE_FACTS& facts) {
         check.fix = "check that " + facts.adapter_ipv4 + " is still this computer's address";
         return check;
     }
+    if (!facts.send_error.empty()) {
+        check.status = CHECK_STATUS::FAIL;
+        check.detail = "cannot send the enumerate request on " + facts.adapter_ipv4 + ": " + facts.send_error;
+        check.fix = "check that the adapter is up and connected (see the adapter check above)";
+        return check;
+    }
     std::uint64_t ignored_total = 0;
     std::vector<std::string> reasons;
     for (const auto& [reason, count] : facts.ignored) {

@@ -96,10 +96,11 @@ struct PROBE_FACTS {
     // Ignored datagrams by reason, in the order to show; zero counts are left out.
     std::vector<std::pair<std::string, std::uint64_t>> ignored;
     std::uint64_t kernel_drops = 0;  // datagrams the system dropped before they were read
+    std::string send_error;          // the system's reason when a request could not be sent
 };
 
 // One enumeration's result: warns when nothing answered or the system dropped
-// datagrams, fails when the socket could not be opened.
+// datagrams, fails when the socket could not be opened or a request not sent.
 DOCTOR_CHECK CheckProbe(const PROBE_FACTS& facts);
 
 }  // namespace telvane

@@ -51,8 +51,20 @@ public:
     void SetOwner(IDatagramSink* owner);
 
     // Sends one datagram to address (host order) and port, leaving through the chosen
-    // adapter with its address as the source. Returns the bytes sent, or -1.
-    int SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port);
+    // adapter with its address as the source. Returns the bytes sent, or -1, with the
+    // system's reason in LastSendError(). A caller that ignores a failure says so.
+    [[nodiscard]] int SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port);
+    // The system's text for why the last SendTo failed ("Network is unreachable"); empty
+    // after one that went out.
+    const std::string& LastSendError() const;
+
+    // Hands every datagram queued on the socket now to the owner at once, without
+    // waiting, so that whatever is handed on afterwards arrived after this call. The
+    // protocol has no request id: this is how an answer is told from a late one. Stops
+    // after DRAIN_LIMIT datagrams, so that a flood cannot hold the caller. Returns how
+    // many were read.
+    static constexpr int DRAIN_LIMIT = 100000;
+    int DrainQueued();
 
     std::uint16_t LocalPort() const;
     // The system's descriptor, -1 while closed; for tests that set options on it.
@@ -63,6 +75,8 @@ private:
     // one is dropped whole) and hand it to the owner. True while it still holds datagrams
     // it has read and not yet handed on.
     bool OnReceive();
+    // Hands on one datagram if one is queued; false when nothing was left to read.
+    bool ReadOne();
 
     struct State;
     std::unique_ptr<State> state_;

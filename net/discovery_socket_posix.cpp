@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -182,6 +183,7 @@ struct CTelvaneSocket::State {
     IEventLoop* loop = nullptr;  // the loop that watches fd, and its handle there
     int watch = 0;
     std::uint16_t last_port = 0;  // of the socket closed last
+    std::string send_error;       // why the last send failed
 };
 
 CTelvaneSocket::CTelvaneSocket() : state_(std::make_unique<State>()) {}
@@ -259,7 +261,10 @@ void CTelvaneSocket::SetOwner(IDatagramSink* owner) {
 }
 
 int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port) {
-    if (state_->fd < 0 || data == nullptr || length < 0) return -1;
+    if (state_->fd < 0 || data == nullptr || length < 0) {
+        state_->send_error = state_->fd < 0 ? "the socket is not open" : "nothing to send";
+        return -1;
+    }
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
@@ -289,7 +294,37 @@ int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t a
     std::memcpy(CMSG_DATA(header), &info, sizeof info);
 
     const ssize_t sent = sendmsg(state_->fd, &message, MSG_NOSIGNAL);
+    state_->send_error = sent < 0 ? std::strerror(errno) : "";
     return sent < 0 ? -1 : static_cast<int>(sent);
+}
+
+const std::string& CTelvaneSocket::LastSendError() const {
+    return state_->send_error;
+}
+
+int CTelvaneSocket::DrainQueued() {
+    int count = 0;
+    while (count < DRAIN_LIMIT && ReadOne()) ++count;
+    return count;
+}
+
+bool CTelvaneSocket::ReadOne() {
+    State& st = *state_;
+    if (st.fd < 0) return false;
+    if (st.next == st.read) {
+        int n = st.batch.Receive(st.fd);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // An error report about an earlier send stands before the datagrams.
+            DrainErrors(st.fd);
+            n = st.batch.Receive(st.fd);
+        }
+        if (n <= 0) return false;
+        st.next = 0;
+        st.read = static_cast<std::size_t>(n);
+    }
+    // Hands on the next datagram the adapter filter lets through, if any is left.
+    (void)OnReceive();
+    return true;
 }
 
 std::uint16_t CTelvaneSocket::LocalPort() const {

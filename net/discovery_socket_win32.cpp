@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <span>
+#include <string>
 #include <utility>
 
 #include "net/event_loop.h"
@@ -25,7 +26,24 @@ struct CTelvaneSocket::State {
     IEventLoop* loop = nullptr;  // the loop that watches the socket, and its handle there
     int watch = 0;
     std::uint16_t last_port = 0;  // of the socket closed last
+    std::string send_error;       // why the last send failed
 };
+
+namespace {
+
+// The system's text for a Winsock error, without its line end.
+std::string ErrorText(int code) {
+    char text[256] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                   static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+    std::string out(text, n);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+        out.pop_back();
+    if (out.empty()) out = "Windows Sockets error " + std::to_string(code);
+    return out;
+}
+
+}  // namespace
 
 CTelvaneSocket::CTelvaneSocket() : state_(std::make_unique<State>()) {}
 
@@ -87,8 +105,23 @@ void CTelvaneSocket::SetOwner(IDatagramSink* owner) {
 }
 
 int CTelvaneSocket::SendTo(const std::uint8_t* data, int length, std::uint32_t address, std::uint16_t port) {
-    if (data == nullptr || length < 0) return -1;
-    return state_->socket.SendTo(std::span(data, static_cast<std::size_t>(length)), address, port);
+    if (!state_->socket.IsOpen() || data == nullptr || length < 0) {
+        state_->send_error = state_->socket.IsOpen() ? "nothing to send" : "the socket is not open";
+        return -1;
+    }
+    const int sent = state_->socket.SendTo(std::span(data, static_cast<std::size_t>(length)), address, port);
+    state_->send_error = sent < 0 ? ErrorText(WSAGetLastError()) : "";
+    return sent;
+}
+
+const std::string& CTelvaneSocket::LastSendError() const {
+    return state_->send_error;
+}
+
+int CTelvaneSocket::DrainQueued() {
+    int count = 0;
+    while (count < DRAIN_LIMIT && ReadOne()) ++count;
+    return count;
 }
 
 std::uint16_t CTelvaneSocket::LocalPort() const {
@@ -100,12 +133,17 @@ int CTelvaneSocket::Descriptor() const {
 }
 
 bool CTelvaneSocket::OnReceive() {
+    // The event is signalled again while more wait.
+    (void)ReadOne();
+    return false;
+}
+
+bool CTelvaneSocket::ReadOne() {
     // Fresh for every notification; one byte more than the limit shows a longer datagram.
     std::array<std::uint8_t, RECEIVE_BUFFER_SIZE + 1> buffer;
     std::uint32_t chosen = 0;
     std::memcpy(&chosen, state_->local_address.data(), sizeof chosen);
-    // One datagram handed on per notification; those the rule drops do not count. The
-    // event is signalled again while more wait.
+    // One datagram handed on per call; those the rule drops do not count.
     for (;;) {
         win32::Arrival arrival;
         const win32::ReadResult result = state_->socket.Read(buffer, arrival);
@@ -126,7 +164,7 @@ bool CTelvaneSocket::OnReceive() {
         const IPV4 sender = {static_cast<std::uint8_t>(s >> 24), static_cast<std::uint8_t>(s >> 16),
                              static_cast<std::uint8_t>(s >> 8), static_cast<std::uint8_t>(s)};
         owner_->OnDatagram(buffer.data(), arrival.length, FormatIpv4(sender), arrival.sender_port);
-        return false;
+        return true;
     }
 }
 

@@ -18,17 +18,24 @@ OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std:
     return OPEN_RESULT::OPENED;
 }
 
-void BroadcastEnumerateRequests(CTelvaneSocket& socket) {
+std::optional<SEND_FAILURE> BroadcastEnumerateRequests(CTelvaneSocket& socket) {
     const auto request = BuildEnumerateRequest();
+    std::optional<SEND_FAILURE> failure;
     for (int i = 0; i < ENUMERATE_SEND_COUNT; ++i) {
-        socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
+        if (socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT) < 0 &&
+            !failure) {
+            failure = SEND_FAILURE{socket.LastSendError()};
+        }
         PumpMessages(ENUMERATE_WAIT_MS);
     }
+    return failure;
 }
 
-void EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table) {
+std::optional<SEND_FAILURE> EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table) {
+    // Late answers to an earlier request must not pass for answers to these.
+    socket.DrainQueued();
     table.BeginEnumeration();
-    BroadcastEnumerateRequests(socket);
+    return BroadcastEnumerateRequests(socket);
 }
 
 void CTableIntake::OnDropped(DROP_REASON reason) {

@@ -30,14 +30,20 @@ enum class OPEN_RESULT {
 OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
                                 IDatagramSink* owner);
 
-// The broadcasts of an enumeration: MSG_ENUMERATE to 255.255.255.255:DISCOVERY_PORT, three times,
-// each followed by a pumped wait of 150 ms in which replies are taken in. Send
-// results are not looked at.
-void BroadcastEnumerateRequests(CTelvaneSocket& socket);
+// A request that could not be sent, with the system's reason.
+struct SEND_FAILURE {
+    std::string reason;
+};
 
-// The whole enumeration for a caller without a window: the table is emptied (its counts
-// too), the requests broadcast, and the table holds what answered.
-void EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table);
+// The broadcasts of an enumeration: MSG_ENUMERATE to 255.255.255.255:DISCOVERY_PORT, three times,
+// each followed by a pumped wait of 150 ms in which replies are taken in. A failed send
+// does not change the timing; the first failure is returned (the window ignores it).
+[[nodiscard]] std::optional<SEND_FAILURE> BroadcastEnumerateRequests(CTelvaneSocket& socket);
+
+// The whole enumeration for a caller without a window: what is already queued on the
+// socket is taken in first and forgotten with the rest of the table (counts too), so
+// that the table holds only what answered these requests.
+[[nodiscard]] std::optional<SEND_FAILURE> EnumerateIntoTable(CTelvaneSocket& socket, DEVICE_TABLE& table);
 
 // Takes every datagram the socket reads into a device table, as the window does
 // (extensions taken when SupportsFullFunction holds), and reports each new entry.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <optional>
 
 #include "procedures/csv.h"
@@ -239,6 +240,9 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
     }
     if (!mac_column) return fail(header.line, "no mac column");
 
+    // The line each device was first named on. Two exchanges with one device in a row
+    // cannot be told apart: a late answer to the first would pass for the second's.
+    std::map<MAC, std::size_t> named_on;
     for (std::size_t r = 1; r < doc.records.size(); ++r) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != columns.size())
@@ -247,6 +251,12 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
         SET_BATCH_ROW row;
         row.line = record.line;
         row.mac = record.fields[*mac_column];
+        if (const auto mac = ParseMac(row.mac)) {
+            const auto [first, added] = named_on.emplace(*mac, record.line);
+            if (!added)
+                return fail(record.line, FormatMac(*mac) + " is also on line " + std::to_string(first->second) +
+                                             "; give each device one row");
+        }
         for (std::size_t c = 0; c < columns.size() && row.error.empty(); ++c) {
             if (columns[c] == nullptr || record.fields[c].empty()) continue;
             SET_OPTION option;

@@ -59,8 +59,9 @@ struct SET_BATCH {
 // A yes/no column ("dhcp", "dns4-auto", ...) takes yes/true/1/on or no/false/0/off, "no"
 // choosing the other button of the pair. "dns4" and "dns6" cells hold one or two
 // addresses separated by blanks or ';'. Malformed CSV, an unknown, repeated or missing
-// "mac" column and a row with the wrong number of cells fail the whole batch; a row
-// without any setting fails on its own.
+// "mac" column, a row with the wrong number of cells and a device named on two rows
+// (however its MAC is spelt) fail the whole batch; a row without any setting fails on
+// its own.
 SET_BATCH ReadSetBatch(std::string_view csv_text);
 
 }  // namespace telvane

@@ -52,7 +52,7 @@ ip netns exec "$TELVANE_SIM_NETNS" "$build/tools/sim/telvane-sim" --config "$tes
 sim=$!
 for _ in $(seq 50); do grep -q '^# listening' "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
 ANSIBLE_COLLECTIONS_PATH="$work/collections" ansible-playbook -i localhost, "$tests/play.yml" \
-    -e "telvane_cli=$cli" -e "telvane_adapter=$TELVANE_ADAPTER1"
+    -e "telvane_cli=$cli" -e "telvane_adapter=$TELVANE_ADAPTER1" -e "telvane_interface=tvp1"
 
 # What went on the wire: one set request to the camera (the first task; the same settings
 # again and check mode send nothing), one to the refusing device (a refusal is an answer).

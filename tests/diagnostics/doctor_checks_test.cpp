@@ -353,7 +353,7 @@ TEST(AdaptersCheck, ChosenAdapterWithoutLinkFails) {
 }
 
 TEST(ProbeCheck, ReportsDevicesAndIgnoredDatagramsByReason) {
-    PROBE_FACTS facts{"192.0.2.1", true, 8, {{"bad checksum", 3}, {"too short", 0}, {"duplicate", 16}}, 0};
+    PROBE_FACTS facts{"192.0.2.1", true, 8, {{"bad checksum", 3}, {"too short", 0}, {"duplicate", 16}}, 0, {}};
     auto check = CheckProbe(facts);
     EXPECT_EQ(check.status, CHECK_STATUS::OK);
     EXPECT_EQ(check.detail, "8 devices answered on 192.0.2.1; ignored 19 datagrams: 3 bad checksum, 16 duplicate");
@@ -364,10 +364,13 @@ TEST(ProbeCheck, ReportsDevicesAndIgnoredDatagramsByReason) {
               "8 devices answered on 192.0.2.1; ignored 19 datagrams: 3 bad checksum, 16 duplicate; 40 datagrams lost "
               "in the system's receive queue");
 
-    facts = PROBE_FACTS{"192.0.2.1", true, 0, {}, 0};
+    facts = PROBE_FACTS{"192.0.2.1", true, 0, {}, 0, {}};
     check = CheckProbe(facts);
     EXPECT_EQ(check.status, CHECK_STATUS::WARN);
     EXPECT_EQ(check.detail, "0 devices answered on 192.0.2.1");
+    facts.send_error = "Operation not permitted";
+    EXPECT_EQ(CheckProbe(facts).status, CHECK_STATUS::FAIL);
+    EXPECT_EQ(CheckProbe(facts).detail, "cannot send the enumerate request on 192.0.2.1: Operation not permitted");
     facts.socket_opened = false;
     EXPECT_EQ(CheckProbe(facts).status, CHECK_STATUS::FAIL);
 }

@@ -46,7 +46,7 @@ TEST(Doctor, RunsEveryCheckInOrderOnTheChosenAdapter) {
         {{kMac1, "192.0.2.1"}}, "192.0.2.1",
         [&] {
             ++probes;
-            return PROBE_FACTS{"192.0.2.1", true, 2, {}, 0};
+            return PROBE_FACTS{"192.0.2.1", true, 2, {}, 0, {}};
         },
         Sources());
     EXPECT_EQ(probes, 1);
@@ -126,7 +126,7 @@ TEST(Doctor, OnWindowsNoLinuxSourceIsReadOrAdvised) {
     const auto report = RunDoctorChecks(
         {{kMac1, "192.0.2.1"}}, "192.0.2.1",
         [] {
-            return PROBE_FACTS{"192.0.2.1", true, 1, {}, 0};
+            return PROBE_FACTS{"192.0.2.1", true, 1, {}, 0, {}};
         },
         sources);
     ASSERT_EQ(report.checks.size(), 5u);

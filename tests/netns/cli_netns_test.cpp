@@ -80,7 +80,8 @@ TEST_F(CliNetnsTest, EveryAdapterIsListedAndCanBeChosen) {
                                             ? "ip link add " + name + " address 02:00:5e:00:1" + std::to_string(n) +
                                                   ":01 type veth peer name tvy" + std::to_string(n) +
                                                   " && ip addr add 100.64." + std::to_string(n) + ".1/24 dev " + name +
-                                                  " && ip link set " + name + " up"
+                                                  " && ip link set " + name + " up && ip link set tvy" +
+                                                  std::to_string(n) + " up"
                                             : "ip link del " + name + " 2>/dev/null";
             if (std::system(command.c_str()) != 0 && std::string(verb) == "add") return false;
         }

@@ -12,12 +12,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "net/adapters.h"
+#include "net/network_state.h"
 #include "net/pumped_wait.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
@@ -27,6 +30,7 @@
 namespace telvane {
 namespace {
 
+using netns::RunTool;
 using netns::SimProcess;
 using Clock = std::chrono::steady_clock;
 
@@ -70,7 +74,7 @@ struct Discovery {
     CTelvaneSocket socket;
 
     OPEN_RESULT Open(int adapter = 1) { return OpenDiscoverySocket(socket, netns::AdapterAddress(adapter), &intake); }
-    void Enumerate() { EnumerateIntoTable(socket, *table); }
+    std::optional<SEND_FAILURE> Enumerate() { return EnumerateIntoTable(socket, *table); }
     int Descriptor() const { return socket.Descriptor(); }
 };
 
@@ -123,11 +127,15 @@ TEST_F(FaultNetnsTest, FailedSendsEndTheEnumerationOnTime) {
 
     ASSERT_EQ(Ip({"link", "set", "tvp1", "down"}), 0);
     const int sent_down = d.socket.SendTo(request.data(), 5, BROADCAST_ADDRESS, DISCOVERY_PORT);
+    const std::string reason = d.socket.LastSendError();
     auto start = Clock::now();
-    d.Enumerate();
+    const auto failure = d.Enumerate();
     const double down_ms = MsSince(start);
     ASSERT_EQ(Ip({"link", "set", "tvp1", "up"}), 0);
     EXPECT_EQ(sent_down, -1);
+    EXPECT_EQ(reason, "Network is unreachable");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->reason, reason);
     EXPECT_EQ(d.table->device_count, 0);
     EXPECT_GE(down_ms, 440.0);
     EXPECT_LT(down_ms, 2000.0);
@@ -147,6 +155,87 @@ TEST_F(FaultNetnsTest, FailedSendsEndTheEnumerationOnTime) {
         d.Enumerate();
     }
     EXPECT_TRUE(Lists(*d.table, DEVICE_MAC)) << sim.LogText();
+}
+
+// The carrier needs a moment after the link comes up.
+void WaitForCarrier(const std::string& name) {
+    const auto up = [&] {
+        for (const auto& s : QueryInterfaceStates())
+            if (s.name == name) return s.carrier;
+        return false;
+    };
+    for (int i = 0; i < 100 && !up(); ++i) PumpMessages(50);
+}
+
+// Guards against an adapter that is down giving an empty list and exit 0, and a set
+// on it reporting the device's silence: both are local failures that name the adapter.
+TEST_F(FaultNetnsTest, AdapterThatIsDownIsNamedAsALocalFailure) {
+    SimProcess sim(R"({"devices": [{"mac": "02-00-00-00-0e-01", "ipv4_address": "192.0.2.95", "interface": "tvd1"}]})");
+    ASSERT_TRUE(sim.Start());
+    const std::string adapter = netns::AdapterAddress(1);
+    ASSERT_EQ(Ip({"link", "set", "tvp1", "down"}), 0);
+    const auto listed = RunTool("telvane-cli", {"enumerate", "--adapter", adapter, "--json"});
+    const auto set = RunTool("telvane-cli", {"set", "--adapter", adapter, "--mac", DEVICE_MAC, "--dhcp"});
+    const auto all = RunTool("telvane-cli", {"enumerate", "--all-adapters", "--csv"});
+    ASSERT_EQ(Ip({"link", "set", "tvp1", "up"}), 0);
+    WaitForCarrier("tvp1");
+
+    const std::string down = "adapter " + adapter + " (tvp1) is down";
+    EXPECT_EQ(listed.exit_code, cli::EXIT_SOCKET) << listed.out;
+    EXPECT_EQ(listed.out, "{\"error\": {\"code\": \"adapter-down\", \"message\": \"" + down + "\", \"exit\": 4}}\n");
+    EXPECT_EQ(set.exit_code, cli::EXIT_SOCKET) << set.out;
+    EXPECT_NE(set.err.find(down), std::string::npos) << set.err;
+    // Every adapter: the one that is down is left out, said so, and the others listed.
+    EXPECT_EQ(all.exit_code, 0) << all.err;
+    EXPECT_NE(all.err.find(down + "; left out"), std::string::npos) << all.err;
+    EXPECT_NE(all.out.find("mac,"), std::string::npos) << all.out;
+    for (const auto& line : sim.Received()) EXPECT_NE(line.interface, netns::SimInterface(1)) << sim.LogText();
+}
+
+// A firewall rule that refuses the program's requests on their way out while it lives:
+// the system then fails each send (EPERM) with the link up.
+struct RefusedOnTheWayOut {
+    explicit RefusedOnTheWayOut(const std::string& match)
+        : ok(std::system(("nft add table inet telvane_out && nft add chain inet telvane_out out '{ type filter hook "
+                          "output priority 0; }' && nft add rule inet telvane_out out udp dport 18768 " +
+                          match + " drop")
+                             .c_str()) == 0) {}
+    ~RefusedOnTheWayOut() {
+        if (std::system("nft delete table inet telvane_out") != 0) ADD_FAILURE() << "the nft rule stays";
+    }
+    const bool ok;
+};
+
+// Guards against requests that never left being reported as silence: an enumeration
+// whose sends fail is not an empty list, a set whose request fails is not "no-answer";
+// both exit 4 with the system's reason.
+TEST_F(FaultNetnsTest, RequestsTheSystemRefusesToSendAreLocalFailures) {
+    SimProcess sim(ONE_DEVICE);
+    ASSERT_TRUE(sim.Start());
+    const std::string adapter = netns::AdapterAddress(1);
+    netns::TOOL_RESULT listed, set;
+    {
+        // Set requests only (type 0x4950 or 0x4941 after the marker): the enumeration before the set works.
+        RefusedOnTheWayOut refused("@th,80,16 '{ 0x4950, 0x4941 }'");
+        ASSERT_TRUE(refused.ok);
+        set = RunTool("telvane-cli", {"set", "--adapter", adapter, "--mac", DEVICE_MAC, "--dhcp", "--json"});
+    }
+    {
+        RefusedOnTheWayOut refused("");
+        ASSERT_TRUE(refused.ok);
+        listed = RunTool("telvane-cli", {"enumerate", "--adapter", adapter});
+    }
+    EXPECT_EQ(set.exit_code, cli::EXIT_SOCKET) << set.out;
+    EXPECT_NE(set.out.find("\"outcome\": \"not-sent\", \"sends\": 0"), std::string::npos) << set.out;
+    EXPECT_NE(set.out.find("\"code\": \"send\", \"message\": \"cannot send on adapter " + adapter +
+                           ": Operation not permitted\", \"exit\": 4"),
+              std::string::npos)
+        << set.out;
+    EXPECT_EQ(listed.exit_code, cli::EXIT_SOCKET) << listed.out;
+    EXPECT_EQ(listed.out, "");
+    EXPECT_NE(listed.err.find("cannot send on adapter " + adapter + ": Operation not permitted"), std::string::npos)
+        << listed.err;
+    EXPECT_EQ(sim.SetRequests().size(), 0u) << sim.LogText();
 }
 
 // Unicasts to a closed port bring ICMP port-unreachable errors back to the socket.
@@ -178,7 +267,7 @@ void IcmpErrorsNeitherSpinNorStop(bool queue_errors) {
     std::printf("ICMP errors%s: processor share %.2f\n", queue_errors ? " (queued)" : "", share);
     EXPECT_LT(share, 0.5) << "the receive notification spins";
     // Later datagrams are still taken, on the same socket.
-    BroadcastEnumerateRequests(d.socket);
+    EXPECT_FALSE(BroadcastEnumerateRequests(d.socket));
     EXPECT_TRUE(Lists(*d.table, DEVICE_MAC)) << sim.LogText();
 }
 

@@ -6,8 +6,10 @@
 #include <QtCore/QFile>
 #include <QtCore/QTemporaryDir>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/pumped_wait.h"
@@ -391,7 +393,7 @@ TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
     CTableIntake intake(*table);
     CTelvaneSocket socket;
     ASSERT_EQ(OpenDiscoverySocket(socket, netns::AdapterAddress(1), &intake), OPEN_RESULT::OPENED);
-    EnumerateIntoTable(socket, *table);
+    EXPECT_FALSE(EnumerateIntoTable(socket, *table));
     ASSERT_EQ(table->device_count, 2);
 
     for (std::int32_t i = 0; i < 2; ++i) {
@@ -401,7 +403,8 @@ TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
         form.ipv4_address = IPV4_BOX::Of({192, 0, 2, static_cast<std::uint8_t>(60 + i)});
         const SET_FORM_CHECK check = CheckSetForm(form, &device);
         ASSERT_TRUE(check.Ok());
-        const SET_EXCHANGE x = ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings));
+        const SET_EXCHANGE x =
+            ExchangeSetRequest(socket, *table, BuildSetRequest(device, check.settings), SEND_FAILURES::WAIT_ANYWAY);
         EXPECT_EQ(x.sends, 1);
         EXPECT_TRUE(x.answered);
         if (device.mac[5] == 0x5e) {
@@ -414,7 +417,59 @@ TEST_F(SetNetnsTest, ExchangeOnTheDiscoverySocketTakesTheReplyWhileWaiting) {
     EXPECT_EQ(sim.SetRequests().size(), 2u) << sim.LogText();
 }
 
+// Guards against a late answer to an earlier exchange, already queued on the socket when
+// the next request goes out, being taken as that request's acknowledgement. The device
+// answers 600 ms late: the first exchange ends on the answer to its first send, the
+// answer to its second arrives while nothing reads the socket.
+TEST_F(SetNetnsTest, LateAnswerQueuedBeforeTheNextExchangeDoesNotAnswerIt) {
+    SimProcess sim(Config(R"("reply": "base", "delay_ms": 600)"));
+    ASSERT_TRUE(sim.Start());
+    auto table = std::make_unique<DEVICE_TABLE>();
+    CTableIntake intake(*table);
+    CTelvaneSocket socket;
+    ASSERT_EQ(OpenDiscoverySocket(socket, netns::AdapterAddress(1), &intake), OPEN_RESULT::OPENED);
+    table->BeginEnumeration();
+    EXPECT_FALSE(BroadcastEnumerateRequests(socket));
+    PumpMessages(800);
+    ASSERT_EQ(table->device_count, 1) << sim.LogText();
+    table->selected_index = 0;
+    const DEVICE_INFO& device = table->entries[0];
+    SET_FORM form = SetFormFromDevice(device);
+    form.ipv4_address = IPV4_BOX::Of({192, 0, 2, 60});
+    const SET_FORM_CHECK check = CheckSetForm(form, &device);
+    ASSERT_TRUE(check.Ok());
+    const SET_REQUEST request = BuildSetRequest(device, check.settings);
+
+    const SET_EXCHANGE first = ExchangeSetRequest(socket, *table, request, SEND_FAILURES::END_EXCHANGE);
+    EXPECT_EQ(first.outcome, STATE_SET_OK);
+    EXPECT_EQ(first.sends, 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const SET_EXCHANGE second = ExchangeSetRequest(socket, *table, request, SEND_FAILURES::END_EXCHANGE);
+    EXPECT_EQ(second.outcome, STATE_SET_OK) << "answered 600 ms after its first send";
+    EXPECT_EQ(second.sends, 2) << "the queued answer to the first exchange was taken for this one's";
+    EXPECT_EQ(sim.SetRequests().size(), 4u) << sim.LogText();
+}
+
 // ---- Many devices from a file --------------------------------------------------------
+
+// Guards against two rows for one device: their exchanges cannot be told apart (a late
+// answer to the first acknowledges the second), so the file is refused before anything
+// is sent, whatever the MAC's spelling.
+TEST_F(SetNetnsTest, CsvNamingOneDeviceTwiceSendsNothing) {
+    SimProcess sim(Config(""));
+    ASSERT_TRUE(sim.Start());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("devices.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mac,ip\n00-1a-2b-3c-4d-5e,192.0.2.40\n00:1A:2B:3C:4D:5E,192.0.2.41\n");
+    file.close();
+    const auto r = RunTool("telvane-cli", {"set", "--from-csv", path.toStdString(), "--json"});
+    EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("devices.csv:3: 00-1a-2b-3c-4d-5e is also on line 2"), std::string::npos) << r.out;
+    EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
+}
 
 // Guards against a bad row stopping the good ones, or being sent.
 TEST_F(SetNetnsTest, CsvBatchSetsTheGoodRowAndReportsTheBadOne) {

@@ -71,7 +71,7 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
     for (int i = 0; i < enumerations; ++i) {
         // The whole procedure as the window runs it: a new socket, three requests and waits.
         ASSERT_EQ(OpenDiscoverySocket(socket, netns::AdapterAddress(1), &intake), OPEN_RESULT::OPENED);
-        EnumerateIntoTable(socket, *table);
+        EXPECT_FALSE(EnumerateIntoTable(socket, *table));
         ASSERT_EQ(table->device_count, 31) << "enumeration " << i;
         if (i + 1 == warm_up) {
             rss_start = ResidentKb();
@@ -96,7 +96,8 @@ TEST_F(SoakNetnsTest, EnumerationsAndSetsInARowKeepMemoryAndDescriptorsFlat) {
     const SET_REQUEST request = BuildSetRequest(table->entries[static_cast<std::size_t>(index)], settings);
     int accepted = 0;
     for (int i = 0; i < sets; ++i) {
-        accepted += ExchangeSetRequest(socket, *table, request).outcome == STATE_SET_OK ? 1 : 0;
+        accepted +=
+            ExchangeSetRequest(socket, *table, request, SEND_FAILURES::END_EXCHANGE).outcome == STATE_SET_OK ? 1 : 0;
         rss_peak = std::max(rss_peak, ResidentKb());
     }
     const long rss_end = ResidentKb();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "inventory/reply_intake.h"
@@ -44,11 +46,13 @@ public:
     std::vector<Bytes> sent;
     std::vector<bool> event_set_at_send;
     std::vector<std::uint32_t> wait_ms;
+    std::optional<std::string> send_error;  // every send fails with it
 
     SetSendFn Send() {
-        return [this](std::span<const std::uint8_t> bytes) {
+        return [this](std::span<const std::uint8_t> bytes) -> std::optional<std::string> {
             sent.emplace_back(bytes.begin(), bytes.end());
             event_set_at_send.push_back(table_.reply_event.IsSet());
+            return send_error;
         };
     }
     SetWaitFn Wait() {
@@ -77,7 +81,7 @@ protected:
         table.device_count = 1;
         table.selected_index = 0;
     }
-    SET_EXCHANGE Run() { return RunSetExchange(table, request, segment.Send(), segment.Wait()); }
+    SET_EXCHANGE Run() { return RunSetExchange(table, request, {nullptr, segment.Send(), segment.Wait()}); }
 
     DEVICE_TABLE table;
     FakeSegment segment{table};
@@ -150,6 +154,19 @@ TEST_F(SetExchange, LeavesRowStateAlone) {
     segment.answers = {{SetReply(kMac, 0)}};
     Run();
     EXPECT_EQ(table.entries[0].state, STATE_NORMAL | STATE_SELECTED);
+}
+
+// Guards against a request that never left being reported as the device's silence: the
+// command line ends at once with the reason; the window waits as if it had gone.
+TEST_F(SetExchange, FailedSendEndsTheExchangeOrIsWaitedFor) {
+    segment.send_error = "Network is unreachable";
+    SET_EXCHANGE_IO io{nullptr, segment.Send(), segment.Wait(), SEND_FAILURES::END_EXCHANGE};
+    EXPECT_EQ(RunSetExchange(table, request, io).send_error, "Network is unreachable");
+    EXPECT_EQ(segment.sent.size(), 1u);
+    EXPECT_TRUE(segment.wait_ms.empty());
+    io.on_send_failure = SEND_FAILURES::WAIT_ANYWAY;
+    EXPECT_EQ(RunSetExchange(table, request, io).sends, 0);
+    EXPECT_EQ(segment.wait_ms, (std::vector<std::uint32_t>{500, 500}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "net/network_state.h"
 #include "protocol/text.h"
 #include "tools/cli/cli_output.h"
 
@@ -256,7 +257,8 @@ std::string HelpText() {
            "     setting the device does not take, an address that would break something\n"
            "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
-           "  4  the local socket could not be opened, bound or used, or the output not written\n"
+           "  4  the local socket could not be opened, bound or used, a request not sent, the\n"
+           "     adapter is down, or the output not written\n"
            "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
@@ -311,6 +313,44 @@ std::optional<CLI_ERROR> OpenSocket(CTelvaneSocket& socket, const ADAPTER& adapt
             break;
     }
     return CLI_ERROR{"socket", "Socket Initialization failure (adapter " + adapter.ipv4_text + ")", EXIT_SOCKET};
+}
+
+std::optional<CLI_ERROR> AdapterDownError(const ADAPTER& adapter) {
+    const auto address = ParseIpv4(adapter.ipv4_text);
+    if (!address) return std::nullopt;
+    for (const INTERFACE_STATE& i : QueryInterfaceStates()) {
+        const bool holds = std::any_of(i.ipv4.begin(), i.ipv4.end(),
+                                       [&](const IPV4_INTERFACE_ADDRESS& a) { return a.address == *address; });
+        if (!holds || (i.up && i.carrier)) continue;
+        return CLI_ERROR{"adapter-down",
+                         "adapter " + adapter.ipv4_text + " (" + i.name + ") is " + (i.up ? "without a link" : "down"),
+                         EXIT_SOCKET};
+    }
+    return std::nullopt;
+}
+
+std::optional<CLI_ERROR> DropAdaptersDown(std::vector<ADAPTER>& adapters) {
+    std::optional<CLI_ERROR> first;
+    std::vector<ADAPTER> up;
+    for (ADAPTER& adapter : adapters) {
+        if (auto down = AdapterDownError(adapter)) {
+            if (adapters.size() > 1) std::fprintf(stderr, "telvane-cli: %s; left out\n", down->message.c_str());
+            if (!first) first = std::move(down);
+        } else {
+            up.push_back(std::move(adapter));
+        }
+    }
+    adapters = std::move(up);
+    if (adapters.empty() && first) return first;
+    return std::nullopt;
+}
+
+CLI_ERROR SendError(const ADAPTER& adapter, const std::string& reason) {
+    if (auto down = AdapterDownError(adapter)) {
+        down->message += " (cannot send: " + reason + ")";
+        return *down;
+    }
+    return CLI_ERROR{"send", "cannot send on adapter " + adapter.ipv4_text + ": " + reason, EXIT_SOCKET};
 }
 
 }  // namespace telvane::cli

@@ -93,4 +93,14 @@ ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::opti
 // Opens the discovery socket on the adapter; the failure, if it did not open.
 std::optional<CLI_ERROR> OpenSocket(CTelvaneSocket& socket, const ADAPTER& adapter, IDatagramSink* owner);
 
+// An adapter that is switched off or has no link hears nothing, and the system may
+// still take its sends: "adapter 192.0.2.1 (eth1) is down" (exit 4, code adapter-down).
+std::optional<CLI_ERROR> AdapterDownError(const ADAPTER& adapter);
+// Leaves out the adapters that are down, each named on standard error; the error of the
+// first when none is left.
+std::optional<CLI_ERROR> DropAdaptersDown(std::vector<ADAPTER>& adapters);
+// A request that could not be sent on the adapter: a local failure (exit 4) with the
+// system's reason, named as the adapter being down when it is.
+CLI_ERROR SendError(const ADAPTER& adapter, const std::string& reason);
+
 }  // namespace telvane::cli

@@ -19,7 +19,7 @@ PROBE_FACTS Probe(const ADAPTER& adapter) {
     CTelvaneSocket socket;
     if (OpenSocket(socket, adapter, &intake)) return facts;
     facts.socket_opened = true;
-    EnumerateIntoTable(socket, *table);
+    if (const auto failure = EnumerateIntoTable(socket, *table)) facts.send_error = failure->reason;
     socket.Close();
     facts.device_count = table->device_count;
     for (std::size_t r = 0; r < DROP_REASON_COUNT; ++r) {

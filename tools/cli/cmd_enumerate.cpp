@@ -46,7 +46,9 @@ std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::
     const auto request = BuildEnumerateRequest();
     for (int i = 0; i < ENUMERATE_SEND_COUNT; ++i) {
         for (const auto& run : runs) {
-            run->socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS, DISCOVERY_PORT);
+            if (run->socket.SendTo(request.data(), static_cast<int>(request.size()), BROADCAST_ADDRESS,
+                                   DISCOVERY_PORT) < 0)
+                return SendError(run->adapter, run->socket.LastSendError());
         }
         PumpMessages(ENUMERATE_WAIT_MS);
     }
@@ -158,6 +160,7 @@ int RunEnumerate(const ENUMERATE_ARGS& args) {
     std::vector<ADAPTER> adapters;
     if (const auto error = Adapters(args, adapters)) return ReportError(args.json, *error);
     if (args.watch) return Watch(args, adapters);
+    if (const auto error = DropAdaptersDown(adapters)) return ReportError(args.json, *error);
 
     std::vector<LISTED_DEVICE> devices;
     if (const auto error = EnumerateOn(adapters, devices, true)) return ReportError(args.json, *error);

@@ -40,7 +40,7 @@ constexpr int EXIT_BAD_INPUT = EXIT_USAGE;
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
     std::string mac;
-    // accepted, refused, no-answer, invalid, not-found, locked; unchanged (--ensure), dry-run
+    // accepted, refused, no-answer, not-sent, invalid, not-found, locked; unchanged (--ensure), dry-run
     std::string outcome;
     std::string message;
     std::string error_code;  // for scripts, when it failed: refused, no-answer, unknown-mac, ...
@@ -118,7 +118,7 @@ std::vector<IPV4> LocalAddresses() {
 
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
                       const std::vector<SET_OPTION>& options, const SET_ARGS& args,
-                      std::span<const IPV4> local_addresses) {
+                      std::span<const IPV4> local_addresses, const ADAPTER& adapter) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
@@ -159,14 +159,21 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
 
     const auto index = static_cast<std::size_t>(plan.index);
     table.entries[index].state = STATE_SET_OK;
-    const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, plan.request);
-    // Taken only now: replies heard during the exchange may have grown (and moved) the table.
+    const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, plan.request, SEND_FAILURES::END_EXCHANGE);
+    // Replies taken in meanwhile may have grown the table: its entries may have moved.
     DEVICE_INFO& device = table.entries[index];
     device.state = exchange.outcome;
 
     out.sends = exchange.sends;
     if (exchange.answered) out.result = exchange.set_result;
-    if (exchange.outcome == STATE_SET_OK) {
+    if (!exchange.answered && !exchange.send_error.empty()) {
+        // Not the device's silence: the request never left this computer.
+        const CLI_ERROR error = SendError(adapter, exchange.send_error);
+        out.outcome = "not-sent";
+        out.error_code = error.code;
+        out.message = error.message;
+        out.exit_code = error.exit;
+    } else if (exchange.outcome == STATE_SET_OK) {
         out.outcome = "accepted";
         out.exit_code = EXIT_ACCEPTED;
         out.changed = true;
@@ -193,11 +200,21 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
 
 // Waits as the window does after an acceptance, enumerates again and looks for each
 // accepted device: found (at the static address asked for, if one was) confirms it.
-void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE_OUTCOME>& outcomes) {
+void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE_OUTCOME>& outcomes,
+                 const ADAPTER& adapter) {
     for (int i = 0; i < REENUMERATE_STEPS; ++i) PumpMessages(REENUMERATE_STEP_MS);
-    EnumerateIntoTable(socket, table);
+    // Only answers to these requests confirm: what came before is drained with the old table.
+    const auto failure = EnumerateIntoTable(socket, table);
     for (DEVICE_OUTCOME& o : outcomes) {
         if (o.outcome != "accepted") continue;
+        if (failure) {
+            const CLI_ERROR error = SendError(adapter, failure->reason);
+            o.confirmed = false;
+            o.exit_code = error.exit;
+            o.error_code = error.code;
+            o.message = "accepted, but enumerating again failed: " + error.message;
+            continue;
+        }
         const std::int32_t index = FindDevice(table, *ParseMac(o.mac));
         o.confirmed = index >= 0;
         if (index >= 0) {
@@ -242,6 +259,9 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
 }
 
 CLI_ERROR BatchError(const std::vector<DEVICE_OUTCOME>& outcomes) {
+    // A local failure is the batch's own, whatever the other rows did.
+    for (const DEVICE_OUTCOME& o : outcomes)
+        if (o.exit_code == EXIT_SOCKET) return CLI_ERROR{o.error_code, o.message, EXIT_SOCKET};
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                       [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
     return CLI_ERROR{"rows-failed", std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed",
@@ -268,8 +288,9 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form)
     const bool reenumerated = form.reenumerated;
     int exit_code = EXIT_ACCEPTED;
     for (const DEVICE_OUTCOME& o : outcomes) exit_code = std::max(exit_code, o.exit_code);
-    // A batch that ran fails with 1 whatever its rows' reasons; 2 is kept for the file itself.
-    if (batch && exit_code != EXIT_ACCEPTED) exit_code = EXIT_FAILED;
+    // A batch that ran fails with 1 whatever its rows' reasons; 2 is kept for the file
+    // itself, 4 for a request this computer could not send.
+    if (batch && exit_code != EXIT_ACCEPTED) exit_code = BatchError(outcomes).exit;
     if (json && batch) {
         const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                           [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
@@ -284,14 +305,16 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form)
         std::fputs((CompactJson(ToJson(outcomes.front(), form)) + "\n").c_str(), stdout);
     } else {
         for (const DEVICE_OUTCOME& o : outcomes) {
-            // A single device refused before anything was sent says so once, below.
-            if (!batch && o.exit_code == EXIT_BAD_INPUT) continue;
+            // A single device refused before anything was sent, or whose request could not
+            // be sent, says so once, below.
+            if (!batch && (o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_SOCKET)) continue;
             PrintLine(o, reenumerated);
         }
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
-        if (o.exit_code == EXIT_BAD_INPUT && !batch) std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
+        if ((o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_SOCKET) && !batch)
+            std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
     if (batch && exit_code != EXIT_ACCEPTED)
         std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
     return exit_code;
@@ -339,24 +362,26 @@ int RunSet(const SET_ARGS& args) {
 
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
+    if (const auto down = AdapterDownError(*choice.adapter)) return ReportError(args.json, *down);
     // Every device that answered: the one asked for may be the thousandth.
     auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     DEVICE_TABLE& table = *table_owner;
     CTableIntake intake(table);
     CTelvaneSocket socket;
     if (const auto error = OpenSocket(socket, *choice.adapter, &intake)) return ReportError(args.json, *error);
-    EnumerateIntoTable(socket, table);
+    if (const auto failure = EnumerateIntoTable(socket, table))
+        return ReportError(args.json, SendError(*choice.adapter, failure->reason));
 
     const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
             if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses);
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses, *choice.adapter);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
@@ -372,7 +397,7 @@ int RunSet(const SET_ARGS& args) {
     const bool any_accepted =
         std::any_of(outcomes.begin(), outcomes.end(), [](const DEVICE_OUTCOME& o) { return o.outcome == "accepted"; });
     const bool reenumerate = args.wait_reenumerate && any_accepted;
-    if (reenumerate) Reenumerate(socket, table, outcomes);
+    if (reenumerate) Reenumerate(socket, table, outcomes, *choice.adapter);
     socket.Close();
     return Report(outcomes,
                   REPORT_FORM{args.json, args.csv_file.has_value(), reenumerate, args.ensure || args.dry_run});

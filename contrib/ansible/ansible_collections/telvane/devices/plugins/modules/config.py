@@ -187,7 +187,8 @@ error_code:
   description:
     - The command line's error code when it failed, such as C(refused), C(no-answer),
       C(unknown-mac), C(locked), C(invalid), C(not-applicable), C(cannot-keep) or
-      C(address-conflict).
+      C(address-conflict); C(send) when the request could not leave the host (rc 4) and
+      C(adapter-down) when the adapter is down or has no link.
   returned: failure
   type: str
   sample: refused

@@ -92,7 +92,10 @@ cmd:
   elements: str
   sample: ["/usr/bin/telvane-cli", "enumerate", "--json"]
 error_code:
-  description: The command line's error code (for example C(no-adapter) or C(socket)) when it failed.
+  description:
+    - The command line's error code when it failed, for example C(no-adapter), C(socket),
+      C(send) (a request could not leave the host) or C(adapter-down) (the adapter is down
+      or has no link); the task fails rather than return an empty list.
   returned: failure
   type: str
   sample: no-adapter
