@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "protocol/text.h"
 
@@ -51,21 +54,44 @@ std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size
     return out;
 }
 
-std::vector<std::vector<MAC>> SameAddressMacsOfEach(std::span<const DEVICE_INFO> devices) {
-    // One pass into groups by address, so a listing of thousands stays linear; indices
-    // stay ascending within a group, which keeps list order.
-    std::unordered_map<std::uint32_t, std::vector<std::size_t>> by_address;
-    for (std::size_t i = 0; i < devices.size(); ++i) by_address[Value(devices[i].ipv4_address)].push_back(i);
-    std::vector<std::vector<MAC>> out(devices.size());
-    for (const auto& [address, indices] : by_address) {
-        if (indices.size() < 2) continue;
-        for (const std::size_t i : indices) {
-            std::vector<MAC>& macs = out[i];
-            for (const std::size_t j : indices) {
-                const MAC& mac = devices[j].mac;
-                if (mac == devices[i].mac || std::find(macs.begin(), macs.end(), mac) != macs.end()) continue;
-                macs.push_back(mac);
-            }
+std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO> devices, std::size_t shown) {
+    // One pass into groups of distinct MACs by address, in list order. A member's others
+    // are its group's first MACs less its own, so each costs at most shown + 1 steps
+    // however large the group: thousands of forged replies at one address stay linear.
+    struct GROUP {
+        std::vector<std::size_t> first;  // indices of the first shown + 1 distinct MACs
+        std::size_t macs = 0;            // distinct MACs in all
+    };
+    std::unordered_map<std::uint32_t, GROUP> groups;
+    // Each (address, MAC) pair once; the MAC's 48 bits fill the low part of the first.
+    struct PAIR_HASH {
+        std::size_t operator()(const std::pair<std::uint64_t, std::uint32_t>& p) const {
+            return std::hash<std::uint64_t>{}(p.first ^ (std::uint64_t{p.second} * 0x9E3779B97F4A7C15ull));
+        }
+    };
+    std::unordered_set<std::pair<std::uint64_t, std::uint32_t>, PAIR_HASH> seen;
+    seen.reserve(devices.size());
+    std::vector<GROUP*> group_of(devices.size());
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const std::uint32_t address = Value(devices[i].ipv4_address);
+        // Node-based: the pointer survives the map's growth.
+        GROUP& group = groups[address];
+        group_of[i] = &group;
+        std::uint64_t mac = 0;
+        for (const std::uint8_t b : devices[i].mac) mac = (mac << 8) | b;
+        if (!seen.emplace(mac, address).second) continue;
+        ++group.macs;
+        if (group.first.size() <= shown) group.first.push_back(i);
+    }
+    std::vector<ADDRESS_CONFLICT> out(devices.size());
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const GROUP& group = *group_of[i];
+        if (group.macs < 2) continue;
+        ADDRESS_CONFLICT& conflict = out[i];
+        conflict.count = group.macs - 1;
+        for (const std::size_t j : group.first) {
+            if (conflict.others.size() == shown) break;
+            if (devices[j].mac != devices[i].mac) conflict.others.push_back(devices[j].mac);
         }
     }
     return out;

@@ -44,9 +44,19 @@ TEST(AddressChecks, SameAddressNamesTheOtherMacs) {
     EXPECT_TRUE(SameAddressMacs(devices, 2).empty());
     EXPECT_TRUE(SameAddressMacs(devices, 5).empty());
     // The listing's all-at-once form says the same for every row.
-    const auto each = SameAddressMacsOfEach(devices);
+    const auto each = AddressConflictsOfEach(devices);
     ASSERT_EQ(each.size(), devices.size());
-    for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(each[i], SameAddressMacs(devices, i)) << i;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(each[i].others, SameAddressMacs(devices, i)) << i;
+        EXPECT_EQ(each[i].count, each[i].others.size()) << i;
+    }
+    // Capped, it names the group's first MACs other than the device's own, and counts all.
+    const auto capped = AddressConflictsOfEach(devices, 1);
+    EXPECT_EQ(capped[0].others, (std::vector<MAC>{devices[1].mac}));
+    EXPECT_EQ(capped[1].others, (std::vector<MAC>{devices[0].mac}));
+    EXPECT_EQ(capped[4].others, (std::vector<MAC>{devices[0].mac}));
+    EXPECT_EQ(capped[4].count, 2u);
+    EXPECT_EQ(capped[2].count, 0u);
 }
 
 // Guards against a new address that breaks the network going unnoticed, a finding for
