@@ -202,8 +202,8 @@ ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
     object["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
     object["address_conflict"] = ordered_json::array();
     for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
-    if (with_adapter) object["adapter"] = device.adapter;
     object["address_conflict_count"] = device.address_conflict_count;
+    if (with_adapter) object["adapter"] = device.adapter;
     return object;
 }
 
@@ -224,8 +224,8 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
         if (i) out += ",";
         out += names[i];
     }
-    out += ",same_subnet,address_conflict";
-    out += with_adapter ? ",adapter,address_conflict_count\n" : ",address_conflict_count\n";
+    out += ",same_subnet,address_conflict,address_conflict_count";
+    out += with_adapter ? ",adapter\n" : "\n";
     for (const LISTED_DEVICE& d : devices) {
         const auto fields = EntryFields(d.entry);
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -240,12 +240,12 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
             if (i) out += " ";
             out += FormatMac(d.address_conflict[i]);
         }
+        out += ",";
+        out += std::to_string(d.address_conflict_count);
         if (with_adapter) {
             out += ",";
             out += d.adapter;
         }
-        out += ",";
-        out += std::to_string(d.address_conflict_count);
         out += "\n";
     }
     return out;

@@ -62,14 +62,13 @@ struct LISTED_DEVICE {
 // The devices of one table, heard on the adapter with segment, in table order.
 std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter);
 
-// The entry's fields, then "same_subnet" (null when unknown) and "address_conflict", then
-// with_adapter "adapter", then "address_conflict_count" (added last, so that readers by
-// position keep their columns).
+// The entry's fields, then "same_subnet" (null when unknown), "address_conflict" and
+// "address_conflict_count", then with_adapter "adapter".
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
 // A JSON array, one object a line.
 std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
-// The header names every field, same_subnet and address_conflict (MACs separated by
-// blanks), with_adapter adapter, and address_conflict_count, in that order.
+// The header names every field, same_subnet, address_conflict (MACs separated by blanks)
+// and address_conflict_count, and with_adapter adapter, in that order.
 std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
 // Columns Device Name, Model Name, MAC Address, IP Address (and Adapter), aligned;
 // control characters in the names are shown as escapes, so that every device keeps one line.
