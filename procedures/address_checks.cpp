@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <functional>
-#include <unordered_map>
-#include <unordered_set>
-#include <utility>
 
 #include "protocol/text.h"
 
@@ -55,44 +51,46 @@ std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size
 }
 
 std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO> devices, std::size_t shown) {
-    // One pass into groups of distinct MACs by address, in list order. A member's others
-    // are its group's first MACs less its own, so each costs at most shown + 1 steps
-    // however large the group: thousands of forged replies at one address stay linear.
-    struct GROUP {
-        std::vector<std::size_t> first;  // indices of the first shown + 1 distinct MACs
-        std::size_t macs = 0;            // distinct MACs in all
-    };
-    std::unordered_map<std::uint32_t, GROUP> groups;
-    // Each (address, MAC) pair once; the MAC's 48 bits fill the low part of the first.
-    struct PAIR_HASH {
-        std::size_t operator()(const std::pair<std::uint64_t, std::uint32_t>& p) const {
-            return std::hash<std::uint64_t>{}(p.first ^ (std::uint64_t{p.second} * 0x9E3779B97F4A7C15ull));
-        }
-    };
-    std::unordered_set<std::pair<std::uint64_t, std::uint32_t>, PAIR_HASH> seen;
-    seen.reserve(devices.size());
-    std::vector<GROUP*> group_of(devices.size());
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const std::uint32_t address = Value(devices[i].ipv4_address);
-        // Node-based: the pointer survives the map's growth.
-        GROUP& group = groups[address];
-        group_of[i] = &group;
-        std::uint64_t mac = 0;
-        for (const std::uint8_t b : devices[i].mac) mac = (mac << 8) | b;
-        if (!seen.emplace(mac, address).second) continue;
-        ++group.macs;
-        if (group.first.size() <= shown) group.first.push_back(i);
-    }
+    // Sorted by address, MAC and list position rather than hashed: the replies' bytes are
+    // chosen by whoever sends them, and no choice of them can pile them into one bucket.
+    // A member's others are its group's first MACs less its own, so each costs at most
+    // shown + 1 steps however large the group.
+    std::vector<std::size_t> order(devices.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const std::uint32_t va = Value(devices[a].ipv4_address);
+        const std::uint32_t vb = Value(devices[b].ipv4_address);
+        if (va != vb) return va < vb;
+        if (devices[a].mac != devices[b].mac) return devices[a].mac < devices[b].mac;
+        return a < b;
+    });
     std::vector<ADDRESS_CONFLICT> out(devices.size());
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const GROUP& group = *group_of[i];
-        if (group.macs < 2) continue;
-        ADDRESS_CONFLICT& conflict = out[i];
-        conflict.count = group.macs - 1;
-        for (const std::size_t j : group.first) {
-            if (conflict.others.size() == shown) break;
-            if (devices[j].mac != devices[i].mac) conflict.others.push_back(devices[j].mac);
+    std::vector<std::size_t> firsts;  // the list position of each distinct MAC of one group
+    for (std::size_t begin = 0; begin < order.size();) {
+        const IPV4& address = devices[order[begin]].ipv4_address;
+        std::size_t end = begin;
+        firsts.clear();
+        for (; end < order.size() && devices[order[end]].ipv4_address == address; ++end) {
+            if (end == begin || devices[order[end]].mac != devices[order[end - 1]].mac) firsts.push_back(order[end]);
         }
+        if (firsts.size() > 1) {
+            const std::size_t others = firsts.size() - 1;
+            // The group's first shown + 1 MACs in list order: enough for any member.
+            const std::size_t keep = std::min(firsts.size(), shown + 1);
+            std::nth_element(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(keep - 1), firsts.end());
+            firsts.resize(keep);
+            std::sort(firsts.begin(), firsts.end());
+            for (std::size_t k = begin; k < end; ++k) {
+                ADDRESS_CONFLICT& conflict = out[order[k]];
+                conflict.count = others;
+                const MAC& own = devices[order[k]].mac;
+                for (const std::size_t j : firsts) {
+                    if (conflict.others.size() == shown) break;
+                    if (devices[j].mac != own) conflict.others.push_back(devices[j].mac);
+                }
+            }
+        }
+        begin = end;
     }
     return out;
 }

@@ -35,8 +35,9 @@ struct ADDRESS_CONFLICT {
     std::size_t count = 0;
 };
 
-// ADDRESS_CONFLICT for every index at once, in time and space linear in the devices
-// (at most `shown` MACs each): for the command line's listings, which have no cap.
+// ADDRESS_CONFLICT for every index at once, in n log n time and linear space (at most
+// `shown` MACs each), whatever the devices hold: for the command line's listings, which
+// have no cap.
 std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO> devices,
                                                      std::size_t shown = ADDRESS_CONFLICT_SHOWN);
 

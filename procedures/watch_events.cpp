@@ -2,42 +2,28 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
+#include <compare>
 #include <map>
 #include <set>
-#include <span>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace telvane {
 
 namespace {
 
-// The device table's key (MAC and IPv4 address), and the adapter.
+// The device table's key (MAC and IPv4 address), and the adapter. Ordered rather than
+// hashed: the bytes are whatever the senders chose, and none can crowd one bucket.
 struct KEY {
     MAC mac{};
     IPV4 address{};
     std::string adapter;
-    bool operator==(const KEY&) const = default;
+    auto operator<=>(const KEY&) const = default;
 };
 
 // The MAC and adapter alone: what stays when a device's address changes.
 struct DEVICE_ID {
     MAC mac{};
     std::string adapter;
-    bool operator==(const DEVICE_ID&) const = default;
-};
-
-std::size_t Mix(std::size_t h, std::span<const std::uint8_t> bytes) {
-    for (const std::uint8_t b : bytes) h = (h ^ b) * 0x100000001b3ull;
-    return h;
-}
-
-struct KEY_HASH {
-    std::size_t operator()(const KEY& k) const {
-        return Mix(Mix(std::hash<std::string>{}(k.adapter), k.mac), k.address);
-    }
-    std::size_t operator()(const DEVICE_ID& k) const { return Mix(std::hash<std::string>{}(k.adapter), k.mac); }
+    auto operator<=>(const DEVICE_ID&) const = default;
 };
 
 KEY KeyOf(const WATCHED_DEVICE& d) {
@@ -82,17 +68,15 @@ const char* WatchEventName(WATCH_EVENT_KIND kind) {
 
 std::vector<WATCH_EVENT> CWatchTracker::Update(const std::vector<WATCHED_DEVICE>& devices) {
     std::vector<WATCH_EVENT> events;
-    std::unordered_map<KEY, std::size_t, KEY_HASH> index;
-    index.reserve(known_.size());
+    std::map<KEY, std::size_t> index;
     for (std::size_t i = 0; i < known_.size(); ++i) index.emplace(KeyOf(known_[i].device), i);
     std::vector<bool> heard(known_.size(), false);
 
     // First the devices heard under a known key, and those that are new, each key once.
-    std::unordered_set<KEY, KEY_HASH> taken;
-    taken.reserve(devices.size());
+    std::set<KEY> taken;
     std::vector<std::optional<std::size_t>> match(devices.size());  // known index, or new
     std::vector<bool> skip(devices.size(), false);
-    std::unordered_map<DEVICE_ID, std::size_t, KEY_HASH> new_keys;  // new addresses per MAC
+    std::map<DEVICE_ID, std::size_t> new_keys;  // new addresses per MAC
     for (std::size_t d = 0; d < devices.size(); ++d) {
         const KEY key = KeyOf(devices[d]);
         if (!taken.insert(key).second) {
@@ -109,7 +93,7 @@ std::vector<WATCH_EVENT> CWatchTracker::Update(const std::vector<WATCHED_DEVICE>
     }
     // A MAC at one new address and no longer at its one old address has moved: that is a
     // change of its address, whichever order the replies came in.
-    std::unordered_map<DEVICE_ID, std::optional<std::size_t>, KEY_HASH> unheard;  // nullopt: several
+    std::map<DEVICE_ID, std::optional<std::size_t>> unheard;  // nullopt: several
     for (std::size_t i = 0; i < known_.size(); ++i) {
         if (heard[i]) continue;
         const DEVICE_ID id = IdOf(known_[i].device);
