@@ -127,11 +127,27 @@ void PrintLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-int Watch(const ENUMERATE_ARGS& args, const std::vector<ADAPTER>& adapters) {
+// An adapter that came back from an outage with another address (a new DHCP lease) is
+// found again by its hardware address.
+void FindAgain(std::vector<ADAPTER>& adapters) {
+    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
+    for (ADAPTER& adapter : adapters) {
+        if (adapter.hardware_address == MAC{}) continue;
+        for (const ADAPTER& now : usable) {
+            if (now.hardware_address == adapter.hardware_address) {
+                adapter = now;
+                break;
+            }
+        }
+    }
+}
+
+int Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
     const CStopSignal stop;
     CWatchTracker tracker(FieldValues);
     std::optional<CLI_ERROR> failure;
     const auto enumerate = [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
+        if (failure) FindAgain(adapters);
         std::vector<LISTED_DEVICE> devices;
         failure = EnumerateOn(adapters, devices, false);
         if (failure) return std::nullopt;
