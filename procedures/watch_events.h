@@ -21,7 +21,7 @@ namespace telvane {
 
 struct WATCHED_DEVICE {
     DEVICE_INFO info{};
-    std::string adapter;  // the adapter's IPv4 text; empty when one adapter is watched
+    std::string adapter;   // the adapter's IPv4 text; empty when one adapter is watched
     std::string document;  // the caller's own rendering of the device as heard, carried along
 };
 

@@ -155,7 +155,8 @@ TEST_F(CliSegmentNetnsTest, AllAdaptersListsEachDeviceWhereItWasHeard) {
     EXPECT_NE(std::find(order.begin(), order.begin() + 2, "tvd2"), order.begin() + 2) << sim.LogText();
 
     const auto csv = RunTool("telvane-cli", {"enumerate", "--all-adapters", "--csv"});
-    EXPECT_TRUE(csv.out.substr(0, csv.out.find('\n')).ends_with(",same_subnet,address_conflict,address_conflict_count,adapter"));
+    EXPECT_TRUE(csv.out.substr(0, csv.out.find('\n'))
+                    .ends_with(",same_subnet,address_conflict,address_conflict_count,adapter"));
     EXPECT_EQ(RunTool("telvane-cli", {"enumerate", "--all-adapters", "--adapter", "0"}).exit_code, 2);
 }
 

@@ -173,11 +173,19 @@ TEST(CliOutput, SubnetAndAddressConflictHints) {
     table->entries[2].ipv4_address = {198, 51, 100, 7};
     table->device_count = 3;
     const std::string json = TableJson(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}});
-    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"], \"address_conflict_count\": 1}"), std::string::npos)
+    EXPECT_NE(
+        json.find(
+            "\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"], \"address_conflict_count\": 1}"),
+        std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"], \"address_conflict_count\": 1}"), std::string::npos)
+    EXPECT_NE(
+        json.find(
+            "\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"], \"address_conflict_count\": 1}"),
+        std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": [], \"address_conflict_count\": 0}"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": [], \"address_conflict_count\": 0}"),
+              std::string::npos)
+        << json;
     const std::string csv = TableCsv(*table, SEGMENT{{192, 0, 2, 1}, {}});
     EXPECT_NE(csv.find(",same_subnet,address_conflict,address_conflict_count\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f,1\n"), std::string::npos) << "an unknown mask leaves the subnet open";
@@ -207,9 +215,10 @@ TEST(CliOutput, SharedAddressGroupIsNamedOnceCapped) {
     EXPECT_TRUE(csv.ends_with(" 00-1a-2b-3c-00-07,299\n")) << csv.substr(csv.size() - 300);
     const std::string text = ListingText(devices, false);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kShared + 3);
-    EXPECT_TRUE(text.ends_with("\n\n192.0.2.20 is used by 300 devices: 00-1a-2b-3c-00-00, 00-1a-2b-3c-00-01, "
-                               "00-1a-2b-3c-00-02, 00-1a-2b-3c-00-03, 00-1a-2b-3c-00-04, 00-1a-2b-3c-00-05, "
-                               "00-1a-2b-3c-00-06, 00-1a-2b-3c-00-07, 00-1a-2b-3c-00-08 and 291 more.\n"))
+    EXPECT_TRUE(
+        text.ends_with("\n\n192.0.2.20 is used by 300 devices: 00-1a-2b-3c-00-00, 00-1a-2b-3c-00-01, "
+                       "00-1a-2b-3c-00-02, 00-1a-2b-3c-00-03, 00-1a-2b-3c-00-04, 00-1a-2b-3c-00-05, "
+                       "00-1a-2b-3c-00-06, 00-1a-2b-3c-00-07, 00-1a-2b-3c-00-08 and 291 more.\n"))
         << text.substr(text.size() - 400);
 }
 
@@ -225,7 +234,8 @@ TEST(CliOutput, ListingNamesTheAdapterLast) {
     EXPECT_EQ(std::prev(json.end()).key(), "adapter");
     EXPECT_FALSE(ListedJson(devices[0], false).contains("adapter"));
     const std::string csv = ListingCsv(devices, true);
-    EXPECT_TRUE(csv.substr(0, csv.find('\n')).ends_with(",dns6_alternate,same_subnet,address_conflict,address_conflict_count,adapter"));
+    EXPECT_TRUE(csv.substr(0, csv.find('\n'))
+                    .ends_with(",dns6_alternate,same_subnet,address_conflict,address_conflict_count,adapter"));
     EXPECT_TRUE(csv.ends_with(",true,,0,192.0.2.1\n")) << csv;
     const std::string text = ListingText(devices, true);
     EXPECT_TRUE(text.substr(0, text.find('\n')).ends_with("IP Address  Adapter")) << text;

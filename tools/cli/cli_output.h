@@ -51,12 +51,12 @@ struct SEGMENT {
 // A device as enumerate lists it: its entry and what the listing says about it.
 struct LISTED_DEVICE {
     DEVICE_INFO entry{};
-    std::optional<bool> same_subnet;    // its IPv4 address is in the adapter's subnet; unknown without a mask
+    std::optional<bool> same_subnet;  // its IPv4 address is in the adapter's subnet; unknown without a mask
     // Other devices heard on that adapter with its IPv4 address: the first few
     // (ADDRESS_CONFLICT_SHOWN) and how many in all.
     std::vector<MAC> address_conflict;
     std::size_t address_conflict_count = 0;
-    std::string adapter;                // that adapter's IPv4 text
+    std::string adapter;  // that adapter's IPv4 text
 };
 
 // The devices of one table, heard on the adapter with segment, in table order.

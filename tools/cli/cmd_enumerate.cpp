@@ -159,7 +159,9 @@ int Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
         }
         return watched;
     };
-    const auto print_event = [&](const WATCH_EVENT& event) { PrintLine(EventLine(event, args.json, args.all_adapters)); };
+    const auto print_event = [&](const WATCH_EVENT& event) {
+        PrintLine(EventLine(event, args.json, args.all_adapters));
+    };
     // An adapter that loses its address for a while (a DHCP renewal, a cable pulled) does not
     // end a monitor: say so, keep the devices as they were, and go on when it is back.
     const auto outage = [&](bool lost) {
