@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "protocol/text.h"
 
@@ -100,15 +101,25 @@ std::vector<std::string> NewAddressFindings(const NEW_ADDRESS& proposed, const M
                                             std::span<const IPV4> local_addresses) {
     std::vector<std::string> out;
     const std::string address = FormatIpv4(proposed.address);
-    std::vector<std::string> users;
-    for (const DEVICE_INFO& d : devices) {
-        if (d.ipv4_address != proposed.address || d.mac == device_mac) continue;
-        const std::string mac = FormatMac(d.mac);
-        if (std::find(users.begin(), users.end(), mac) == users.end()) users.push_back(mac);
+    // The other MACs at the address, each once in list order: sorted rather than searched,
+    // since the command line's table holds as many as answered.
+    std::vector<std::pair<MAC, std::size_t>> users;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].ipv4_address == proposed.address && devices[i].mac != device_mac)
+            users.emplace_back(devices[i].mac, i);
     }
+    std::sort(users.begin(), users.end());
+    users.erase(
+        std::unique(users.begin(), users.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        users.end());
+    std::sort(users.begin(), users.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     if (!users.empty()) {
-        std::string names = users.front();
-        for (std::size_t i = 1; i < users.size(); ++i) names += (i + 1 == users.size() ? " and " : ", ") + users[i];
+        // A crowd is named by its first few and counted.
+        const std::size_t named = users.size() > ADDRESS_CONFLICT_SHOWN ? ADDRESS_CONFLICT_SHOWN : users.size();
+        std::string names = FormatMac(users.front().first);
+        for (std::size_t i = 1; i < named; ++i)
+            names += (i + 1 == users.size() ? " and " : ", ") + FormatMac(users[i].first);
+        if (named < users.size()) names += " and " + std::to_string(users.size() - named) + " more";
         out.push_back(address + " is already used by " + names + ".");
     }
     if (std::find(local_addresses.begin(), local_addresses.end(), proposed.address) != local_addresses.end())

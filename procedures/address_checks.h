@@ -50,7 +50,8 @@ struct NEW_ADDRESS {
 
 // What the new configuration of the device with device_mac would break, one sentence
 // each, in this order: the address already used by another listed device (named by
-// its MAC) or by this computer (one of local_addresses); the address being its
+// its MAC, the first ADDRESS_CONFLICT_SHOWN of many and how many more) or by this
+// computer (one of local_addresses); the address being its
 // subnet's network or broadcast address (masks shorter than /31); the gateway outside
 // the new subnet. Empty when nothing is found.
 std::vector<std::string> NewAddressFindings(const NEW_ADDRESS& proposed, const MAC& device_mac,

@@ -92,5 +92,18 @@ TEST(AddressChecks, NewAddressFindingsInOrderAndWords) {
               (std::vector<std::string>{"203.0.113.3 is the broadcast address of 203.0.113.0/30."}));
 }
 
+// Guards against a crowd of forged replies at the new address (each MAC listed twice, in
+// reverse order) being named one by one, or each repeat twice.
+TEST(AddressChecks, NewAddressFindingsNameACrowdByItsFirstFew) {
+    std::vector<DEVICE_INFO> devices;
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 12; i > 0; --i) devices.push_back(Device(static_cast<std::uint8_t>(i), {192, 0, 2, 30}));
+    }
+    EXPECT_EQ(NewAddressFindings({{192, 0, 2, 30}, kMask24, {}}, devices[0].mac, devices, {}),
+              (std::vector<std::string>{"192.0.2.30 is already used by 00-1a-2b-3c-4d-0b, 00-1a-2b-3c-4d-0a, "
+                                        "00-1a-2b-3c-4d-09, 00-1a-2b-3c-4d-08, 00-1a-2b-3c-4d-07, 00-1a-2b-3c-4d-06, "
+                                        "00-1a-2b-3c-4d-05, 00-1a-2b-3c-4d-04 and 3 more."}));
+}
+
 }  // namespace
 }  // namespace telvane
