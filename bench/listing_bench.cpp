@@ -51,7 +51,8 @@ std::unique_ptr<DEVICE_TABLE> Intake(const std::vector<std::vector<std::uint8_t>
     return table;
 }
 
-// Arguments: devices, and 1 when they all share one IPv4 address.
+// Arguments: devices, and 1 when they all share one IPv4 address (and for the stages, the
+// stage: 0 intake, 1 naming, 2 JSON).
 void BM_Listing(benchmark::State& state) {
     const auto replies = Replies(state.range(0), state.range(1) != 0);
     const telvane::cli::SEGMENT segment{{10, 0, 0, 1}, {255, 0, 0, 0}};
@@ -67,6 +68,32 @@ void BM_Listing(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_Listing)->Args({10000, 0})->Args({3000, 1})->Args({30000, 1})->Unit(benchmark::kMillisecond);
+
+// The three stages of BM_Listing apart: intake, naming (ListDevices, which finds the
+// shared addresses) and writing the JSON.
+void BM_ListingStage(benchmark::State& state) {
+    const auto replies = Replies(state.range(0), state.range(1) != 0);
+    const telvane::cli::SEGMENT segment{{10, 0, 0, 1}, {255, 0, 0, 0}};
+    const auto table = Intake(replies);
+    const auto devices = telvane::cli::ListDevices(*table, segment, "10.0.0.1");
+    for (auto _ : state) {
+        switch (state.range(2)) {
+            case 0:
+                benchmark::DoNotOptimize(Intake(replies)->device_count);
+                break;
+            case 1:
+                benchmark::DoNotOptimize(telvane::cli::ListDevices(*table, segment, "10.0.0.1").size());
+                break;
+            default:
+                benchmark::DoNotOptimize(telvane::cli::ListingJson(devices, false).size());
+                break;
+        }
+    }
+}
+BENCHMARK(BM_ListingStage)
+    ->ArgsProduct({{10000}, {0}, {0, 1, 2}})
+    ->ArgsProduct({{3000}, {1}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond);
 
 // One round of `enumerate --watch` after the first: the same devices compared with the
 // last round's, and the events written.
