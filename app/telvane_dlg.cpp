@@ -152,9 +152,13 @@ CDeviceListView::ROW_HINTS CTelvaneDlg::RowHints(int row) const {
                                      ", so its web page cannot be reached from here until its address is changed.");
         hints.text = hints.unreachable;
     }
+    // A full table at one address is named by its first few, as the command line names it.
+    const std::vector<MAC> sharing = SameAddressMacs(devices, static_cast<std::size_t>(row));
     std::string others;
-    for (const MAC& mac : SameAddressMacs(devices, static_cast<std::size_t>(row)))
-        others += (others.empty() ? "" : ", ") + FormatMac(mac);
+    for (std::size_t i = 0; i < sharing.size() && i < ADDRESS_CONFLICT_SHOWN; ++i)
+        others += (others.empty() ? "" : ", ") + FormatMac(sharing[i]);
+    if (sharing.size() > ADDRESS_CONFLICT_SHOWN)
+        others += " and " + std::to_string(sharing.size() - ADDRESS_CONFLICT_SHOWN) + " more";
     if (!others.empty()) {
         if (!hints.text.empty()) hints.text += u'\n';
         hints.text += FromUtf8(address + " is also used by " + others + ".");

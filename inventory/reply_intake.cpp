@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 namespace telvane {
 
@@ -139,9 +140,18 @@ void DEVICE_TABLE::BeginEnumeration() {
 }
 
 std::size_t DEVICE_TABLE::KEY_HASH::operator()(const std::array<std::uint8_t, 10>& key) const {
-    // FNV-1a: MACs of one maker share their first half, so every byte must count.
-    std::uint64_t h = 0xcbf29ce484222325ull;
+    // FNV-1a: MACs of one maker share their first half, so every byte must count. Its basis
+    // is drawn once per run, and the result mixed: the keys are whatever a sender put in its
+    // replies, and a sender who cannot know the hash cannot pile its replies into one bucket.
+    static const std::uint64_t basis = [] {
+        std::random_device random;
+        return 0xcbf29ce484222325ull ^ ((std::uint64_t{random()} << 32) | random());
+    }();
+    std::uint64_t h = basis;
     for (const std::uint8_t b : key) h = (h ^ b) * 0x100000001b3ull;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
     return static_cast<std::size_t>(h);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <unordered_map>
+#include <utility>
 
 #include "protocol/text.h"
 
@@ -51,22 +51,47 @@ std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size
     return out;
 }
 
-std::vector<std::vector<MAC>> SameAddressMacsOfEach(std::span<const DEVICE_INFO> devices) {
-    // One pass into groups by address, so a listing of thousands stays linear; indices
-    // stay ascending within a group, which keeps list order.
-    std::unordered_map<std::uint32_t, std::vector<std::size_t>> by_address;
-    for (std::size_t i = 0; i < devices.size(); ++i) by_address[Value(devices[i].ipv4_address)].push_back(i);
-    std::vector<std::vector<MAC>> out(devices.size());
-    for (const auto& [address, indices] : by_address) {
-        if (indices.size() < 2) continue;
-        for (const std::size_t i : indices) {
-            std::vector<MAC>& macs = out[i];
-            for (const std::size_t j : indices) {
-                const MAC& mac = devices[j].mac;
-                if (mac == devices[i].mac || std::find(macs.begin(), macs.end(), mac) != macs.end()) continue;
-                macs.push_back(mac);
+std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO> devices, std::size_t shown) {
+    // Sorted by address, MAC and list position rather than hashed: the replies' bytes are
+    // chosen by whoever sends them, and no choice of them can pile them into one bucket.
+    // A member's others are its group's first MACs less its own, so each costs at most
+    // shown + 1 steps however large the group.
+    std::vector<std::size_t> order(devices.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const std::uint32_t va = Value(devices[a].ipv4_address);
+        const std::uint32_t vb = Value(devices[b].ipv4_address);
+        if (va != vb) return va < vb;
+        if (devices[a].mac != devices[b].mac) return devices[a].mac < devices[b].mac;
+        return a < b;
+    });
+    std::vector<ADDRESS_CONFLICT> out(devices.size());
+    std::vector<std::size_t> firsts;  // the list position of each distinct MAC of one group
+    for (std::size_t begin = 0; begin < order.size();) {
+        const IPV4& address = devices[order[begin]].ipv4_address;
+        std::size_t end = begin;
+        firsts.clear();
+        for (; end < order.size() && devices[order[end]].ipv4_address == address; ++end) {
+            if (end == begin || devices[order[end]].mac != devices[order[end - 1]].mac) firsts.push_back(order[end]);
+        }
+        if (firsts.size() > 1) {
+            const std::size_t others = firsts.size() - 1;
+            // The group's first shown + 1 MACs in list order: enough for any member.
+            const std::size_t keep = std::min(firsts.size(), shown + 1);
+            std::nth_element(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(keep - 1), firsts.end());
+            firsts.resize(keep);
+            std::sort(firsts.begin(), firsts.end());
+            for (std::size_t k = begin; k < end; ++k) {
+                ADDRESS_CONFLICT& conflict = out[order[k]];
+                conflict.count = others;
+                const MAC& own = devices[order[k]].mac;
+                for (const std::size_t j : firsts) {
+                    if (conflict.others.size() == shown) break;
+                    if (devices[j].mac != own) conflict.others.push_back(devices[j].mac);
+                }
             }
         }
+        begin = end;
     }
     return out;
 }
@@ -76,15 +101,25 @@ std::vector<std::string> NewAddressFindings(const NEW_ADDRESS& proposed, const M
                                             std::span<const IPV4> local_addresses) {
     std::vector<std::string> out;
     const std::string address = FormatIpv4(proposed.address);
-    std::vector<std::string> users;
-    for (const DEVICE_INFO& d : devices) {
-        if (d.ipv4_address != proposed.address || d.mac == device_mac) continue;
-        const std::string mac = FormatMac(d.mac);
-        if (std::find(users.begin(), users.end(), mac) == users.end()) users.push_back(mac);
+    // The other MACs at the address, each once in list order: sorted rather than searched,
+    // since the command line's table holds as many as answered.
+    std::vector<std::pair<MAC, std::size_t>> users;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i].ipv4_address == proposed.address && devices[i].mac != device_mac)
+            users.emplace_back(devices[i].mac, i);
     }
+    std::sort(users.begin(), users.end());
+    users.erase(
+        std::unique(users.begin(), users.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        users.end());
+    std::sort(users.begin(), users.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
     if (!users.empty()) {
-        std::string names = users.front();
-        for (std::size_t i = 1; i < users.size(); ++i) names += (i + 1 == users.size() ? " and " : ", ") + users[i];
+        // A crowd is named by its first few and counted.
+        const std::size_t named = users.size() > ADDRESS_CONFLICT_SHOWN ? ADDRESS_CONFLICT_SHOWN : users.size();
+        std::string names = FormatMac(users.front().first);
+        for (std::size_t i = 1; i < named; ++i)
+            names += (i + 1 == users.size() ? " and " : ", ") + FormatMac(users[i].first);
+        if (named < users.size()) names += " and " + std::to_string(users.size() - named) + " more";
         out.push_back(address + " is already used by " + names + ".");
     }
     if (std::find(local_addresses.begin(), local_addresses.end(), proposed.address) != local_addresses.end())

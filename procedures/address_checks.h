@@ -24,9 +24,22 @@ std::string SubnetText(const IPV4& address, const IPV4& mask);
 // another MAC, in list order, each once.
 std::vector<MAC> SameAddressMacs(std::span<const DEVICE_INFO> devices, std::size_t index);
 
-// SameAddressMacs for every index at once, in linear time: for the command line's
-// listings, which have no cap.
-std::vector<std::vector<MAC>> SameAddressMacsOfEach(std::span<const DEVICE_INFO> devices);
+// How many other MACs a listing names under each device that shares its address: a
+// forged flood of thousands at one address must not make every member repeat the group.
+inline constexpr std::size_t ADDRESS_CONFLICT_SHOWN = 8;
+
+// The other devices with a device's IPv4 address: the first `shown` of them (as
+// SameAddressMacs orders them) and how many there are in all.
+struct ADDRESS_CONFLICT {
+    std::vector<MAC> others;
+    std::size_t count = 0;
+};
+
+// ADDRESS_CONFLICT for every index at once, in n log n time and linear space (at most
+// `shown` MACs each), whatever the devices hold: for the command line's listings, which
+// have no cap.
+std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO> devices,
+                                                     std::size_t shown = ADDRESS_CONFLICT_SHOWN);
 
 // A new static IPv4 configuration for one device, and what it is checked against.
 struct NEW_ADDRESS {
@@ -37,7 +50,8 @@ struct NEW_ADDRESS {
 
 // What the new configuration of the device with device_mac would break, one sentence
 // each, in this order: the address already used by another listed device (named by
-// its MAC) or by this computer (one of local_addresses); the address being its
+// its MAC, the first ADDRESS_CONFLICT_SHOWN of many and how many more) or by this
+// computer (one of local_addresses); the address being its
 // subnet's network or broadcast address (masks shorter than /31); the gateway outside
 // the new subnet. Empty when nothing is found.
 std::vector<std::string> NewAddressFindings(const NEW_ADDRESS& proposed, const MAC& device_mac,

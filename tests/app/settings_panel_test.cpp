@@ -341,6 +341,16 @@ TEST_F(Panel, DisabledListTakesNoClickKeyOrMenu) {
     EXPECT_TRUE(messages.empty());
 }
 
+// Guards against a tooltip that names a whole table of devices sharing one address.
+TEST_F(Panel, RowNamesACrowdAtItsAddressByItsFirstFew) {
+    for (std::uint8_t i = 1; i <= 12; ++i) Add(Reply(), i);
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    EXPECT_EQ(list->model()->index(0, 1).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("192.168.1.20 is also used by 00-1a-2b-3c-4d-02, 00-1a-2b-3c-4d-03, 00-1a-2b-3c-4d-04, "
+                             "00-1a-2b-3c-4d-05, 00-1a-2b-3c-4d-06, 00-1a-2b-3c-4d-07, 00-1a-2b-3c-4d-08, "
+                             "00-1a-2b-3c-4d-09 and 3 more."));
+}
+
 // Guards against a device outside the adapter's subnet looking reachable (its tooltip,
 // its accessible description, Open Web Page opening a dead page) and against two devices
 // on one address not naming each other.

@@ -33,6 +33,10 @@ protected:
         Shell("nft flush ruleset");
         Shell("sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.tvp1.rp_filter=0");
         Shell("ip route del default 2>/dev/null");
+        if (removed_adapter_address_) {
+            Shell("ip addr del 192.0.2.9/24 dev tvp1 2>/dev/null");
+            Shell("ip addr add " + netns::AdapterAddress(1) + "/24 dev tvp1");
+        }
         if (moved_device_address_) {
             Shell(DeviceSide("ip addr del 10.9.9.9/24 dev tvd1"));
             Shell(DeviceSide("ip addr add " + netns::SimAddress(1) + "/24 dev tvd1"));
@@ -44,6 +48,7 @@ protected:
     }
 
     bool moved_device_address_ = false;
+    bool removed_adapter_address_ = false;
 
     // Runs doctor --json on the first adapter and gives its document and exit code.
     static std::pair<json, int> Doctor() {
@@ -150,7 +155,8 @@ TEST_F(CliSegmentNetnsTest, AllAdaptersListsEachDeviceWhereItWasHeard) {
     EXPECT_NE(std::find(order.begin(), order.begin() + 2, "tvd2"), order.begin() + 2) << sim.LogText();
 
     const auto csv = RunTool("telvane-cli", {"enumerate", "--all-adapters", "--csv"});
-    EXPECT_TRUE(csv.out.substr(0, csv.out.find('\n')).ends_with(",same_subnet,address_conflict,adapter"));
+    EXPECT_TRUE(csv.out.substr(0, csv.out.find('\n'))
+                    .ends_with(",same_subnet,address_conflict,address_conflict_count,adapter"));
     EXPECT_EQ(RunTool("telvane-cli", {"enumerate", "--all-adapters", "--adapter", "0"}).exit_code, 2);
 }
 
@@ -201,6 +207,50 @@ TEST_F(CliSegmentNetnsTest, WatchReportsADeviceThatAppearsAndGoesAndEndsOnInterr
     ASSERT_TRUE(watch.waitForFinished(5000));
     EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+}
+
+// Guards against a monitor that ends when the adapter loses its address for a moment (a
+// DHCP renewal, a cable pulled), or that forgets its devices meanwhile and reports them
+// gone and appeared again.
+TEST_F(CliDiagnoseNetnsTest, WatchOutlivesTheAdapterLosingItsAddress) {
+    SimProcess sim(R"({"devices": [{"mac": "00-1a-2b-3c-4d-5e", "ipv4_address": "192.0.2.20"}]})");
+    ASSERT_TRUE(sim.Start());
+    QProcess watch;
+    watch.start(QString::fromStdString(netns::ToolPath("telvane-cli")),
+                {"enumerate", "--watch", "--interval", "0.5", "--json", "--adapter",
+                 QString::fromStdString(netns::AdapterAddress(1))});
+    ASSERT_TRUE(watch.waitForStarted());
+    WatchLines lines(watch);
+    const auto Event = [](const std::string& line) {
+        const json j = json::parse(line, nullptr, false);
+        return j.is_discarded() ? "not JSON: " + line : j["event"].get<std::string>();
+    };
+    EXPECT_EQ(Event(lines.Next(5000)), "appeared");
+
+    const std::string with_prefix = netns::AdapterAddress(1) + "/24";
+    ASSERT_EQ(Shell("ip addr del " + with_prefix + " dev tvp1"), 0);
+    removed_adapter_address_ = true;
+    const json lost = json::parse(lines.Next(5000), nullptr, false);
+    EXPECT_EQ(lost.value("event", ""), "adapter-lost") << lost.dump();
+    EXPECT_EQ(lost["adapters"], json::array({netns::AdapterAddress(1)}));
+    EXPECT_EQ(lost["error"]["code"], "socket");
+    // Long enough for the device to count as gone, were the failed rounds counted.
+    EXPECT_EQ(lines.Next(2500), "");
+    // Back with another address, as a new lease may give it: found by its hardware address.
+    ASSERT_EQ(Shell("ip addr add 192.0.2.9/24 dev tvp1"), 0);
+    const json back = json::parse(lines.Next(5000), nullptr, false);
+    EXPECT_EQ(back.value("event", ""), "adapter-back") << back.dump();
+    EXPECT_EQ(back["adapters"], json::array({"192.0.2.9"}));
+    EXPECT_EQ(lines.Next(2500), "") << "the device was kept as it was";
+
+    ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
+    ASSERT_TRUE(watch.waitForFinished(5000));
+    EXPECT_EQ(watch.exitCode(), 0);
+    const std::string err = watch.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("adapter-lost  " + netns::AdapterAddress(1) + ": Socket Initialization failure"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("adapter-back  192.0.2.9"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -37,14 +37,15 @@ TEST_F(CliNetnsTest, EnumerateWritesJsonAndCsv) {
               "  {\"device_name\": \"N/A\", \"model_name\": \"MODEL01\", \"mac\": \"00-1a-2b-3c-4d-5e\", "
               "\"ipv4_address\": \"192.0.2.20\", \"ipv4_mask\": \"255.255.255.0\", \"ipv4_gateway\": \"192.0.2.1\", "
               "\"dhcp\": true, \"locked\": false, \"has_extension\": false, \"same_subnet\": true, "
-              "\"address_conflict\": []},\n"
+              "\"address_conflict\": [], \"address_conflict_count\": 0},\n"
               "  {\"device_name\": \"Dev \\\"two\\\", 二\", \"model_name\": \"M2\", \"mac\": \"00-1a-2b-3c-4d-5f\", "
               "\"ipv4_address\": \"192.0.2.21\", \"ipv4_mask\": \"255.255.0.0\", \"ipv4_gateway\": \"0.0.0.0\", "
               "\"dhcp\": false, \"locked\": true, \"has_extension\": true, \"dns4_auto\": true, "
               "\"dns4_preferred\": \"192.0.2.53\", \"dns4_alternate\": \"0.0.0.0\", \"ipv6\": true, "
               "\"ipv6_dhcp\": true, \"dns6_auto\": true, \"ipv6_address\": \"2001:db8::21\", "
               "\"ipv6_prefix_length\": 64, \"ipv6_gateway\": \"fe80::1\", \"dns6_preferred\": \"2001:db8::53\", "
-              "\"dns6_alternate\": \"::\", \"same_subnet\": true, \"address_conflict\": []}\n"
+              "\"dns6_alternate\": \"::\", \"same_subnet\": true, \"address_conflict\": [], "
+              "\"address_conflict_count\": 0}\n"
               "]\n");
 
     const auto csv = RunTool("telvane-cli", {"enumerate", "--csv", "--adapter", netns::AdapterAddress(1)});
@@ -52,10 +53,10 @@ TEST_F(CliNetnsTest, EnumerateWritesJsonAndCsv) {
     EXPECT_EQ(csv.out,
               "device_name,model_name,mac,ipv4_address,ipv4_mask,ipv4_gateway,dhcp,locked,has_extension,dns4_auto,"
               "dns4_preferred,dns4_alternate,ipv6,ipv6_dhcp,dns6_auto,ipv6_address,ipv6_prefix_length,ipv6_gateway,"
-              "dns6_preferred,dns6_alternate,same_subnet,address_conflict\n"
-              "N/A,MODEL01,00-1a-2b-3c-4d-5e,192.0.2.20,255.255.255.0,192.0.2.1,true,false,false,,,,,,,,,,,,true,\n"
+              "dns6_preferred,dns6_alternate,same_subnet,address_conflict,address_conflict_count\n"
+              "N/A,MODEL01,00-1a-2b-3c-4d-5e,192.0.2.20,255.255.255.0,192.0.2.1,true,false,false,,,,,,,,,,,,true,,0\n"
               "\"Dev \"\"two\"\", 二\",M2,00-1a-2b-3c-4d-5f,192.0.2.21,255.255.0.0,0.0.0.0,false,true,true,true,"
-              "192.0.2.53,0.0.0.0,true,true,true,2001:db8::21,64,fe80::1,2001:db8::53,::,true,\n");
+              "192.0.2.53,0.0.0.0,true,true,true,2001:db8::21,64,fe80::1,2001:db8::53,::,true,,0\n");
 
     const auto text = RunTool("telvane-cli", {"enumerate", "--adapter", "0"});
     EXPECT_EQ(text.exit_code, 0);

@@ -44,9 +44,19 @@ TEST(AddressChecks, SameAddressNamesTheOtherMacs) {
     EXPECT_TRUE(SameAddressMacs(devices, 2).empty());
     EXPECT_TRUE(SameAddressMacs(devices, 5).empty());
     // The listing's all-at-once form says the same for every row.
-    const auto each = SameAddressMacsOfEach(devices);
+    const auto each = AddressConflictsOfEach(devices);
     ASSERT_EQ(each.size(), devices.size());
-    for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(each[i], SameAddressMacs(devices, i)) << i;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(each[i].others, SameAddressMacs(devices, i)) << i;
+        EXPECT_EQ(each[i].count, each[i].others.size()) << i;
+    }
+    // Capped, it names the group's first MACs other than the device's own, and counts all.
+    const auto capped = AddressConflictsOfEach(devices, 1);
+    EXPECT_EQ(capped[0].others, (std::vector<MAC>{devices[1].mac}));
+    EXPECT_EQ(capped[1].others, (std::vector<MAC>{devices[0].mac}));
+    EXPECT_EQ(capped[4].others, (std::vector<MAC>{devices[0].mac}));
+    EXPECT_EQ(capped[4].count, 2u);
+    EXPECT_EQ(capped[2].count, 0u);
 }
 
 // Guards against a new address that breaks the network going unnoticed, a finding for
@@ -80,6 +90,19 @@ TEST(AddressChecks, NewAddressFindingsInOrderAndWords) {
               (std::vector<std::string>{"The gateway 203.0.113.1 is outside 203.0.113.7/32."}));
     EXPECT_EQ(findings({203, 0, 113, 3}, {255, 255, 255, 252}, {}),
               (std::vector<std::string>{"203.0.113.3 is the broadcast address of 203.0.113.0/30."}));
+}
+
+// Guards against a crowd of forged replies at the new address (each MAC listed twice, in
+// reverse order) being named one by one, or each repeat twice.
+TEST(AddressChecks, NewAddressFindingsNameACrowdByItsFirstFew) {
+    std::vector<DEVICE_INFO> devices;
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 12; i > 0; --i) devices.push_back(Device(static_cast<std::uint8_t>(i), {192, 0, 2, 30}));
+    }
+    EXPECT_EQ(NewAddressFindings({{192, 0, 2, 30}, kMask24, {}}, devices[0].mac, devices, {}),
+              (std::vector<std::string>{"192.0.2.30 is already used by 00-1a-2b-3c-4d-0b, 00-1a-2b-3c-4d-0a, "
+                                        "00-1a-2b-3c-4d-09, 00-1a-2b-3c-4d-08, 00-1a-2b-3c-4d-07, 00-1a-2b-3c-4d-06, "
+                                        "00-1a-2b-3c-4d-05, 00-1a-2b-3c-4d-04 and 3 more."}));
 }
 
 }  // namespace

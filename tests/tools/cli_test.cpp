@@ -173,11 +173,11 @@ TEST(CliOutput, JsonAndCsvQuoting) {
               "[\n  {\"device_name\": \"Say \\\"hi\\\", world\", \"model_name\": \"\", \"mac\": \"00-1a-2b-3c-4d-5e\", "
               "\"ipv4_address\": \"192.0.2.20\", \"ipv4_mask\": \"255.255.255.0\", \"ipv4_gateway\": \"0.0.0.0\", "
               "\"dhcp\": false, \"locked\": false, \"has_extension\": false, \"same_subnet\": true, "
-              "\"address_conflict\": []}\n]\n");
+              "\"address_conflict\": [], \"address_conflict_count\": 0}\n]\n");
     const std::string csv = TableCsv(*table, segment);
     EXPECT_EQ(csv.substr(csv.find('\n') + 1),
               "\"Say \"\"hi\"\", world\",,00-1a-2b-3c-4d-5e,192.0.2.20,255.255.255.0,0.0.0.0,false,false,false"
-              ",,,,,,,,,,,,true,\n");
+              ",,,,,,,,,,,,true,,0\n");
 }
 
 // Guards against the hints naming the wrong devices: another subnet, a shared address.
@@ -191,14 +191,53 @@ TEST(CliOutput, SubnetAndAddressConflictHints) {
     table->entries[2].ipv4_address = {198, 51, 100, 7};
     table->device_count = 3;
     const std::string json = TableJson(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}});
-    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"]}"), std::string::npos)
+    EXPECT_NE(
+        json.find(
+            "\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"], \"address_conflict_count\": 1}"),
+        std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"]}"), std::string::npos)
+    EXPECT_NE(
+        json.find(
+            "\"same_subnet\": true, \"address_conflict\": [\"00-1a-2b-3c-4d-5e\"], \"address_conflict_count\": 1}"),
+        std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": []}"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"same_subnet\": false, \"address_conflict\": [], \"address_conflict_count\": 0}"),
+              std::string::npos)
+        << json;
     const std::string csv = TableCsv(*table, SEGMENT{{192, 0, 2, 1}, {}});
-    EXPECT_NE(csv.find(",same_subnet,address_conflict\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f\n"), std::string::npos) << "an unknown mask leaves the subnet open";
+    EXPECT_NE(csv.find(",same_subnet,address_conflict,address_conflict_count\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,00-1a-2b-3c-4d-5f,1\n"), std::string::npos) << "an unknown mask leaves the subnet open";
+}
+
+// Guards against a flood of forged replies at one address making every member repeat the
+// whole group: the output must grow linearly, naming a few others and how many in all.
+TEST(CliOutput, SharedAddressGroupIsNamedOnceCapped) {
+    constexpr int kShared = 300;
+    auto table = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
+    table->entries.resize(kShared);
+    for (int i = 0; i < kShared; ++i) {
+        table->entries[static_cast<std::size_t>(i)] = Entry(false);
+        table->entries[static_cast<std::size_t>(i)].mac[4] = static_cast<std::uint8_t>(i >> 8);
+        table->entries[static_cast<std::size_t>(i)].mac[5] = static_cast<std::uint8_t>(i);
+    }
+    table->device_count = kShared;
+    const auto devices = ListDevices(*table, SEGMENT{{192, 0, 2, 1}, {255, 255, 255, 0}}, "");
+    const std::string json = ListingJson(devices, false);
+    const std::string csv = ListingCsv(devices, false);
+    EXPECT_LT(json.size(), kShared * 700u);
+    EXPECT_LT(csv.size(), kShared * 400u);
+    const auto last = nlohmann::json::parse(json).back();
+    EXPECT_EQ(last["address_conflict"].size(), 8u);
+    EXPECT_EQ(last["address_conflict"][0], "00-1a-2b-3c-00-00");
+    EXPECT_EQ(last["address_conflict_count"], kShared - 1);
+    EXPECT_TRUE(csv.ends_with(" 00-1a-2b-3c-00-07,299\n")) << csv.substr(csv.size() - 300);
+    const std::string text = ListingText(devices, false);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kShared + 3);
+    EXPECT_TRUE(
+        text.ends_with("\n\n192.0.2.20 is used by 300 devices: 00-1a-2b-3c-00-00, 00-1a-2b-3c-00-01, "
+                       "00-1a-2b-3c-00-02, 00-1a-2b-3c-00-03, 00-1a-2b-3c-00-04, 00-1a-2b-3c-00-05, "
+                       "00-1a-2b-3c-00-06, 00-1a-2b-3c-00-07, 00-1a-2b-3c-00-08 and 291 more.\n"))
+        << text.substr(text.size() - 400);
 }
 
 // Guards against losing where a device was heard when every adapter is enumerated at once:
@@ -213,8 +252,9 @@ TEST(CliOutput, ListingNamesTheAdapterLast) {
     EXPECT_EQ(std::prev(json.end()).key(), "adapter");
     EXPECT_FALSE(ListedJson(devices[0], false).contains("adapter"));
     const std::string csv = ListingCsv(devices, true);
-    EXPECT_TRUE(csv.substr(0, csv.find('\n')).ends_with(",dns6_alternate,same_subnet,address_conflict,adapter"));
-    EXPECT_TRUE(csv.ends_with(",true,,192.0.2.1\n")) << csv;
+    EXPECT_TRUE(csv.substr(0, csv.find('\n'))
+                    .ends_with(",dns6_alternate,same_subnet,address_conflict,address_conflict_count,adapter"));
+    EXPECT_TRUE(csv.ends_with(",true,,0,192.0.2.1\n")) << csv;
     const std::string text = ListingText(devices, true);
     EXPECT_TRUE(text.substr(0, text.find('\n')).ends_with("IP Address  Adapter")) << text;
     EXPECT_TRUE(text.ends_with("192.0.2.20  192.0.2.1\n")) << text;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,25 @@ std::string Ipv6(const IPV6& address) {
 std::size_t Width(const std::string& utf8) {
     return static_cast<std::size_t>(
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// One line per address that several MACs answered with on one adapter, at the first of its
+// devices in list order, whose own MAC and named others are the group's first MACs.
+std::string SharedAddressLines(const std::vector<LISTED_DEVICE>& devices, bool with_adapter) {
+    std::string out;
+    std::set<std::pair<std::string, IPV4>> named;
+    for (const LISTED_DEVICE& d : devices) {
+        if (d.address_conflict_count == 0 || !named.emplace(d.adapter, d.entry.ipv4_address).second) continue;
+        const std::size_t total = d.address_conflict_count + 1;
+        std::string line = FormatIpv4(d.entry.ipv4_address) + " is used by " + std::to_string(total) + " devices";
+        if (with_adapter) line += " on " + d.adapter;
+        line += ": " + FormatMac(d.entry.mac);
+        for (const MAC& mac : d.address_conflict) line += ", " + FormatMac(mac);
+        const std::size_t named_count = d.address_conflict.size() + 1;
+        if (named_count < total) line += " and " + std::to_string(total - named_count) + " more";
+        out += line + ".\n";
+    }
+    return out.empty() ? out : "\n" + out;
 }
 
 }  // namespace
@@ -174,12 +194,13 @@ std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT&
     const std::span<const DEVICE_INFO> entries(table.entries.data(), count);
     std::vector<LISTED_DEVICE> out;
     out.reserve(count);
-    std::vector<std::vector<MAC>> conflicts = SameAddressMacsOfEach(entries);
+    std::vector<ADDRESS_CONFLICT> conflicts = AddressConflictsOfEach(entries);
     for (std::size_t i = 0; i < count; ++i) {
         LISTED_DEVICE d;
         d.entry = entries[i];
         if (segment.mask != IPV4{}) d.same_subnet = InSubnet(d.entry.ipv4_address, segment.address, segment.mask);
-        d.address_conflict = std::move(conflicts[i]);
+        d.address_conflict = std::move(conflicts[i].others);
+        d.address_conflict_count = conflicts[i].count;
         d.adapter = adapter;
         out.push_back(std::move(d));
     }
@@ -191,6 +212,7 @@ ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
     object["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
     object["address_conflict"] = ordered_json::array();
     for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
+    object["address_conflict_count"] = device.address_conflict_count;
     if (with_adapter) object["adapter"] = device.adapter;
     return object;
 }
@@ -212,7 +234,7 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
         if (i) out += ",";
         out += names[i];
     }
-    out += ",same_subnet,address_conflict";
+    out += ",same_subnet,address_conflict,address_conflict_count";
     out += with_adapter ? ",adapter\n" : "\n";
     for (const LISTED_DEVICE& d : devices) {
         const auto fields = EntryFields(d.entry);
@@ -228,6 +250,8 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
             if (i) out += " ";
             out += FormatMac(d.address_conflict[i]);
         }
+        out += ",";
+        out += std::to_string(d.address_conflict_count);
         if (with_adapter) {
             out += ",";
             out += d.adapter;
@@ -258,6 +282,7 @@ std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_ada
         }
         out += "\n";
     }
+    out += SharedAddressLines(devices, with_adapter);
     return out;
 }
 

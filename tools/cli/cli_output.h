@@ -51,24 +51,29 @@ struct SEGMENT {
 // A device as enumerate lists it: its entry and what the listing says about it.
 struct LISTED_DEVICE {
     DEVICE_INFO entry{};
-    std::optional<bool> same_subnet;    // its IPv4 address is in the adapter's subnet; unknown without a mask
-    std::vector<MAC> address_conflict;  // other devices heard on that adapter with its IPv4 address
-    std::string adapter;                // that adapter's IPv4 text
+    std::optional<bool> same_subnet;  // its IPv4 address is in the adapter's subnet; unknown without a mask
+    // Other devices heard on that adapter with its IPv4 address: the first few
+    // (ADDRESS_CONFLICT_SHOWN) and how many in all.
+    std::vector<MAC> address_conflict;
+    std::size_t address_conflict_count = 0;
+    std::string adapter;  // that adapter's IPv4 text
 };
 
 // The devices of one table, heard on the adapter with segment, in table order.
 std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter);
 
-// The entry's fields, then "same_subnet" (null when unknown) and "address_conflict", then
-// with_adapter "adapter".
+// The entry's fields, then "same_subnet" (null when unknown), "address_conflict" and
+// "address_conflict_count", then with_adapter "adapter".
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
 // A JSON array, one object a line.
 std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
-// The header names every field, same_subnet and address_conflict (MACs separated by
-// blanks), and with_adapter adapter, in that order.
+// The header names every field, same_subnet, address_conflict (MACs separated by blanks)
+// and address_conflict_count, and with_adapter adapter, in that order.
 std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
 // Columns Device Name, Model Name, MAC Address, IP Address (and Adapter), aligned;
 // control characters in the names are shown as escapes, so that every device keeps one line.
+// After the table, one line per address that several MACs answered with, naming the
+// first of them and how many in all.
 std::string ListingText(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
 
 // The same for one adapter's table.

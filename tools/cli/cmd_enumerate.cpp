@@ -2,7 +2,6 @@
 // telvane-cli enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]
 #include <cstdio>
 #include <ctime>
-#include <map>
 #include <memory>
 #include <utility>
 
@@ -98,17 +97,18 @@ std::vector<std::pair<std::string, std::string>> FieldValues(const DEVICE_INFO& 
     return out;
 }
 
-using DEVICE_KEY = std::pair<MAC, std::string>;
-
 // One event, as one line: JSON, or text with the time, the event, the device and what changed.
-std::string EventLine(const WATCH_EVENT& event, const ordered_json& device, bool json, bool with_adapter) {
+// Both come from the event's own device, so that they always name the same one.
+std::string EventLine(const WATCH_EVENT& event, bool json, bool with_adapter) {
     if (json) {
-        ordered_json line;
-        line["time"] = Now(true);
-        line["event"] = WatchEventName(event.kind);
-        line["device"] = device;
-        if (event.kind == WATCH_EVENT_KIND::CHANGED) line["fields"] = event.fields;
-        return CompactJson(line) + "\n";
+        ordered_json head;
+        head["time"] = Now(true);
+        head["event"] = WatchEventName(event.kind);
+        std::string line = CompactJson(head);
+        line.pop_back();  // the device's document, made when it was heard, goes in as it is
+        line += ", \"device\": " + event.device.document;
+        if (event.kind == WATCH_EVENT_KIND::CHANGED) line += ", \"fields\": " + CompactJson(event.fields);
+        return line + "}\n";
     }
     const DEVICE_INFO& e = event.device.info;
     std::string text = Now(false) + "  " + WatchEventName(event.kind);
@@ -123,34 +123,68 @@ std::string EventLine(const WATCH_EVENT& event, const ordered_json& device, bool
     return text + "\n";
 }
 
-int Watch(const ENUMERATE_ARGS& args, const std::vector<ADAPTER>& adapters) {
+void PrintLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    // A pipe sees each event at once.
+    std::fflush(stdout);
+}
+
+// An adapter that came back from an outage with another address (a new DHCP lease) is
+// found again by its hardware address.
+void FindAgain(std::vector<ADAPTER>& adapters) {
+    const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
+    for (ADAPTER& adapter : adapters) {
+        if (adapter.hardware_address == MAC{}) continue;
+        for (const ADAPTER& now : usable) {
+            if (now.hardware_address == adapter.hardware_address) {
+                adapter = now;
+                break;
+            }
+        }
+    }
+}
+
+int Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
     const CStopSignal stop;
     CWatchTracker tracker(FieldValues);
-    // Each device's document as last heard, for the lines of its events.
-    std::map<DEVICE_KEY, ordered_json> documents;
     std::optional<CLI_ERROR> failure;
     const auto enumerate = [&]() -> std::optional<std::vector<WATCHED_DEVICE>> {
+        if (failure) FindAgain(adapters);
         std::vector<LISTED_DEVICE> devices;
         failure = EnumerateOn(adapters, devices, false);
         if (failure) return std::nullopt;
         std::vector<WATCHED_DEVICE> watched;
+        watched.reserve(devices.size());
         for (const LISTED_DEVICE& d : devices) {
-            WATCHED_DEVICE w{d.entry, args.all_adapters ? d.adapter : std::string()};
-            documents[{w.info.mac, w.adapter}] = ListedJson(d, args.all_adapters);
-            watched.push_back(std::move(w));
+            watched.push_back(WATCHED_DEVICE{d.entry, args.all_adapters ? d.adapter : std::string(),
+                                             CompactJson(ListedJson(d, args.all_adapters))});
         }
         return watched;
     };
     const auto print_event = [&](const WATCH_EVENT& event) {
-        const DEVICE_KEY key{event.device.info.mac, event.device.adapter};
-        const std::string line = EventLine(event, documents[key], args.json, args.all_adapters);
-        if (event.kind == WATCH_EVENT_KIND::GONE) documents.erase(key);
-        std::fputs(line.c_str(), stdout);
-        // A pipe sees each event at once.
-        std::fflush(stdout);
+        PrintLine(EventLine(event, args.json, args.all_adapters));
+    };
+    // An adapter that loses its address for a while (a DHCP renewal, a cable pulled) does not
+    // end a monitor: say so, keep the devices as they were, and go on when it is back.
+    const auto outage = [&](bool lost) {
+        const std::string message = lost && failure ? failure->message : std::string();
+        std::string names;
+        for (const ADAPTER& a : adapters) names += (names.empty() ? "" : ", ") + a.ipv4_text;
+        const std::string text = Now(false) + "  " + (lost ? "adapter-lost  " : "adapter-back  ") + names +
+                                 (message.empty() ? "" : ": " + message) + "\n";
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+        if (!args.json) return;
+        ordered_json line;
+        line["time"] = Now(true);
+        line["event"] = lost ? "adapter-lost" : "adapter-back";
+        line["adapters"] = ordered_json::array();
+        for (const ADAPTER& a : adapters) line["adapters"].push_back(a.ipv4_text);
+        if (lost && failure) line["error"] = {{"code", failure->code}, {"message", failure->message}};
+        PrintLine(CompactJson(line) + "\n");
     };
     const int interval_ms = static_cast<int>(args.interval_seconds * 1000);
-    if (!RunWatch(enumerate, tracker, stop, interval_ms, print_event)) return ReportError(args.json, *failure);
+    RunWatch(enumerate, tracker, stop, interval_ms, print_event, outage);
     return EXIT_OK;
 }
 

@@ -67,6 +67,10 @@ devices:
   description:
     - The devices that answered, as C(telvane-cli enumerate --json) prints them.
     - Devices that do not report the extended description have no DNS or IPv6 members.
+    - Each device also has C(same_subnet) (its address is in the adapter's subnet, null
+      when unknown), C(address_conflict) (the MACs of other devices answering with its
+      IPv4 address, at most the first 8) and C(address_conflict_count) (how many other
+      MACs answered with it in all).
   returned: success
   type: list
   elements: dict
@@ -80,6 +84,9 @@ devices:
       dhcp: false
       locked: false
       has_extension: false
+      same_subnet: true
+      address_conflict: []
+      address_conflict_count: 0
 count:
   description: How many devices answered.
   returned: success
