@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "procedures/csv.h"
+#include "procedures/snapshot.h"
 #include "protocol/text.h"
 
 namespace telvane {
@@ -224,6 +225,7 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
 
     // The header: which column is the MAC, and which option each other column is.
     const CSV_RECORD& header = doc.records.front();
+    if (IsSnapshotHeader(header.fields)) return ReadSnapshotBatch(doc);
     std::optional<std::size_t> mac_column;
     std::vector<const SET_OPTION_DEF*> columns;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
