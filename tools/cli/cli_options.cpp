@@ -111,6 +111,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         ->excludes(set->get_option("--mac"))
         ->excludes(set->get_option("--from-csv"));
     Flag(set, "--no-journal", s.no_journal);
+    Flag(set, "--with-settings", s.with_settings)->needs(set->get_option("--json"));
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
     Flag(set, "--ensure", s.ensure);
@@ -142,6 +143,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     Flag(restore, "--ensure", r.set.ensure);
     Flag(restore, "--force", r.set.force);
     Flag(restore, "--no-journal", r.set.no_journal);
+    Flag(restore, "--with-settings", r.set.with_settings)->needs(restore->get_option("--json"));
     Flag(restore, "--wait-reenumerate", r.set.wait_reenumerate);
     Flag(restore, "--dry-run", r.set.dry_run)->excludes(restore->get_option("--wait-reenumerate"));
 
@@ -259,6 +261,8 @@ std::string HelpText() {
            "    the rest describes the device and is not; a row whose device now reports another\n"
            "    model fails. With --ensure only the devices that differ are sent anything.\n"
            "  --no-journal: send without writing the journal first (see history).\n"
+           "  --with-settings: with --json, each device's \"before\" (what it reported, as\n"
+           "    enumerate names it) and \"after\" (the values of the request).\n"
            "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
            "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
            "  unless --dns4-auto (--dns6-auto) is given:\n" +

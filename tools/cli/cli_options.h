@@ -63,6 +63,7 @@ struct SET_ARGS {
     std::vector<SET_OPTION> options;  // in the order of the option table
     std::optional<std::string> json_file;  // --from-json: enumerate --json's document
     bool no_journal = false;
+    bool with_settings = false;  // JSON: each device's settings before and after
     std::string restores;  // restore: the journal entry it undoes
 };
 

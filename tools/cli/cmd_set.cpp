@@ -56,6 +56,8 @@ struct DEVICE_OUTCOME {
     bool changed = false;                  // sent and accepted, or with --dry-run: would change
     std::optional<ordered_json> request;   // --dry-run: the request that would be sent
     std::vector<std::string> changes;      // --dry-run: "field: before -> after"
+    std::optional<ordered_json> before;    // --with-settings: what the device reported
+    std::optional<ordered_json> after;     // --with-settings: the request's values
 };
 
 // What --dry-run shows of a request: its bytes and the values they carry, under the
@@ -131,6 +133,8 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
+    out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
+    out.after = RequestJson(plan)["fields"];
     if (args.ensure && !plan.changed) {
         out.outcome = "unchanged";
         out.exit_code = EXIT_OK;
@@ -230,6 +234,7 @@ struct REPORT_FORM {
     bool batch = false;
     bool reenumerated = false;
     bool changed = false;  // --ensure or --dry-run: say whether something changed
+    bool settings = false;  // --with-settings: each device's settings before and after
 };
 
 ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
@@ -247,6 +252,10 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
     }
     if (o.request) j["request"] = *o.request;
     if (o.outcome == "dry-run") j["changes"] = o.changes;
+    if (form.settings && o.before) {
+        j["before"] = *o.before;
+        j["after"] = *o.after;
+    }
     if (!o.message.empty()) j["message"] = o.message;
     if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
     return j;
@@ -394,7 +403,8 @@ int RunSet(const SET_ARGS& args) {
     if (reenumerate) Reenumerate(socket, table, outcomes);
     socket.Close();
     const int exit_code =
-        Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate, args.ensure || args.dry_run});
+        Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate, args.ensure || args.dry_run,
+                                     args.with_settings});
     // A request held back for the journal is a local failure, in a batch too.
     return journal.Failed() ? EXIT_SOCKET : exit_code;
 }
