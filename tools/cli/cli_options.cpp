@@ -111,7 +111,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         ->excludes(set->get_option("--mac"))
         ->excludes(set->get_option("--from-csv"));
     Flag(set, "--no-journal", s.no_journal);
-    Flag(set, "--with-settings", s.with_settings)->needs(set->get_option("--json"));
+    Flag(set, "--with-settings", s.with_settings);
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
     Flag(set, "--ensure", s.ensure);
@@ -143,7 +143,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     Flag(restore, "--ensure", r.set.ensure);
     Flag(restore, "--force", r.set.force);
     Flag(restore, "--no-journal", r.set.no_journal);
-    Flag(restore, "--with-settings", r.set.with_settings)->needs(restore->get_option("--json"));
+    Flag(restore, "--with-settings", r.set.with_settings);
     Flag(restore, "--wait-reenumerate", r.set.wait_reenumerate);
     Flag(restore, "--dry-run", r.set.dry_run)->excludes(restore->get_option("--wait-reenumerate"));
 
