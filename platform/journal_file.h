@@ -33,6 +33,9 @@ std::string AppendJournalLine(const std::string& path, std::string_view line, co
 // writing nothing. Empty on success, else why not.
 std::string CheckJournalWritable(const std::string& path);
 
+// An environment variable's value in UTF-8 (Windows keeps it in UTF-16); empty when unset.
+std::string EnvironmentText(const char* name);
+
 // A number that tells this process from others running now.
 std::uint32_t CurrentProcessId();
 

@@ -104,6 +104,11 @@ std::string AppendJournalLine(const std::string& path, std::string_view line, co
     return "cannot append to " + path + ": it is being rotated again and again";
 }
 
+std::string EnvironmentText(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
 std::uint32_t CurrentProcessId() {
     return static_cast<std::uint32_t>(::getpid());
 }

@@ -1,7 +1,6 @@
 #include "procedures/journal.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,7 +61,7 @@ std::string CellText(const journal_json& value) {
 }  // namespace
 
 std::string JournalPath() {
-    if (const char* path = std::getenv("TELVANE_JOURNAL"); path != nullptr && path[0] != '\0') return path;
+    if (std::string path = EnvironmentText("TELVANE_JOURNAL"); !path.empty()) return path;
     const std::string folder = UserStateDirectory();
     if (folder.empty()) return {};
 #ifdef _WIN32

@@ -119,6 +119,11 @@ std::string AppendJournalLine(const std::string& path, std::string_view line, co
     return "cannot append to " + path + ": it is being rotated again and again";
 }
 
+std::string EnvironmentText(const char* name) {
+    const wchar_t* value = _wgetenv(win32::WideFromUtf8(name).c_str());
+    return value != nullptr ? win32::ToUtf8(value) : std::string();
+}
+
 std::uint32_t CurrentProcessId() {
     return static_cast<std::uint32_t>(GetCurrentProcessId());
 }

@@ -225,7 +225,7 @@ address:
   sample: 192.0.2.40
 telvane:
   description: The whole JSON document the command line printed.
-  returned: always
+  returned: with I(mac)
   type: dict
 cmd:
   description: The command line that was run.
@@ -385,8 +385,8 @@ def run_batch(module):
         fail_from_cli(module, rc, document if isinstance(document, dict) else {}, cmd)
     devices = document.get("devices") or []
     changed = any(d.get("changed") or d.get("outcome") == "accepted" for d in devices)
-    result = dict(changed=changed, devices=devices, failed_devices=document.get("failed", 0), telvane=document,
-                  cmd=cmd)
+    # The document itself is not returned again: for a site it is as large as devices.
+    result = dict(changed=changed, devices=devices, failed_devices=document.get("failed", 0), cmd=cmd)
     if module._diff:
         befores, afters = {}, {}
         for d in devices:
