@@ -140,8 +140,9 @@ void ParseJournal(std::string_view text, const std::string& name, JOURNAL_READIN
                 continue;
             }
             JOURNAL_ENTRY entry;
-            entry.set = JOURNAL_SET{id, Text(j, "time"), Text(j, "command"), Text(j, "restores"), mac,
-                                    Text(j, "adapter"), *before, *request};
+            entry.set =
+                JOURNAL_SET{id,      Text(j, "time"), Text(j, "command"), Text(j, "restores"), mac, Text(j, "adapter"),
+                            *before, *request};
             reading.entries.push_back(std::move(entry));
         } else if (kind == "outcome") {
             JOURNAL_OUTCOME o{id, Text(j, "time"), mac, Text(j, "outcome"), 0, std::nullopt};

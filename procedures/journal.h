@@ -27,8 +27,8 @@ std::string JournalPath();
 // A set about to be sent.
 struct JOURNAL_SET {
     std::string id;
-    std::string time;     // local time with its offset from UTC
-    std::string command;  // "set" or "restore"
+    std::string time;      // local time with its offset from UTC
+    std::string command;   // "set" or "restore"
     std::string restores;  // restore: the entry it undoes
     std::string mac;
     std::string adapter;

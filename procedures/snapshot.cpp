@@ -13,12 +13,12 @@ namespace telvane {
 namespace {
 
 constexpr std::array<std::string_view, 14> SETTINGS = {
-    "dhcp",      "ipv4_address", "ipv4_mask",    "ipv4_gateway",       "dns4_auto",    "dns4_preferred",
-    "dns4_alternate", "ipv6_dhcp", "dns6_auto", "ipv6_address", "ipv6_prefix_length", "ipv6_gateway",
+    "dhcp",           "ipv4_address",  "ipv4_mask", "ipv4_gateway", "dns4_auto",          "dns4_preferred",
+    "dns4_alternate", "ipv6_dhcp",     "dns6_auto", "ipv6_address", "ipv6_prefix_length", "ipv6_gateway",
     "dns6_preferred", "dns6_alternate"};
 
-constexpr std::array<std::string_view, 8> DESCRIPTIONS = {"device_name", "model_name",  "mac",     "locked",
-                                                          "has_extension", "ipv6",      "same_subnet", "adapter"};
+constexpr std::array<std::string_view, 8> DESCRIPTIONS = {"device_name",   "model_name", "mac",         "locked",
+                                                          "has_extension", "ipv6",       "same_subnet", "adapter"};
 
 std::optional<bool> Truth(std::string_view text) {
     if (text == "true" || text == "yes" || text == "1") return true;

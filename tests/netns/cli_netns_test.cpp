@@ -194,8 +194,8 @@ constexpr char CAMERA[] = "02-00-00-00-a0-01";
 std::size_t SetsTo(const netns::SimProcess& sim, const std::string& mac_hex) {
     std::size_t n = 0;
     for (const auto& line : sim.SetRequests())
-        if (line.data.size() > 10 && netns::FromHex(mac_hex) == std::vector<std::uint8_t>(line.data.begin() + 4,
-                                                                                          line.data.begin() + 10))
+        if (line.data.size() > 10 &&
+            netns::FromHex(mac_hex) == std::vector<std::uint8_t>(line.data.begin() + 4, line.data.begin() + 10))
             ++n;
     return n;
 }
@@ -225,7 +225,8 @@ TEST_F(CliNetnsTest, JournalHistoryAndRestore) {
     EXPECT_NE(dry.out.find("(ipv4_address: 192.0.2.40 -> 192.0.2.20)"), std::string::npos) << dry.out;
     const auto restore = RunTool("telvane-cli", {"restore", "--mac", CAMERA, "--json"});
     EXPECT_EQ(restore.exit_code, 0) << restore.out << restore.err;
-    EXPECT_EQ(restore.out, "{\"mac\": \"02-00-00-00-a0-01\", \"outcome\": \"accepted\", \"sends\": 1, \"result\": 0}\n");
+    EXPECT_EQ(restore.out,
+              "{\"mac\": \"02-00-00-00-a0-01\", \"outcome\": \"accepted\", \"sends\": 1, \"result\": 0}\n");
     const auto sets = sim.SetRequests();
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(std::vector<std::uint8_t>(sets[1].data.begin() + 10, sets[1].data.begin() + 14),

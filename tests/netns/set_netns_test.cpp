@@ -246,10 +246,9 @@ TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
     r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString(), "--dry-run", "--ensure"});
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e unchanged\n"), std::string::npos) << r.out;
-    EXPECT_NE(
-        r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings (ipv4_address: 192.0.2.21 -> "
-                   "192.0.2.41): request ffff4941001a2b3c4d5fc0000229"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings (ipv4_address: 192.0.2.21 -> "
+                         "192.0.2.41): request ffff4941001a2b3c4d5fc0000229"),
+              std::string::npos)
         << r.out;
     EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }

@@ -47,7 +47,8 @@ TEST_F(JournalFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             for (int i = 0; i < LINES; ++i) {
-                const std::string line = "{\"w\": " + std::to_string(w) + ", \"i\": " + std::to_string(i) + ", \"pad\": \"" +
+                const std::string line = "{\"w\": " + std::to_string(w) + ", \"i\": " + std::to_string(i) +
+                                         ", \"pad\": \"" +
                                          std::string(static_cast<std::size_t>(200 + (i * 37) % 3000), 'x') + "\"}\n";
                 if (!AppendJournalLine(path, line, rotation).empty()) _exit(1);
             }
@@ -82,7 +83,8 @@ TEST_F(JournalFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
 TEST_F(JournalFile, RotatesAtTheSizeKeepingTheLastFiles) {
     const JOURNAL_ROTATION rotation{100, 2};
     for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(AppendJournalLine(path, "line " + std::to_string(i) + " " + std::string(40, '.') + "\n", rotation), "");
+        ASSERT_EQ(AppendJournalLine(path, "line " + std::to_string(i) + " " + std::string(40, '.') + "\n", rotation),
+                  "");
     EXPECT_EQ(Lines(path).size(), 2u);
     EXPECT_EQ(Lines(path + ".1").size(), 3u);
     EXPECT_EQ(Lines(path + ".2").size(), 3u);

@@ -48,13 +48,16 @@ TEST(Journal, DamagedAndForeignLinesAreSkippedWithAWarning) {
 // Guards against history claiming a change that was never sent: values an automatic
 // choice does not carry are zero in the request.
 TEST(Journal, ChangedFieldsLeaveOutWhatAnAutomaticChoiceDoesNotCarry) {
-    const journal_json before = {{"ipv4_address", "192.0.2.20"}, {"dhcp", false}, {"dns4_auto", true},
-                                 {"dns4_preferred", "192.0.2.53"}};
-    const journal_json to_dhcp = {{"type", "extended"}, {"ipv4_address", "0.0.0.0"}, {"dhcp", true},
-                                  {"dns4_auto", true}, {"dns4_preferred", "0.0.0.0"}};
+    const journal_json before = {
+        {"ipv4_address", "192.0.2.20"}, {"dhcp", false}, {"dns4_auto", true}, {"dns4_preferred", "192.0.2.53"}};
+    const journal_json to_dhcp = {{"type", "extended"},
+                                  {"ipv4_address", "0.0.0.0"},
+                                  {"dhcp", true},
+                                  {"dns4_auto", true},
+                                  {"dns4_preferred", "0.0.0.0"}};
     EXPECT_EQ(ChangedFields(before, to_dhcp), (std::vector<std::string>{"dhcp: false -> true"}));
-    const journal_json to_static = {{"ipv4_address", "192.0.2.40"}, {"dhcp", false}, {"dns4_auto", false},
-                                    {"dns4_preferred", "192.0.2.53"}};
+    const journal_json to_static = {
+        {"ipv4_address", "192.0.2.40"}, {"dhcp", false}, {"dns4_auto", false}, {"dns4_preferred", "192.0.2.53"}};
     EXPECT_EQ(ChangedFields(before, to_static),
               (std::vector<std::string>{"ipv4_address: 192.0.2.20 -> 192.0.2.40", "dns4_auto: true -> false"}));
 }
@@ -66,7 +69,8 @@ TEST(Journal, JsonBatchReadsEnumeratesDocumentAndSetsOwnKeys) {
         "[\n"
         "  {\"device_name\": \"A, \\\"b\\\"\", \"model_name\": \"TV-300\", \"mac\": \"00-1a-2b-3c-4d-5e\", "
         "\"ipv4_address\": \"192.0.2.40\", \"ipv4_mask\": \"255.255.255.0\", \"ipv4_gateway\": \"192.0.2.1\", "
-        "\"dhcp\": false, \"has_extension\": false, \"same_subnet\": null, \"address_conflict\": [\"00-1a-2b-3c-4d-5f\"]},\n"
+        "\"dhcp\": false, \"has_extension\": false, \"same_subnet\": null, \"address_conflict\": "
+        "[\"00-1a-2b-3c-4d-5f\"]},\n"
         "  {\"mac\": \"00-1a-2b-3c-4d-5f\", \"dhcp\": true}\n"
         "]\n");
     ASSERT_TRUE(snapshot.Ok()) << snapshot.error;

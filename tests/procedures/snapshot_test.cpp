@@ -41,16 +41,16 @@ TEST(Snapshot, SettingsBecomeOptionsDescriptionsDoNot) {
                                                      {"ipv6_gateway", "::"},
                                                      {"dns6_auto", "true"}});
     ASSERT_TRUE(full.error.empty()) << full.error;
-    EXPECT_EQ(Names(full.options), (std::vector<std::string>{"static", "ip", "mask", "gateway", "dns4-manual", "dns4",
-                                                             "ipv6-static", "ipv6", "prefix", "ipv6-gateway",
-                                                             "dns6-auto"}));
+    EXPECT_EQ(Names(full.options),
+              (std::vector<std::string>{"static", "ip", "mask", "gateway", "dns4-manual", "dns4", "ipv6-static", "ipv6",
+                                        "prefix", "ipv6-gateway", "dns6-auto"}));
     EXPECT_EQ(full.options[5].values, (std::vector<std::string>{"192.0.2.53", "0.0.0.0"}));
     SET_FORM form;
     EXPECT_EQ(ApplySetOptions(form, full.options), "");
 
     // A device without IPv6 reports zeros it would not take.
-    const SNAPSHOT_ROW no_ipv6 = SnapshotOptions(
-        FIELDS{{"dhcp", "true"}, {"ipv6", "false"}, {"ipv6_dhcp", "false"}, {"ipv6_address", "::"}, {"dns6_auto", "false"}});
+    const SNAPSHOT_ROW no_ipv6 = SnapshotOptions(FIELDS{
+        {"dhcp", "true"}, {"ipv6", "false"}, {"ipv6_dhcp", "false"}, {"ipv6_address", "::"}, {"dns6_auto", "false"}});
     EXPECT_EQ(Names(no_ipv6.options), (std::vector<std::string>{"dhcp"}));
     EXPECT_NE(SnapshotOptions(FIELDS{{"dhcp", "maybe"}}).error, "");
 }

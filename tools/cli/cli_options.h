@@ -59,12 +59,12 @@ struct SET_ARGS {
     bool wait_reenumerate = false;
     bool ensure = false;
     bool dry_run = false;
-    bool force = false;               // set a static address even when it would break something
-    std::vector<SET_OPTION> options;  // in the order of the option table
+    bool force = false;                    // set a static address even when it would break something
+    std::vector<SET_OPTION> options;       // in the order of the option table
     std::optional<std::string> json_file;  // --from-json: enumerate --json's document
     bool no_journal = false;
     bool with_settings = false;  // JSON: each device's settings before and after
-    std::string restores;  // restore: the journal entry it undoes
+    std::string restores;        // restore: the journal entry it undoes
 };
 
 // history [--mac MAC] [--json]

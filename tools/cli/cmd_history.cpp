@@ -49,13 +49,15 @@ int RunHistory(const HISTORY_ARGS& args) {
     if (args.mac) {
         mac = ParseMac(*args.mac);
         if (!mac)
-            return ReportError(args.json, CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_USAGE});
+            return ReportError(args.json,
+                               CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_USAGE});
     }
     const std::string path = JournalPath();
     if (path.empty())
         return ReportError(args.json, CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_USAGE});
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
-    for (const std::string& warning : reading.warnings) std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
+    for (const std::string& warning : reading.warnings)
+        std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
 
     std::vector<const JOURNAL_ENTRY*> shown;
     for (auto it = reading.entries.rbegin(); it != reading.entries.rend(); ++it)

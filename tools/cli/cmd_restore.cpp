@@ -47,7 +47,8 @@ int RunRestore(const RESTORE_ARGS& args) {
     const std::string path = JournalPath();
     if (path.empty()) return ReportError(json, NoEntry("no journal: set TELVANE_JOURNAL or HOME"));
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
-    for (const std::string& warning : reading.warnings) std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
+    for (const std::string& warning : reading.warnings)
+        std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
     std::optional<CLI_ERROR> error;
     const JOURNAL_ENTRY* entry = FindEntry(reading, *mac, args.entry, error);
     if (entry == nullptr) return ReportError(json, *error);

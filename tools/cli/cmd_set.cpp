@@ -133,8 +133,10 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
-    out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
-    out.after = RequestJson(plan)["fields"];
+    if (args.with_settings) {
+        out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
+        out.after = RequestJson(plan)["fields"];
+    }
     if (args.ensure && !plan.changed) {
         out.outcome = "unchanged";
         out.exit_code = EXIT_OK;
@@ -160,8 +162,8 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_OK;
         out.changed = plan.changed;
         out.request = RequestJson(plan);
-        out.changes = ChangedFields(EntryJson(table.entries[static_cast<std::size_t>(plan.index)]),
-                                    (*out.request)["fields"]);
+        out.changes =
+            ChangedFields(EntryJson(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
         return out;
     }
 
@@ -233,7 +235,7 @@ struct REPORT_FORM {
     bool json = false;
     bool batch = false;
     bool reenumerated = false;
-    bool changed = false;  // --ensure or --dry-run: say whether something changed
+    bool changed = false;   // --ensure or --dry-run: say whether something changed
     bool settings = false;  // --with-settings: each device's settings before and after
 };
 
@@ -402,9 +404,8 @@ int RunSet(const SET_ARGS& args) {
     const bool reenumerate = args.wait_reenumerate && any_accepted;
     if (reenumerate) Reenumerate(socket, table, outcomes);
     socket.Close();
-    const int exit_code =
-        Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate, args.ensure || args.dry_run,
-                                     args.with_settings});
+    const int exit_code = Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate,
+                                                       args.ensure || args.dry_run, args.with_settings});
     // A request held back for the journal is a local failure, in a batch too.
     return journal.Failed() ? EXIT_SOCKET : exit_code;
 }

@@ -22,12 +22,12 @@ std::optional<CLI_ERROR> CSetJournal::Open(const SET_ARGS& args) {
     }
     if (args.no_journal || args.dry_run) return std::nullopt;
     path_ = JournalPath();
-    const std::string why = path_.empty() ? std::string("no folder for it (set TELVANE_JOURNAL or HOME)")
-                                          : CheckJournalWritable(path_);
+    const std::string why =
+        path_.empty() ? std::string("no folder for it (set TELVANE_JOURNAL or HOME)") : CheckJournalWritable(path_);
     if (!why.empty())
-        return CLI_ERROR{"journal", "the journal cannot be written, so nothing was sent: " + why +
-                                        " (--no-journal sets without it)",
-                         EXIT_SOCKET};
+        return CLI_ERROR{
+            "journal", "the journal cannot be written, so nothing was sent: " + why + " (--no-journal sets without it)",
+            EXIT_SOCKET};
     on_ = true;
     return std::nullopt;
 }
