@@ -300,7 +300,8 @@ std::string HelpText() {
            "     setting the device does not take, an address that would break something\n"
            "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
-           "  4  the local socket could not be opened, bound or used, or the output not written\n"
+           "  4  the local socket could not be opened, bound or used, or the output not written;\n"
+           "     set, restore: the journal could not be written (nothing was sent)\n"
            "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
