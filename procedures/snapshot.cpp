@@ -183,6 +183,9 @@ std::string SnapshotModelMismatch(const DEVICE_TABLE& table, const SET_BATCH_ROW
     if (index < 0) return {};
     const std::string model = ToUtf8(ModelNameText(table.entries[static_cast<std::size_t>(index)]));
     if (model == row.expected_model) return {};
+    // A spreadsheet-safe export puts a quote before a cell that would read as a formula.
+    const bool formula = !model.empty() && std::string_view("=+-@\t\r").find(model.front()) != std::string_view::npos;
+    if (formula && row.expected_model == "'" + model) return {};
     return "device " + FormatMac(*mac) + " reports model \"" + model + "\", the row was taken from model \"" +
            row.expected_model + "\"";
 }
