@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "procedures/csv.h"
+#include "procedures/snapshot.h"
 #include "protocol/text.h"
 
 namespace telvane {
@@ -207,7 +208,28 @@ std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options)
     return {};
 }
 
-SET_BATCH ReadSetBatch(std::string_view csv_text) {
+namespace {
+
+// Two exchanges with one device in a row cannot be told apart: a late answer to the first
+// would pass for the second's. A device named on two rows, however its MAC is spelt (a
+// snapshot of two adapters, one MAC at two addresses), fails the whole batch.
+SET_BATCH RefuseRepeatedDevices(SET_BATCH batch) {
+    std::map<MAC, std::size_t> named_on;
+    for (const SET_BATCH_ROW& row : batch.rows) {
+        const auto mac = ParseMac(row.mac);
+        if (!mac) continue;
+        const auto [first, added] = named_on.emplace(*mac, row.line);
+        if (added) continue;
+        SET_BATCH refused;
+        refused.error = FormatMac(*mac) + " is also on line " + std::to_string(first->second) +
+                        "; give each device one row";
+        refused.error_line = row.line;
+        return refused;
+    }
+    return batch;
+}
+
+SET_BATCH ReadRows(std::string_view csv_text) {
     SET_BATCH batch;
     const auto fail = [&batch](std::size_t line, std::string message) {
         batch.rows.clear();
@@ -221,6 +243,7 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
 
     // The header: which column is the MAC, and which option each other column is.
     const CSV_RECORD& header = doc.records.front();
+    if (IsSnapshotHeader(header.fields)) return ReadSnapshotBatch(doc);
     std::optional<std::size_t> mac_column;
     std::vector<const SET_OPTION_DEF*> columns;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
@@ -240,9 +263,6 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
     }
     if (!mac_column) return fail(header.line, "no mac column");
 
-    // The line each device was first named on. Two exchanges with one device in a row
-    // cannot be told apart: a late answer to the first would pass for the second's.
-    std::map<MAC, std::size_t> named_on;
     for (std::size_t r = 1; r < doc.records.size(); ++r) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != columns.size())
@@ -251,12 +271,6 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
         SET_BATCH_ROW row;
         row.line = record.line;
         row.mac = record.fields[*mac_column];
-        if (const auto mac = ParseMac(row.mac)) {
-            const auto [first, added] = named_on.emplace(*mac, record.line);
-            if (!added)
-                return fail(record.line, FormatMac(*mac) + " is also on line " + std::to_string(first->second) +
-                                             "; give each device one row");
-        }
         for (std::size_t c = 0; c < columns.size() && row.error.empty(); ++c) {
             if (columns[c] == nullptr || record.fields[c].empty()) continue;
             SET_OPTION option;
@@ -275,5 +289,9 @@ SET_BATCH ReadSetBatch(std::string_view csv_text) {
     }
     return batch;
 }
+
+}  // namespace
+
+SET_BATCH ReadSetBatch(std::string_view csv_text) { return RefuseRepeatedDevices(ReadRows(csv_text)); }
 
 }  // namespace telvane

@@ -44,6 +44,7 @@ struct SET_BATCH_ROW {
     std::string mac;                  // the cell as written
     std::vector<SET_OPTION> options;  // the non-empty cells
     std::string error;                // a cell of the wrong form; the row is not sent
+    std::string expected_model;       // a snapshot's row: the model its device must report
 };
 
 struct SET_BATCH {
@@ -61,7 +62,7 @@ struct SET_BATCH {
 // addresses separated by blanks or ';'. Malformed CSV, an unknown, repeated or missing
 // "mac" column, a row with the wrong number of cells and a device named on two rows
 // (however its MAC is spelt) fail the whole batch; a row without any setting fails on
-// its own.
+// its own. A file that enumerate --csv wrote is read as a snapshot (ReadSnapshotBatch).
 SET_BATCH ReadSetBatch(std::string_view csv_text);
 
 }  // namespace telvane

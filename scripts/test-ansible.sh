@@ -54,16 +54,17 @@ for _ in $(seq 50); do grep -q '^# listening' "$work/sim.log" 2>/dev/null && bre
 ANSIBLE_COLLECTIONS_PATH="$work/collections" ansible-playbook -i localhost, "$tests/play.yml" \
     -e "telvane_cli=$cli" -e "telvane_adapter=$TELVANE_ADAPTER1" -e "telvane_interface=tvp1"
 
-# What went on the wire: one set request to the camera (the first task; the same settings
-# again and check mode send nothing), one to the refusing device (a refusal is an answer).
+# What went on the wire: two set requests to the camera (the first task, and putting the
+# snapshot back; the same settings again and check mode send nothing), one to the refusing
+# device (a refusal is an answer).
 count_sets() {
     local mac=${1//-/}
     grep -cE "^RX .* data=ffff49(50|41)$mac" "$work/sim.log" || true
 }
 camera=$(count_sets 02000000a001)
 refusing=$(count_sets 02000000a002)
-if [ "$camera" != 1 ] || [ "$refusing" != 1 ]; then
-    echo "the simulator saw $camera set request(s) for the camera and $refusing for the refusing device; expected 1 and 1"
+if [ "$camera" != 2 ] || [ "$refusing" != 1 ]; then
+    echo "the simulator saw $camera set request(s) for the camera and $refusing for the refusing device; expected 2 and 1"
     grep -E '^RX .* data=ffff49' "$work/sim.log" || true
     exit 1
 fi

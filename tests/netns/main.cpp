@@ -4,8 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The command line journals every set: into a folder of this run, not the user's.
+    char state[] = "/tmp/telvane-netns-state-XXXXXX";
+    if (mkdtemp(state) != nullptr) setenv("XDG_STATE_HOME", state, 1);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::filesystem::remove_all(state);
+    return result;
 }

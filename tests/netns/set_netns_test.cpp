@@ -247,7 +247,8 @@ TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
               "{\"mac\": \"00-1a-2b-3c-4d-5e\", \"outcome\": \"dry-run\", \"changed\": true, \"sends\": 0, "
               "\"result\": null, \"request\": {\"hex\": \"ffff4950001a2b3c4d5ec0a80114c0a80101ffffff0000a7\", "
               "\"fields\": {\"type\": \"basic\", \"ipv4_address\": \"192.168.1.20\", \"ipv4_mask\": \"255.255.255.0\", "
-              "\"ipv4_gateway\": \"192.168.1.1\", \"dhcp\": false}}}\n");
+              "\"ipv4_gateway\": \"192.168.1.1\", \"dhcp\": false}}, \"changes\": [\"ipv4_address: 192.0.2.20 -> "
+              "192.168.1.20\", \"ipv4_gateway: 192.0.2.1 -> 192.168.1.1\"]}\n");
     r = RunTool("telvane-cli", {"set", "--mac", "00-1a-2b-3c-4d-5f", "--dry-run", "--ipv6-dhcp", "--json"});
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("\"type\": \"extended\""), std::string::npos) << r.out;
@@ -265,9 +266,9 @@ TEST_F(SetNetnsTest, DryRunShowsTheRequestAndSendsNothing) {
     r = RunTool("telvane-cli", {"set", "--from-csv", file.fileName().toStdString(), "--dry-run", "--ensure"});
     EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("line 2: 00-1a-2b-3c-4d-5e unchanged\n"), std::string::npos) << r.out;
-    EXPECT_NE(
-        r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings: request ffff4941001a2b3c4d5fc0000229"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("line 3: 00-1a-2b-3c-4d-5f dry-run, changes the settings (ipv4_address: 192.0.2.21 -> "
+                         "192.0.2.41): request ffff4941001a2b3c4d5fc0000229"),
+              std::string::npos)
         << r.out;
     EXPECT_TRUE(sim.SetRequests().empty()) << sim.LogText();
 }

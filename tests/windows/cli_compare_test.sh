@@ -19,6 +19,8 @@ if [ -z "${TELVANE_NETNS_HARNESS:-}" ]; then
 fi
 
 work=$(mktemp -d)
+# Sets are journalled: the Linux build's into this run's folder, not the user's.
+export XDG_STATE_HOME="$work/state"
 sim_pid=
 trap '[ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 failures=0
@@ -97,6 +99,41 @@ printf 'mac,ip\r\n00-1a-2b-3c-4d-02,192.0.2.48\r\n' >"$work/$csv_name"
 (cd "$work" && both batch set --adapter 0 --from-csv "$csv_name" --dry-run --json)
 same batch 0
 grep -q '192.0.2.48' "$work/batch.windows" || fail "the batch's row is not planned: $(cat "$work/batch.windows.err")"
+
+# The journal, history and restore alike, each build with a journal of its own that
+# outlives its wine prefix; ids and times differ by nature.
+win_journal="Z:$(printf '%s' "$work" | tr / '\\')\\windows-journal.jsonl"
+journalled() {
+    local name=$1 linux_journal=$2 windows_journal=$3 rc
+    shift 3
+    rc=0
+    TELVANE_JOURNAL="$windows_journal" "$root/scripts/wine-run.sh" "$windows_cli" "$@" >"$work/$name.windows" \
+        2>"$work/$name.windows.err" || rc=$?
+    echo "$rc" >"$work/$name.windows.rc"
+    sed -i 's/\r$//' "$work/$name.windows"
+    rc=0
+    TELVANE_JOURNAL="$linux_journal" "$linux_cli" "$@" >"$work/$name.linux" 2>"$work/$name.linux.err" || rc=$?
+    echo "$rc" >"$work/$name.linux.rc"
+    sed -i -E 's/[0-9]{9,}-[0-9]+-[0-9]+/ID/g; s/[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9]{4}/TIME/g' \
+        "$work/$name.windows" "$work/$name.linux"
+}
+journalled journal-set "$work/linux-journal.jsonl" "$win_journal" set --adapter 0 --mac 00-1a-2b-3c-4d-02 \
+    --ip 192.0.2.21 --json
+same journal-set 0
+grep -q '"kind":"outcome"' "$work/windows-journal.jsonl" 2>/dev/null || fail "telvane-cli.exe journalled nothing in $win_journal"
+journalled history "$work/linux-journal.jsonl" "$win_journal" history --mac 00-1a-2b-3c-4d-02 --json
+same history 0
+grep -q '"changes": \[\]' "$work/history.windows" || fail "history under wine: $(cat "$work/history.windows")"
+journalled restore "$work/linux-journal.jsonl" "$win_journal" restore --adapter 0 --mac 00-1a-2b-3c-4d-02 --dry-run --json
+same restore 0
+sets_before=$(grep -cE '^RX .* data=ffff49' "$work/sim.log" || true)
+journalled unwritable /dev/null/telvane/journal.jsonl 'Z:\dev\null\telvane\journal.jsonl' set --adapter 0 \
+    --mac 00-1a-2b-3c-4d-02 --ip 192.0.2.21 --json
+for side in linux windows; do
+    [ "$(cat "$work/unwritable.$side.rc")" = 4 ] || fail "unwritable journal ($side): exit $(cat "$work/unwritable.$side.rc")"
+    grep -q '"code": "journal"' "$work/unwritable.$side" || fail "unwritable journal ($side): $(cat "$work/unwritable.$side")"
+done
+[ "$(grep -cE '^RX .* data=ffff49' "$work/sim.log" || true)" = "$sets_before" ] || fail "a set left without its journal"
 
 # The watch's JSON lines carry the local time with a numeric offset, as on Linux (the C
 # runtime's %z would give the zone's name).

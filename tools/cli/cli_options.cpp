@@ -117,6 +117,11 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     set->add_option("--mac", s.mac);
     set->add_option("--adapter", s.adapter);
     set->add_option("--from-csv", s.csv_file)->excludes(set->get_option("--mac"));
+    set->add_option("--from-json", s.json_file)
+        ->excludes(set->get_option("--mac"))
+        ->excludes(set->get_option("--from-csv"));
+    Flag(set, "--no-journal", s.no_journal);
+    Flag(set, "--with-settings", s.with_settings);
     Flag(set, "--json", s.json);
     Flag(set, "--wait-reenumerate", s.wait_reenumerate);
     Flag(set, "--ensure", s.ensure);
@@ -135,6 +140,23 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         settings.emplace_back(&def, option);
     }
 
+    CLI::App* history = Subcommand(app, "history", help);
+    history->add_option("--mac", line.history.mac);
+    Flag(history, "--json", line.history.json);
+
+    CLI::App* restore = Subcommand(app, "restore", help);
+    RESTORE_ARGS& r = line.restore;
+    restore->add_option("--mac", r.mac)->required();
+    restore->add_option("--entry", r.entry);
+    restore->add_option("--adapter", r.set.adapter);
+    Flag(restore, "--json", r.set.json);
+    Flag(restore, "--ensure", r.set.ensure);
+    Flag(restore, "--force", r.set.force);
+    Flag(restore, "--no-journal", r.set.no_journal);
+    Flag(restore, "--with-settings", r.set.with_settings);
+    Flag(restore, "--wait-reenumerate", r.set.wait_reenumerate);
+    Flag(restore, "--dry-run", r.set.dry_run)->excludes(restore->get_option("--wait-reenumerate"));
+
     CLI::App* doctor = Subcommand(app, "doctor", help);
     doctor->add_option("--adapter", line.doctor.adapter);
     Flag(doctor, "--json", line.doctor.json);
@@ -147,7 +169,7 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
     }
     // CLI11 takes the words an option needs whatever they look like, so "--dns4 --json"
     // would swallow the flag and the run fail later, in text, on a bad address.
-    for (const CLI::App* command : {enumerate, set, doctor}) {
+    for (const CLI::App* command : {enumerate, set, doctor, history, restore}) {
         for (const CLI::Option* option : command->get_options()) {
             for (const std::string& value : option->results()) {
                 if (value.rfind("--", 0) == 0)
@@ -169,15 +191,20 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         line.kind = CommandKind::Enumerate;
     } else if (doctor->parsed()) {
         line.kind = CommandKind::Doctor;
+    } else if (history->parsed()) {
+        line.kind = CommandKind::History;
+    } else if (restore->parsed()) {
+        line.kind = CommandKind::Restore;
     } else if (set->parsed()) {
         line.kind = CommandKind::Set;
         for (const auto& [def, option] : settings) {
             if (option->count() == 0) continue;
             s.options.push_back(SET_OPTION{std::string(def->name), values[def->name]});
         }
-        if (s.csv_file && !s.options.empty())
-            return usage("--from-csv takes the settings from the file; give no settings with it");
-        if (!s.csv_file && !s.mac) return usage("give --mac MAC or --from-csv FILE");
+        if ((s.csv_file || s.json_file) && !s.options.empty())
+            return usage(std::string(s.csv_file ? "--from-csv" : "--from-json") +
+                         " takes the settings from the file; give no settings with it");
+        if (!s.csv_file && !s.json_file && !s.mac) return usage("give --mac MAC, --from-csv FILE or --from-json FILE");
         // Without a setting the device would only be sent what it has, and restart for it.
         if (s.mac && s.options.empty()) return usage("give at least one setting");
     } else {
@@ -198,7 +225,13 @@ std::string HelpText() {
            "      [--force] [--wait-reenumerate]\n"
            "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
            "      [--force] [--wait-reenumerate]\n"
+           "  set --from-json FILE [the same options]\n"
            "                           send one device (or each row's device) new settings\n"
+           "  history [--mac MAC] [--json]\n"
+           "                           the journal's sets, newest first\n"
+           "  restore --mac MAC [--entry ID] [--adapter IPV4|INDEX] [--ensure] [--dry-run]\n"
+           "      [--json] [--force] [--wait-reenumerate]\n"
+           "                           set a device back to what it reported before a set\n"
            "  doctor [--adapter IPV4|INDEX] [--json]\n"
            "                           check why devices may not be found on an adapter\n"
            "\n"
@@ -233,10 +266,30 @@ std::string HelpText() {
            "    its subnet; without it such a set is refused (exit status 2).\n"
            "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
            "    confirm the device's address.\n"
+           "  --from-csv and --from-json also take what enumerate --csv and enumerate --json\n"
+           "    wrote: the settings (dhcp, ipv4_*, dns4_*, ipv6_dhcp, ipv6_*, dns6_*) are applied,\n"
+           "    the rest describes the device and is not; a row whose device now reports another\n"
+           "    model fails. With --ensure only the devices that differ are sent anything.\n"
+           "  --no-journal: send without writing the journal first (see history).\n"
+           "  --with-settings: with --json, each device's \"before\" (what it reported, as\n"
+           "    enumerate names it) and \"after\" (the values of the request).\n"
            "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
            "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
            "  unless --dns4-auto (--dns6-auto) is given:\n" +
            SettingsHelp() +
+           "\n"
+           "The journal: before each set request leaves, telvane-cli appends to a journal what\n"
+           "  the device reported, what is sent, the adapter and the time, and after it the\n"
+           "  outcome: TELVANE_JOURNAL, else $XDG_STATE_HOME/telvane/journal.jsonl or\n"
+           "  ~/.local/state/telvane/journal.jsonl (%LOCALAPPDATA%\\Telvane\\journal.jsonl on\n"
+           "  Windows), rotated at 8 MiB keeping three older files. A journal that cannot be\n"
+           "  written stops the set before anything is sent (exit status 4).\n"
+           "  history: each set with its id, time, device, what it changed and its outcome;\n"
+           "    --mac MAC only that device's; --json a JSON array.\n"
+           "  restore: sends the device what it reported before its latest set that it did\n"
+           "    not refuse (--entry ID: before that one), found by its MAC wherever its address\n"
+           "    now is, on the adapter of that set unless --adapter is given. The options are\n"
+           "    set's, and so are the checks, messages and exit codes.\n"
            "\n"
            "Options of doctor:\n"
            "  Checks, on the adapter (--adapter as for enumerate): adapters (the usable ones and\n"
@@ -258,7 +311,8 @@ std::string HelpText() {
            "     without --force\n"
            "  3  no usable adapter, or not the one asked for\n"
            "  4  the local socket could not be opened, bound or used, a request not sent, the\n"
-           "     adapter is down, or the output not written\n"
+           "     adapter is down, or the output not written; set, restore: the journal could\n"
+           "     not be written (nothing was sent)\n"
            "  5  doctor: a check warned or failed\n"
            "With --json every run prints one JSON document, failures included:\n"
            "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";

@@ -59,11 +59,28 @@ struct SET_ARGS {
     bool wait_reenumerate = false;
     bool ensure = false;
     bool dry_run = false;
-    bool force = false;               // set a static address even when it would break something
-    std::vector<SET_OPTION> options;  // in the order of the option table
+    bool force = false;                    // set a static address even when it would break something
+    std::vector<SET_OPTION> options;       // in the order of the option table
+    std::optional<std::string> json_file;  // --from-json: enumerate --json's document
+    bool no_journal = false;
+    bool with_settings = false;  // JSON: each device's settings before and after
+    std::string restores;        // restore: the journal entry it undoes
 };
 
-enum class CommandKind { Help, Version, Adapters, Enumerate, Set, Doctor };
+// history [--mac MAC] [--json]
+struct HISTORY_ARGS {
+    std::optional<std::string> mac;
+    bool json = false;
+};
+
+// restore --mac MAC [--entry ID] [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force]
+struct RESTORE_ARGS {
+    std::string mac;
+    std::optional<std::string> entry;
+    SET_ARGS set;  // adapter, json, ensure, dry_run, force, no_journal, wait_reenumerate
+};
+
+enum class CommandKind { Help, Version, Adapters, Enumerate, Set, Doctor, History, Restore };
 
 struct COMMAND_LINE {
     CommandKind kind = CommandKind::Help;
@@ -71,6 +88,8 @@ struct COMMAND_LINE {
     ENUMERATE_ARGS enumerate;
     SET_ARGS set;
     DOCTOR_ARGS doctor;
+    HISTORY_ARGS history;
+    RESTORE_ARGS restore;
     std::optional<CLI_ERROR> error;  // the line cannot be run; error->code is "usage"
 };
 

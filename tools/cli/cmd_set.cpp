@@ -2,6 +2,7 @@
 //                 [--force] [--wait-reenumerate]
 // telvane-cli set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]
 //                 [--force] [--wait-reenumerate]
+// telvane-cli set --from-json FILE [the same options]
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -20,9 +21,11 @@
 #include "procedures/discovery.h"
 #include "procedures/set_exchange_net.h"
 #include "procedures/set_plan.h"
+#include "procedures/snapshot.h"
 #include "protocol/text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/set_journal.h"
 
 namespace telvane::cli {
 
@@ -52,6 +55,9 @@ struct DEVICE_OUTCOME {
     std::optional<IPV4> expected_address;  // a static address asked for
     bool changed = false;                  // sent and accepted, or with --dry-run: would change
     std::optional<ordered_json> request;   // --dry-run: the request that would be sent
+    std::vector<std::string> changes;      // --dry-run: "field: before -> after"
+    std::optional<ordered_json> before;    // --with-settings: what the device reported
+    std::optional<ordered_json> after;     // --with-settings: the request's values
 };
 
 // What --dry-run shows of a request: its bytes and the values they carry, under the
@@ -118,7 +124,7 @@ std::vector<IPV4> LocalAddresses() {
 
 DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& mac,
                       const std::vector<SET_OPTION>& options, const SET_ARGS& args,
-                      std::span<const IPV4> local_addresses, const ADAPTER& adapter) {
+                      std::span<const IPV4> local_addresses, const ADAPTER& adapter, CSetJournal& journal) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
@@ -129,6 +135,10 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         return out;
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
+    if (args.with_settings) {
+        out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
+        out.after = RequestJson(plan)["fields"];
+    }
     if (args.ensure && !plan.changed) {
         out.outcome = "unchanged";
         out.exit_code = EXIT_OK;
@@ -154,10 +164,20 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.exit_code = EXIT_OK;
         out.changed = plan.changed;
         out.request = RequestJson(plan);
+        out.changes =
+            ChangedFields(EntryJson(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
         return out;
     }
 
     const auto index = static_cast<std::size_t>(plan.index);
+    // What the device had is on disk before the request that replaces it leaves.
+    if (std::string why = journal.BeforeSend(table.entries[index], RequestJson(plan)); !why.empty()) {
+        out.outcome = "not-sent";
+        out.error_code = "journal";
+        out.message = std::move(why);
+        out.exit_code = EXIT_SOCKET;
+        return out;
+    }
     table.entries[index].state = STATE_SET_OK;
     const SET_EXCHANGE exchange = ExchangeSetRequest(socket, table, plan.request, SEND_FAILURES::END_EXCHANGE);
     // Replies taken in meanwhile may have grown the table: its entries may have moved.
@@ -195,6 +215,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.error_code = "no-answer";
         out.message = "no reply after " + std::to_string(exchange.sends) + " requests";
     }
+    journal.AfterOutcome(out.mac, out.outcome, out.sends, out.result);
     return out;
 }
 
@@ -236,7 +257,8 @@ struct REPORT_FORM {
     bool json = false;
     bool batch = false;
     bool reenumerated = false;
-    bool changed = false;  // --ensure or --dry-run: say whether something changed
+    bool changed = false;   // --ensure or --dry-run: say whether something changed
+    bool settings = false;  // --with-settings: each device's settings before and after
 };
 
 ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
@@ -253,6 +275,11 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
         j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
     if (o.request) j["request"] = *o.request;
+    if (o.outcome == "dry-run") j["changes"] = o.changes;
+    if (form.settings && o.before) {
+        j["before"] = *o.before;
+        j["after"] = *o.after;
+    }
     if (!o.message.empty()) j["message"] = o.message;
     if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
     return j;
@@ -274,6 +301,8 @@ void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
     text += (o.mac.empty() ? std::string("-") : o.mac) + " " + o.outcome;
     if (o.outcome == "dry-run") {
         text += o.changed ? ", changes the settings" : ", changes nothing";
+        for (std::size_t i = 0; i < o.changes.size(); ++i) text += (i ? "; " : " (") + o.changes[i];
+        if (!o.changes.empty()) text += ")";
         text += ": request " + (*o.request)["hex"].get<std::string>();
     }
     if (o.sends > 0) text += " (" + std::to_string(o.sends) + (o.sends == 1 ? " send)" : " sends)");
@@ -345,13 +374,15 @@ int RunSet(const SET_ARGS& args) {
     // Everything that can be judged without the network is judged before anything is sent.
     std::optional<MAC> mac;
     SET_BATCH batch;
-    if (args.csv_file) {
-        const auto text = ReadFile(*args.csv_file);
-        if (!text) return ReportError(args.json, BadInput("bad-csv", "cannot read " + *args.csv_file));
-        batch = ReadSetBatch(*text);
+    const std::optional<std::string>& file = args.csv_file ? args.csv_file : args.json_file;
+    if (file) {
+        const char* code = args.csv_file ? "bad-csv" : "bad-json";
+        const auto text = ReadFile(*file);
+        if (!text) return ReportError(args.json, BadInput(code, "cannot read " + *file));
+        batch = args.csv_file ? ReadSetBatch(*text) : ReadJsonBatch(*text);
         if (!batch.Ok())
-            return ReportError(args.json, BadInput("bad-csv", *args.csv_file + ":" + std::to_string(batch.error_line) +
-                                                                  ": " + batch.error));
+            return ReportError(args.json,
+                               BadInput(code, *file + ":" + std::to_string(batch.error_line) + ": " + batch.error));
     } else {
         mac = ParseMac(*args.mac);
         if (!mac) return ReportError(args.json, BadInput("invalid", "\"" + *args.mac + "\" is not a MAC address"));
@@ -360,9 +391,12 @@ int RunSet(const SET_ARGS& args) {
             return ReportError(args.json, BadInput("invalid", error));
     }
 
+    CSetJournal journal;
+    if (const auto error = journal.Open(args)) return ReportError(args.json, *error);
     const ADAPTER_CHOICE choice = ChooseAdapter(UsableAdapters(QueryAdapters(), ALL_ADAPTERS), args.adapter);
     if (!choice.adapter) return ReportError(args.json, *choice.error);
     if (const auto down = AdapterDownError(*choice.adapter)) return ReportError(args.json, *down);
+    journal.SetAdapter(choice.adapter->ipv4_text);
     // Every device that answered: the one asked for may be the thousandth.
     auto table_owner = std::make_unique<DEVICE_TABLE>(UNLIMITED_DEVICES);
     DEVICE_TABLE& table = *table_owner;
@@ -374,19 +408,22 @@ int RunSet(const SET_ARGS& args) {
 
     const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
-    if (!args.csv_file) {
-        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter));
+    if (!file) {
+        outcomes.push_back(
+            SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter, journal));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
             DEVICE_OUTCOME o;
-            if (row.error.empty()) {
-                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses, *choice.adapter);
+            const std::string error = row.error.empty() ? SnapshotModelMismatch(table, row) : row.error;
+            if (error.empty()) {
+                o = SetOne(socket, table, *ParseMac(row.mac), row.options, args, local_addresses, *choice.adapter,
+                           journal);
             } else {
                 o.mac = row.mac;
                 o.outcome = "invalid";
-                o.error_code = "invalid";
-                o.message = row.error;
+                o.error_code = row.error.empty() ? "other-model" : "invalid";
+                o.message = error;
                 o.exit_code = EXIT_BAD_INPUT;
             }
             o.line = row.line;
@@ -399,8 +436,10 @@ int RunSet(const SET_ARGS& args) {
     const bool reenumerate = args.wait_reenumerate && any_accepted;
     if (reenumerate) Reenumerate(socket, table, outcomes, *choice.adapter);
     socket.Close();
-    return Report(outcomes,
-                  REPORT_FORM{args.json, args.csv_file.has_value(), reenumerate, args.ensure || args.dry_run});
+    const int exit_code = Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate,
+                                                       args.ensure || args.dry_run, args.with_settings});
+    // A request held back for the journal is a local failure, in a batch too.
+    return journal.Failed() ? EXIT_SOCKET : exit_code;
 }
 
 }  // namespace telvane::cli

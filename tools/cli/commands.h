@@ -11,5 +11,7 @@ int RunAdapters();
 int RunEnumerate(const ENUMERATE_ARGS& args);
 int RunSet(const SET_ARGS& args);
 int RunDoctor(const DOCTOR_ARGS& args);
+int RunHistory(const HISTORY_ARGS& args);
+int RunRestore(const RESTORE_ARGS& args);
 
 }  // namespace telvane::cli

@@ -33,6 +33,8 @@ int Run(const std::vector<std::string>& args) {
         case CommandKind::Version:
             std::printf("telvane-cli %s\n", TELVANE_VERSION);
             return EXIT_OK;
+        case CommandKind::History:
+            return RunHistory(line.history);
         default:
             break;
     }
@@ -45,6 +47,8 @@ int Run(const std::vector<std::string>& args) {
             return RunEnumerate(line.enumerate);
         case CommandKind::Doctor:
             return RunDoctor(line.doctor);
+        case CommandKind::Restore:
+            return RunRestore(line.restore);
         default:
             return RunSet(line.set);
     }

@@ -29,13 +29,13 @@ sys.path.insert(0, COLLECTIONS)
 MAC = "00-1a-2b-3c-4d-5e"
 
 
-def run_module(name, args, output, exit_code=0, check_mode=False):
+def run_module(name, args, output, exit_code=0, check_mode=False, diff=False, read_input=False):
     """Runs a module as Ansible would, in its own process; returns (result, cli arguments)."""
     with tempfile.TemporaryDirectory() as tmp:
         argsfile = os.path.join(tmp, "args.json")
         recorded = os.path.join(tmp, "cli-args.json")
         params = dict(args, cli=FAKE_CLI, _ansible_check_mode=check_mode, _ansible_tmpdir=tmp,
-                      _ansible_remote_tmp=tmp)
+                      _ansible_remote_tmp=tmp, _ansible_diff=diff)
         with open(argsfile, "w") as f:
             json.dump({"ANSIBLE_MODULE_ARGS": params}, f)
         env = dict(os.environ, PYTHONPATH=COLLECTIONS, FAKE_TELVANE_ARGS=recorded,
@@ -48,6 +48,9 @@ def run_module(name, args, output, exit_code=0, check_mode=False):
         if os.path.exists(recorded):
             with open(recorded) as f:
                 cli_args = json.load(f)
+        if read_input:
+            with open(recorded + ".input") as f:
+                return result, cli_args, json.load(f)
     return result, cli_args
 
 
@@ -64,13 +67,14 @@ class Config(unittest.TestCase):
         self.assertEqual(cli, ["set", "--mac", MAC, "--adapter", "192.0.2.1", "--ip", "192.0.2.40", "--mask",
                                "255.255.255.0", "--gateway", "", "--ipv6", "2001:db8::40", "--prefix", "64",
                                "--static", "--dns4-manual", "--ipv6-static", "--dns6-manual", "--dns4", "-", "--dns6",
-                               "2001:db8::53", "2001:db8::54", "--force", "--wait-reenumerate", "--ensure", "--json"])
+                               "2001:db8::53", "2001:db8::54", "--force", "--wait-reenumerate", "--ensure",
+                               "--with-settings", "--json"])
 
     def test_choices_set_true_take_the_automatic_flags(self):
         _, cli = run_module("config", dict(mac=MAC, dhcp=True, dns4_auto=True, ipv6_dhcp=True, dns6_auto=True),
                             ACCEPTED)
         self.assertEqual(cli, ["set", "--mac", MAC, "--dhcp", "--dns4-auto", "--ipv6-dhcp", "--dns6-auto", "--ensure",
-                               "--json"])
+                               "--with-settings", "--json"])
 
     def test_accepted_set_is_changed(self):
         result, _ = run_module("config", dict(mac=MAC, ip="192.0.2.40"), ACCEPTED)
@@ -88,7 +92,8 @@ class Config(unittest.TestCase):
         result, cli = run_module("config", dict(mac=MAC, ip="192.0.2.41", wait_reenumerate=True),
                                  {"mac": MAC, "outcome": "dry-run", "sends": 0, "result": None, "changed": True,
                                   "request": {"hex": "ffff4950"}}, check_mode=True)
-        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--ensure", "--dry-run", "--json"])
+        self.assertEqual(cli, ["set", "--mac", MAC, "--ip", "192.0.2.41", "--ensure", "--dry-run", "--with-settings",
+                               "--json"])
         self.assertTrue(result["changed"])
         self.assertEqual(result["request"], {"hex": "ffff4950"})
 
@@ -118,6 +123,70 @@ class Config(unittest.TestCase):
         result, cli = run_module("config", dict(mac=MAC, dns4=["192.0.2.1", "192.0.2.2", "192.0.2.3"]), ACCEPTED)
         self.assertTrue(result["failed"])
         self.assertIsNone(cli)
+
+
+SECOND = "00-1a-2b-3c-4d-5f"
+BEFORE = {"device_name": "Hall", "mac": MAC, "ipv4_address": "192.0.2.20", "ipv4_mask": "255.255.255.0",
+          "ipv4_gateway": "192.0.2.1", "dhcp": False, "locked": False, "has_extension": False}
+
+
+class Site(unittest.TestCase):
+    """devices and snapshot: a whole site through one set --from-json."""
+
+    def test_devices_go_to_one_command_line_call_keyed_by_sets_options(self):
+        batch = {"failed": 0, "devices": [
+            {"line": 2, "mac": MAC, "outcome": "accepted", "changed": True, "sends": 1, "result": 0},
+            {"line": 3, "mac": SECOND, "outcome": "unchanged", "changed": False, "sends": 0, "result": None}]}
+        result, cli, rows = run_module("config", dict(adapter="0", force=True, devices=[
+            dict(mac=MAC, ip="192.0.2.40", gateway="", dns4=[], dhcp=False, prefix=64),
+            dict(mac=SECOND, dhcp=True, dns4_auto=True)]), batch, read_input=True)
+        self.assertFalse(result.get("failed"), result)
+        self.assertEqual(cli[:2], ["set", "--from-json"])
+        self.assertEqual(cli[3:], ["--adapter", "0", "--force", "--ensure", "--with-settings", "--json"])
+        self.assertEqual(rows, [{"mac": MAC, "ip": "192.0.2.40", "gateway": "-", "dhcp": False, "dns4": [],
+                                 "prefix": "64"},
+                                {"mac": SECOND, "dhcp": True, "dns4-auto": True}])
+        self.assertTrue(result["changed"])
+        self.assertEqual([d["outcome"] for d in result["devices"]], ["accepted", "unchanged"])
+
+    def test_nothing_changed_is_not_changed_and_a_failed_row_fails_the_task(self):
+        unchanged = {"failed": 0, "devices": [{"mac": MAC, "outcome": "unchanged", "changed": False}]}
+        result, _ = run_module("config", dict(devices=[dict(mac=MAC, ip="192.0.2.40")]), unchanged)
+        self.assertFalse(result["changed"])
+        failed = {"failed": 1, "devices": [
+            {"mac": MAC, "outcome": "accepted", "changed": True},
+            {"mac": SECOND, "outcome": "not-found", "changed": False,
+             "error": {"code": "unknown-mac", "message": "no device with MAC %s answered" % SECOND, "exit": 2}}],
+            "error": {"code": "rows-failed", "message": "1 of 2 rows failed", "exit": 1}}
+        result, _ = run_module("config", dict(devices=[dict(mac=MAC, ip="192.0.2.40"), dict(mac=SECOND, dhcp=True)]),
+                               failed, exit_code=1)
+        self.assertTrue(result["failed"])
+        self.assertTrue(result["changed"], "the first device did change")
+        self.assertIn("no device with MAC %s answered" % SECOND, result["msg"])
+        self.assertEqual(result["failed_devices"], 1)
+
+    def test_snapshot_in_check_mode_and_items_that_are_wrong(self):
+        _, cli = run_module("config", dict(snapshot="/var/lib/telvane/site.json"), {"failed": 0, "devices": []},
+                            check_mode=True)
+        self.assertEqual(cli, ["set", "--from-json", "/var/lib/telvane/site.json", "--ensure", "--dry-run",
+                               "--with-settings", "--json"])
+        for wrong in (dict(devices=[dict(ip="192.0.2.40")]), dict(devices=[dict(mac=MAC, colour="red")]),
+                      dict(devices=[dict(mac=MAC)], ip="192.0.2.40"), dict(mac=MAC, snapshot="/x")):
+            result, cli = run_module("config", wrong, {"failed": 0, "devices": []})
+            self.assertTrue(result["failed"], wrong)
+            self.assertIsNone(cli, wrong)
+
+    def test_diff_shows_before_and_after_without_what_dhcp_does_not_carry(self):
+        after = {"type": "basic", "ipv4_address": "0.0.0.0", "ipv4_mask": "0.0.0.0", "ipv4_gateway": "0.0.0.0",
+                 "dhcp": True}
+        single = dict(ACCEPTED, before=BEFORE, after=after)
+        result, _ = run_module("config", dict(mac=MAC, dhcp=True), single, diff=True)
+        self.assertEqual(result["diff"], {"before": {"dhcp": False}, "after": {"dhcp": True}})
+        self.assertEqual(result["before"], BEFORE)
+        batch = {"failed": 0, "devices": [dict(single, changed=True), dict(single, mac=SECOND, changed=False)]}
+        result, _ = run_module("config", dict(devices=[dict(mac=MAC, dhcp=True), dict(mac=SECOND, dhcp=True)]), batch,
+                               check_mode=True, diff=True)
+        self.assertEqual(result["diff"], {"before": {MAC: {"dhcp": False}}, "after": {MAC: {"dhcp": True}}})
 
 
 DEVICES = [{"device_name": "Hall", "model_name": "M1", "mac": MAC, "ipv4_address": "192.0.2.20"},

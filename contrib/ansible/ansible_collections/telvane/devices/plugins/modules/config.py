@@ -8,7 +8,7 @@ __metaclass__ = type
 DOCUMENTATION = r"""
 ---
 module: config
-short_description: Set one network device's IPv4, IPv6 and DNS configuration
+short_description: Set network devices' IPv4, IPv6 and DNS configuration, one or a whole site
 version_added: "0.1.0"
 description:
   - Runs C(telvane-cli set --ensure) on the managed host. The command line enumerates the
@@ -26,12 +26,35 @@ description:
     (or I(dns4_auto)) too; likewise I(dns6) or I(dns6_auto) with a static IPv6 address.
   - A refusal by the device, a device that does not answer, an unknown MAC address, a
     locked device or an invalid setting fails the task with the command line's message.
+  - A whole site in one task, with I(devices) (a list of devices, each with I(mac) and the
+    same settings options) or I(snapshot) (a file that C(telvane-cli enumerate --json) or
+    the I(devices) result of M(telvane.devices.discover) wrote). One command line call,
+    one enumeration and a batch underneath, a result per device, changed when any device
+    changed.
+  - With C(--diff) it shows each device's settings before and after (in check mode too);
+    the result always carries the settings the device had before.
+  - The command line journals each set before it is sent (see C(telvane-cli history) and
+    C(telvane-cli restore)).
 options:
   mac:
     description:
       - The device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e.
+      - Exactly one of I(mac), I(devices) and I(snapshot) is given.
     type: str
-    required: true
+  devices:
+    description:
+      - Several devices at once, each a dictionary with I(mac) and any of the settings
+        options below (I(ip), I(mask), I(gateway), I(dhcp), I(dns4), I(dns4_auto),
+        I(ipv6), I(prefix), I(ipv6_gateway), I(ipv6_dhcp), I(dns6), I(dns6_auto)).
+    type: list
+    elements: dict
+  snapshot:
+    description:
+      - Path on the managed host of a snapshot of a site, the JSON that
+        C(telvane-cli enumerate --json) prints (or M(telvane.devices.discover) returns as
+        I(devices)). Each device is set back to the settings in it, only where they
+        differ; a device of another model than the snapshot's fails its own row.
+    type: path
   adapter:
     description:
       - The adapter that faces the device, by its IPv4 address or by its number in
@@ -103,7 +126,7 @@ requirements:
 notes:
   - The DNS and IPv6 settings reach only devices that report the extended description;
     giving one to another device fails the task and sends nothing.
-  - Supports check mode.
+  - Supports check mode and diff mode.
 author:
   - Telvane developers
 """
@@ -124,17 +147,49 @@ EXAMPLES = r"""
     dns4_auto: true
     wait_reenumerate: true
 
-- name: Configure each device of the site from the inventory
+- name: Configure every device of the site from the inventory, in one task
   telvane.devices.config:
-    mac: "{{ item.mac }}"
-    ip: "{{ item.ip }}"
-    mask: "{{ item.mask | default('255.255.255.0') }}"
-    gateway: "{{ item.gateway | default(omit) }}"
     adapter: "{{ telvane_adapter | default(omit) }}"
-  loop: "{{ telvane_devices }}"
+    devices: "{{ telvane_devices }}"   # each item: mac, ip, mask, gateway, dns4, ...
+
+- name: Snapshot the site
+  telvane.devices.discover:
+  register: site
+
+- name: Keep the snapshot on the managed host
+  ansible.builtin.copy:
+    content: "{{ site.devices | to_nice_json }}"
+    dest: /var/lib/telvane/site.json
+
+- name: Later, put the site back as the snapshot has it (only the devices that differ)
+  telvane.devices.config:
+    snapshot: /var/lib/telvane/site.json
 """
 
 RETURN = r"""
+before:
+  description:
+    - The settings the device reported before the task, under the names
+      C(telvane-cli enumerate) uses.
+  returned: success, with I(mac)
+  type: dict
+after:
+  description: The settings the task sends (or would send in check mode), under the same names.
+  returned: success, with I(mac)
+  type: dict
+devices:
+  description:
+    - With I(devices) or I(snapshot), one result per device in the order given, each with
+      I(mac), I(outcome), I(changed), I(sends), I(result), I(before), I(after) and, when it
+      failed, I(error).
+  returned: with I(devices) or I(snapshot)
+  type: list
+  elements: dict
+failed_devices:
+  description: With I(devices) or I(snapshot), how many devices failed.
+  returned: with I(devices) or I(snapshot)
+  type: int
+  sample: 0
 outcome:
   description:
     - What happened, in the command line's words, C(accepted), C(unchanged) when the
@@ -175,7 +230,7 @@ address:
   sample: 192.0.2.40
 telvane:
   description: The whole JSON document the command line printed.
-  returned: always
+  returned: with I(mac)
   type: dict
 cmd:
   description: The command line that was run.
@@ -198,6 +253,10 @@ rc:
   type: int
   sample: 1
 """
+
+import json
+import os
+import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.telvane.devices.plugins.module_utils.telvane_cli import fail_from_cli, run_cli
@@ -222,7 +281,133 @@ CHOICE_OPTIONS = [
 LIST_OPTIONS = [("dns4", "--dns4"), ("dns6", "--dns6")]
 
 # Members of the command line's answer handed back as they are.
-RETURNED = ("outcome", "mac", "sends", "result", "request", "confirmed", "address")
+RETURNED = ("outcome", "mac", "sends", "result", "request", "confirmed", "address", "before", "after")
+
+# The settings an automatic choice makes meaningless: left out of the diff on both sides.
+CARRIED_BY = [
+    ("dhcp", ("ipv4_address", "ipv4_mask", "ipv4_gateway")),
+    ("dns4_auto", ("dns4_preferred", "dns4_alternate")),
+    ("ipv6_dhcp", ("ipv6_address", "ipv6_prefix_length", "ipv6_gateway")),
+    ("dns6_auto", ("dns6_preferred", "dns6_alternate")),
+]
+
+
+def settings_view(settings, automatic_from):
+    """The settings as the diff shows them: the request's fields, without what the
+    automatic choices in automatic_from do not carry."""
+    if not isinstance(settings, dict) or not isinstance(automatic_from, dict):
+        return {}
+    view = dict((k, v) for k, v in settings.items() if k in automatic_from and k != "type")
+    for choice, values in CARRIED_BY:
+        if automatic_from.get(choice) is True:
+            for key in values:
+                view.pop(key, None)
+    return view
+
+
+def diff_of(device):
+    """(before, after) of one device's result, alike in their keys."""
+    before = device.get("before")
+    after = device.get("after")
+    return settings_view(before, after), settings_view(after, after)
+
+
+SETTINGS_SPEC = dict(
+    ip=dict(type="str"),
+    mask=dict(type="str"),
+    gateway=dict(type="str"),
+    dhcp=dict(type="bool"),
+    dns4=dict(type="list", elements="str"),
+    dns4_auto=dict(type="bool"),
+    ipv6=dict(type="str"),
+    prefix=dict(type="int"),
+    ipv6_gateway=dict(type="str"),
+    ipv6_dhcp=dict(type="bool"),
+    dns6=dict(type="list", elements="str"),
+    dns6_auto=dict(type="bool"),
+)
+
+
+def common_args(module):
+    """Adapter, force, the re-enumeration and the mode: what every form of the task shares."""
+    p = module.params
+    args = []
+    if p["force"]:
+        args.append("--force")
+    if p["wait_reenumerate"] and not module.check_mode:
+        args.append("--wait-reenumerate")
+    # Check mode compares as --ensure does and stops before sending.
+    args += ["--ensure", "--dry-run"] if module.check_mode else ["--ensure"]
+    return args + ["--with-settings"]
+
+
+def device_row(module, item, index):
+    """One item of devices as an object of set --from-json, keyed by set's options."""
+    if not isinstance(item, dict) or not item.get("mac"):
+        module.fail_json(msg="devices[%d] needs a mac" % index, error_code="invalid")
+    unknown = sorted(set(item) - set(SETTINGS_SPEC) - {"mac"})
+    if unknown:
+        module.fail_json(msg="devices[%d]: unknown option %s" % (index, ", ".join(unknown)), error_code="invalid")
+    row = {"mac": str(item["mac"])}
+    for name, spec in SETTINGS_SPEC.items():
+        value = item.get(name)
+        if value is None:
+            continue
+        key = name.replace("_", "-")
+        if spec["type"] == "bool":
+            row[key] = module.boolean(value)
+        elif spec["type"] == "list":
+            servers = [str(v) for v in value] if isinstance(value, (list, tuple)) else [str(value)]
+            if len(servers) > 2:
+                module.fail_json(msg="devices[%d]: %s takes one or two addresses, or none" % (index, name),
+                                 error_code="invalid")
+            row[key] = servers
+        elif name in ("gateway", "ipv6_gateway") and value == "":
+            row[key] = "-"  # none; an empty cell would leave the gateway as it is
+        else:
+            row[key] = str(value)
+    return row
+
+
+def run_batch(module):
+    """devices or snapshot: one set --from-json for the whole site."""
+    p = module.params
+    path = p["snapshot"]
+    written = None
+    if p["devices"] is not None:
+        rows = [device_row(module, item, i) for i, item in enumerate(p["devices"])]
+        fd, written = tempfile.mkstemp(prefix="telvane-site-", suffix=".json", dir=module.tmpdir)
+        with os.fdopen(fd, "w") as f:
+            json.dump(rows, f)
+        path = written
+    args = ["set", "--from-json", path]
+    if p["adapter"] is not None:
+        args += ["--adapter", p["adapter"]]
+    try:
+        rc, document, cmd = run_cli(module, args + common_args(module))
+    finally:
+        if written:
+            os.unlink(written)
+    if not isinstance(document, dict) or ("devices" not in document and "error" in document):
+        fail_from_cli(module, rc, document if isinstance(document, dict) else {}, cmd)
+    devices = document.get("devices") or []
+    changed = any(d.get("changed") or d.get("outcome") == "accepted" for d in devices)
+    # The document itself is not returned again: for a site it is as large as devices.
+    result = dict(changed=changed, devices=devices, failed_devices=document.get("failed", 0), cmd=cmd)
+    if module._diff:
+        befores, afters = {}, {}
+        for d in devices:
+            if d.get("changed") and "before" in d:
+                befores[d["mac"]], afters[d["mac"]] = diff_of(d)
+        result["diff"] = dict(before=befores, after=afters)
+    if rc != 0 or document.get("failed"):
+        failed = [d for d in devices if "error" in d]
+        messages = ["%s: %s" % (d.get("mac"), d["error"].get("message")) for d in failed if d.get("error")]
+        result.pop("changed")
+        module.fail_json(msg="; ".join(messages) or "telvane-cli failed with exit %d" % rc, rc=rc,
+                         error_code=(document.get("error") or {}).get("code", "rows-failed"), changed=changed,
+                         **dict((k, v) for k, v in result.items()))
+    module.exit_json(**result)
 
 
 def set_args(module):
@@ -243,38 +428,32 @@ def set_args(module):
         if len(servers) > 2:
             module.fail_json(msg="%s takes one or two addresses, or none" % name, error_code="invalid")
         args += [option] + (list(servers) if servers else ["-"])
-    if p["force"]:
-        args.append("--force")
-    if p["wait_reenumerate"] and not module.check_mode:
-        args.append("--wait-reenumerate")
-    # Check mode compares as --ensure does and stops before sending.
-    args += ["--ensure", "--dry-run"] if module.check_mode else ["--ensure"]
-    return args
+    return args + common_args(module)
 
 
 def main():
     module = AnsibleModule(
         argument_spec=dict(
-            mac=dict(type="str", required=True),
+            mac=dict(type="str"),
+            devices=dict(type="list", elements="dict"),
+            snapshot=dict(type="path"),
             adapter=dict(type="str"),
             force=dict(type="bool", default=False),
             wait_reenumerate=dict(type="bool", default=False),
-            ip=dict(type="str"),
-            mask=dict(type="str"),
-            gateway=dict(type="str"),
-            dhcp=dict(type="bool"),
-            dns4=dict(type="list", elements="str"),
-            dns4_auto=dict(type="bool"),
-            ipv6=dict(type="str"),
-            prefix=dict(type="int"),
-            ipv6_gateway=dict(type="str"),
-            ipv6_dhcp=dict(type="bool"),
-            dns6=dict(type="list", elements="str"),
-            dns6_auto=dict(type="bool"),
             cli=dict(type="path"),
+            **SETTINGS_SPEC
         ),
+        mutually_exclusive=[("mac", "devices", "snapshot")],
+        required_one_of=[("mac", "devices", "snapshot")],
         supports_check_mode=True,
     )
+    if module.params["mac"] is None:
+        given = [name for name in SETTINGS_SPEC if module.params[name] is not None]
+        if given:
+            module.fail_json(msg="with devices or snapshot the settings go in each device, not beside: %s"
+                             % ", ".join(given), error_code="usage")
+        run_batch(module)
+        return
     rc, document, cmd = run_cli(module, set_args(module))
     if not isinstance(document, dict):
         fail_from_cli(module, rc, {}, cmd)
@@ -285,7 +464,11 @@ def main():
     changed = document.get("changed")
     if changed is None:
         changed = document.get("outcome") == "accepted"
-    module.exit_json(changed=bool(changed), telvane=document, cmd=cmd, **returned)
+    result = dict(changed=bool(changed), telvane=document, cmd=cmd, **returned)
+    if module._diff and "before" in document:
+        before, after = diff_of(document)
+        result["diff"] = dict(before=before, after=after)
+    module.exit_json(**result)
 
 
 if __name__ == "__main__":
