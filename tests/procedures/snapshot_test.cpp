@@ -81,6 +81,14 @@ TEST(Snapshot, EnumerateHeaderIsReadAsASnapshot) {
     EXPECT_FALSE(mixed.Ok());
     EXPECT_NE(mixed.error.find("column ip"), std::string::npos) << mixed.error;
     EXPECT_FALSE(ReadSetBatch("mac,ipv4_address,colour\n").Ok());
+
+    // A snapshot of two adapters lists a device heard on both: two exchanges with it in a
+    // row could take one's late answer for the other's.
+    const SET_BATCH twice = ReadSetBatch(
+        "mac,ipv4_address,ipv4_mask,adapter\n00-1a-2b-3c-4d-5e,192.0.2.40,255.255.255.0,192.0.2.1\n"
+        "00:1A:2B:3C:4D:5E,198.51.100.40,255.255.255.0,198.51.100.1\n");
+    EXPECT_FALSE(twice.Ok());
+    EXPECT_EQ(twice.error_line, 3u);
 }
 
 // Guards against a row reaching another kind of device that answers with the same MAC
