@@ -96,6 +96,13 @@ void CIpv4AddressBox::SetChangedHandler(std::function<void()> handler) {
     changed_ = std::move(handler);
 }
 
+void CIpv4AddressBox::SetAccessibleLabel(const QString& label) {
+    setAccessibleName(label);
+    for (int i = 0; i < FIELD_COUNT; ++i)
+        fields_[static_cast<std::size_t>(i)]->setAccessibleName(
+            QStringLiteral("%1 field %2 of %3").arg(label).arg(i + 1).arg(FIELD_COUNT));
+}
+
 QLineEdit* CIpv4AddressBox::Field(int index) const {
     return fields_.at(static_cast<std::size_t>(index));
 }
