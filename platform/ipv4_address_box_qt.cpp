@@ -132,8 +132,10 @@ void CIpv4AddressBox::OnFieldEdited(int index) {
     if (text.toUInt() > static_cast<unsigned>(MAX_FIELD_VALUE)) field->setText(QString::number(MAX_FIELD_VALUE));
     // A full field hands the typing on to the next one.
     if (field->text().size() == MAX_FIELD_DIGITS && field->cursorPosition() == MAX_FIELD_DIGITS &&
-        index + 1 < FIELD_COUNT)
+        index + 1 < FIELD_COUNT) {
         FocusField(index + 1, false);
+        advanced_into_ = index + 1;
+    }
 }
 
 bool CIpv4AddressBox::eventFilter(QObject* watched, QEvent* event) {
@@ -143,11 +145,16 @@ bool CIpv4AddressBox::eventFilter(QObject* watched, QEvent* event) {
     QLineEdit* field = fields_[static_cast<std::size_t>(index)];
     const bool at_start = field->cursorPosition() == 0 && !field->hasSelectedText();
     const bool at_end = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
+    const bool advanced_here = advanced_into_ == index;
+    advanced_into_ = -1;
     switch (key->key()) {
         case Qt::Key_Period:
         case Qt::Key_Space:
-            // '.' moves on from a field that holds something; it never enters the text.
-            if (!field->text().isEmpty() && index + 1 < FIELD_COUNT) FocusField(index + 1, false);
+            // '.' moves on from a field that holds something; it never enters the text. The
+            // dot that follows three digits ends the field they filled, which has moved on
+            // already: typing 192.168.1.20 over an address must not skip a field.
+            if (!advanced_here && !field->text().isEmpty() && index + 1 < FIELD_COUNT)
+                FocusField(index + 1, false);
             return true;
         case Qt::Key_Backspace:
             if (at_start && index > 0) {

@@ -52,6 +52,7 @@ private:
 
     std::array<QLineEdit*, 4> fields_{};
     std::function<void()> changed_;
+    int advanced_into_ = -1;  // the field a full field just handed the typing to
 };
 
 }  // namespace telvane
