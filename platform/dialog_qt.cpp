@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/dialog_names.h"
 #include "platform/ipv4_address_box_qt.h"
 #include "platform/pumped_wait.h"
 #include "protocol/text.h"
@@ -122,20 +123,6 @@ private:
 QAccessibleInterface* RadioAccessibleFactory(const QString&, QObject* object) {
     auto* radio = qobject_cast<QRadioButton*>(object);
     return radio != nullptr ? new CRadioAccessible(radio) : nullptr;
-}
-
-// Controls that show no caption of their own, and so take their name from a label.
-bool NamedByLabel(CONTROL_KIND kind) {
-    switch (kind) {
-        case CONTROL_KIND::LIST_VIEW:
-        case CONTROL_KIND::PROGRESS_BAR:
-        case CONTROL_KIND::IPV4_ADDRESS:
-        case CONTROL_KIND::DROP_DOWN_LIST:
-        case CONTROL_KIND::EDIT:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // A frame without a caption draws its top line where a caption's middle would be, so
@@ -316,15 +303,10 @@ void CDialog::CreateControls() {
     NameControls();
 }
 
-// As the Windows dialog manager derives names: a label names the control placed right
-// after it in template order. The template names the controls that rule misses.
+// A label names the control right after it in template order, as the Windows dialog
+// manager derives names; the template names the controls that rule misses.
 void CDialog::NameControls() {
-    const auto items = template_.items;
-    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
-        if (items[i].kind != CONTROL_KIND::LABEL || !NamedByLabel(items[i + 1].kind)) continue;
-        LabelControl(controls_[i + 1], static_cast<QLabel*>(controls_[i]));
-    }
-    for (const DLG_ACCESSIBLE_NAME& name : template_.accessible_names) {
+    for (const DLG_ACCESSIBLE_NAME& name : ControlNames(template_)) {
         QWidget* control = GetDlgItem(name.control_id);
         if (control == nullptr) continue;
         if (name.text != nullptr) {

@@ -43,12 +43,12 @@ CDeviceListView::CDeviceListView(CDialog& dialog, int control_id, const DEVICE_T
     if (list_ == nullptr) throw std::logic_error("the dialog has no list view with this ID");
     dialog.SetNotifyHandler(control_id, [this](NMHDR* header, LRESULT* result) { return OnNotify(header, result); });
     dialog.SetContextMenuHandler(control_id, [this](int x, int y) { OnContextMenu(x, y); });
+    dialog.SetScaleChangedHandler([this] { OnScaleChanged(); });
 }
 
 void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> columns) {
-    RECT base{0, 0, 4, 8};
-    MapDialogRect(dialog_.Hwnd(), &base);
-    const int base_x = std::max<int>(1, base.right);
+    const int base_x = DialogBaseX();
+    base_x_ = base_x;
     for (int i = 0; i < count && static_cast<std::size_t>(i) < columns.size(); ++i) {
         const LIST_COLUMN& c = columns[static_cast<std::size_t>(i)];
         std::wstring heading = ToWide(c.heading);
@@ -62,6 +62,27 @@ void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> 
     }
     // Full-row selection; tooltips for the rows' states and hints; no flicker while rows come.
     Send(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+}
+
+int CDeviceListView::DialogBaseX() const {
+    RECT base{0, 0, 4, 8};
+    MapDialogRect(dialog_.Hwnd(), &base);
+    return std::max<int>(1, base.right);
+}
+
+// The dialog manager rescales the window's font and controls for a monitor of another
+// scale, but not a list's columns: each keeps its share of the list, widths the user
+// dragged included.
+void CDeviceListView::OnScaleChanged() {
+    const int base_x = DialogBaseX();
+    if (base_x_ == 0 || base_x == base_x_) return;
+    const HWND header = reinterpret_cast<HWND>(Send(list_, LVM_GETHEADER, 0, 0));
+    const int count = header != nullptr ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < count; ++i) {
+        const int width = static_cast<int>(Send(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+        Send(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(MulDiv(width, base_x, base_x_), 0));
+    }
+    base_x_ = base_x;
 }
 
 int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) {
