@@ -1,11 +1,11 @@
 #include "platform/device_list_view_qt.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QContextMenuEvent>
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>

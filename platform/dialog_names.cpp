@@ -29,8 +29,9 @@ std::vector<DLG_ACCESSIBLE_NAME> ControlNames(const DLG_TEMPLATE& dialog_templat
             names.push_back({items[i + 1].id, items[i].id, nullptr});
     }
     for (const DLG_ACCESSIBLE_NAME& name : dialog_template.accessible_names) {
-        const auto same = std::find_if(names.begin(), names.end(),
-                                       [&name](const DLG_ACCESSIBLE_NAME& n) { return n.control_id == name.control_id; });
+        const auto same = std::find_if(names.begin(), names.end(), [&name](const DLG_ACCESSIBLE_NAME& n) {
+            return n.control_id == name.control_id;
+        });
         if (same != names.end())
             *same = name;
         else

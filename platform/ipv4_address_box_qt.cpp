@@ -153,8 +153,7 @@ bool CIpv4AddressBox::eventFilter(QObject* watched, QEvent* event) {
             // '.' moves on from a field that holds something; it never enters the text. The
             // dot that follows three digits ends the field they filled, which has moved on
             // already: typing 192.168.1.20 over an address must not skip a field.
-            if (!advanced_here && !field->text().isEmpty() && index + 1 < FIELD_COUNT)
-                FocusField(index + 1, false);
+            if (!advanced_here && !field->text().isEmpty() && index + 1 < FIELD_COUNT) FocusField(index + 1, false);
             return true;
         case Qt::Key_Backspace:
             if (at_start && index > 0) {

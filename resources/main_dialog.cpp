@@ -87,9 +87,9 @@ constexpr std::array<DLG_ACCESSIBLE_NAME, 7> MAIN_DIALOG_NAMES{{
 
 // DejaVu Sans is on every system the program is built for; dialog units follow its
 // metrics, so the layout keeps its proportions at any size.
-constexpr DLG_TEMPLATE MAIN_DIALOG{IDD_TELVANE_DIALOG, "Network Device Telvane", 461, 330, "DejaVu Sans", 8,
-                                   MAIN_DIALOG_ITEMS,  MAIN_DIALOG_INIT,
-                                   MAIN_DIALOG_NAMES};
+constexpr DLG_TEMPLATE MAIN_DIALOG{
+    IDD_TELVANE_DIALOG, "Network Device Telvane", 461, 330, "DejaVu Sans", 8, MAIN_DIALOG_ITEMS,
+    MAIN_DIALOG_INIT,   MAIN_DIALOG_NAMES};
 
 }  // namespace
 

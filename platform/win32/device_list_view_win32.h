@@ -88,7 +88,7 @@ private:
     HWND list_;
     const DEVICE_TABLE& table_;
     std::u16string enumerated_adapter_;
-    int base_x_ = 0;  // the base unit the column widths were last fitted to
+    int base_x_ = 0;      // the base unit the column widths were last fitted to
     std::u16string tip_;  // the text of the last tooltip asked for, alive while it shows
     RowHintsFn row_hints_;
     TellFn tell_;

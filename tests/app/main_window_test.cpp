@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <cstdlib>
+#include <map>
 
 #include "app_fixture.h"
 #include "platform/device_list_view.h"

@@ -96,8 +96,8 @@ TEST(Win32Accessibility, EveryTabStopHasItsName) {
     const DLG_TEMPLATE& t = MainDialogTemplate();
     CDialog dialog(t);
     dialog.Create();
-    const HWND scratch = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, dialog.Hwnd(), nullptr, nullptr,
-                                         nullptr);
+    const HWND scratch =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, dialog.Hwnd(), nullptr, nullptr, nullptr);
     const bool annotations = AnnotationsKept(scratch);
     if (!annotations) std::printf("NOTICE: this system keeps no names given to windows (IAccPropServices)\n");
     int captions = 0;
