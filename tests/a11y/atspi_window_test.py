@@ -51,13 +51,9 @@ def wait_for(predicate, seconds, what):
     raise TimeoutError("timed out waiting for " + what)
 
 
-def states(acc):
-    return acc.getState()
-
-
 def has(acc, state):
     try:
-        return states(acc).contains(state)
+        return acc.getState().contains(state)
     except Exception:
         return False
 
@@ -90,10 +86,6 @@ def find(role, name, root=None):
         if acc.getRole() == role and acc.name == name:
             return acc
     return None
-
-
-def find_all(role, name, root=None):
-    return [acc for acc in walk(root or main_window()) if acc.getRole() == role and acc.name == name]
 
 
 def the(role, name):
@@ -169,8 +161,7 @@ def key(keysym_name, modifiers=()):
     time.sleep(0.15)
 
 
-KEYSYMS = {"Tab": 0xFF09, "Return": 0xFF0D, "Escape": 0xFF1B, "Down": 0xFF54, "Up": 0xFF52, "F10": 0xFFC7, "Menu": 0xFF67,
-           "Home": 0xFF50, "Delete": 0xFFFF, "BackSpace": 0xFF08}
+KEYSYMS = {"Tab": 0xFF09, "Escape": 0xFF1B, "Down": 0xFF54, "Home": 0xFF50, "F10": 0xFFC7, "Menu": 0xFF67}
 
 
 events = []
@@ -292,6 +283,7 @@ def run_keys():
     wait_for(idle, 20, "the first enumeration")
     wait_for(lambda: focused() is not None, 10, "the keyboard focus in the window")
     key("e", ("alt",))  # &Enumerate
+    wait_for(lambda: not idle(), 5, "Alt+E to start an enumeration")
     wait_for(idle, 20, "the enumeration to end")
     wait_for(lambda: row_of(ACCEPTING_MAC), 10, "the device")
     # The list by Shift+Tab, then its rows by the arrows: each row selects its device.
