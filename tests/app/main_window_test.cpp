@@ -249,13 +249,14 @@ TEST_F(MainWindow, EveryMnemonicIsUniqueAndPressesItsButton) {
     }
     EXPECT_EQ(mnemonics.size(), 3u);
     std::vector<int> pressed;
-    for (const auto& [letter, id] : mnemonics) {
+    for (const auto& [letter, control] : mnemonics) {
+        const int id = control;
         auto* button = dynamic_cast<QPushButton*>(dialog.GetDlgItem(id));
         ASSERT_NE(button, nullptr) << id;
         QObject::connect(button, &QPushButton::clicked, &dialog, [&pressed, id] { pressed.push_back(id); });
         QTest::keyClick(&dialog, letter.toLatin1(), Qt::AltModifier);
         // A mnemonic presses its button as a click with the mouse would, a moment later.
-        EXPECT_TRUE(QTest::qWaitFor([&pressed, id = id] { return !pressed.empty() && pressed.back() == id; }, 1000))
+        EXPECT_TRUE(QTest::qWaitFor([&pressed, id] { return !pressed.empty() && pressed.back() == id; }, 1000))
             << "Alt+" << letter.toLatin1();
     }
     // Enumerate with no adapter ends at once; Set IP without a device says so; Exit ends.
