@@ -68,8 +68,8 @@ public:
     void SetClickHandler(std::function<void(int row)> handler);
 
     HWND List() const { return list_; }
-    // Fits the columns to the dialog's font after a change of scale.
-    void OnScaleChanged();
+    // Scales the columns from the DPI they were drawn for to dpi.
+    void OnScaleChanged(UINT dpi);
     // The answer to the list's custom-draw notification: the rows' colours from their
     // entries' states, whatever the control's own selection, and the notes after painting.
     LRESULT OnDeviceListCustomDraw(NMLVCUSTOMDRAW& draw) const;
@@ -81,14 +81,12 @@ private:
     void DrawNotes(HDC dc) const;
     const DEVICE_INFO* EntryAt(int row) const;
     int RowCount() const;
-    // The dialog's horizontal base unit in pixels, as its font is now.
-    int DialogBaseX() const;
 
     CDialog& dialog_;
     HWND list_;
     const DEVICE_TABLE& table_;
     std::u16string enumerated_adapter_;
-    int base_x_ = 0;      // the base unit the column widths were last fitted to
+    UINT dpi_ = 0;        // the DPI the column widths are drawn for
     std::u16string tip_;  // the text of the last tooltip asked for, alive while it shows
     RowHintsFn row_hints_;
     TellFn tell_;

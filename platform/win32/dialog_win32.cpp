@@ -224,10 +224,10 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_DPICHANGED:
             // The dialog manager rescales the window, its font and its controls once this
             // returns; what it leaves alone is fitted to them afterwards.
-            PostMessageW(hwnd_, WM_SCALE_CHANGED, 0, 0);
+            PostMessageW(hwnd_, WM_SCALE_CHANGED, LOWORD(wparam), 0);
             return FALSE;
         case WM_SCALE_CHANGED:
-            for (const auto& handler : scale_changed_handlers_) handler();
+            for (const auto& handler : scale_changed_handlers_) handler(static_cast<UINT>(wparam));
             return TRUE;
         case WM_INITDIALOG:
             AttachControls();
@@ -332,7 +332,7 @@ void CDialog::NameControls() {
     services->Release();
 }
 
-void CDialog::SetScaleChangedHandler(std::function<void()> handler) {
+void CDialog::SetScaleChangedHandler(std::function<void(UINT dpi)> handler) {
     scale_changed_handlers_.push_back(std::move(handler));
 }
 

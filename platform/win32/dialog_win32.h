@@ -91,7 +91,8 @@ public:
 
     // After the window has moved to a monitor of another scale (WM_DPICHANGED) and the
     // system has rescaled its font and controls: for what the system does not rescale.
-    void SetScaleChangedHandler(std::function<void()> handler);
+    // The handler gets the new DPI.
+    void SetScaleChangedHandler(std::function<void(UINT dpi)> handler);
 
     const DLG_TEMPLATE& Template() const { return template_; }
 
@@ -133,7 +134,7 @@ private:
     std::vector<std::pair<int, NOTIFY_HANDLER>> notify_handlers_;
     std::vector<std::pair<int, std::function<void(int, int)>>> context_menu_handlers_;
     std::vector<std::pair<int, std::unique_ptr<CIpv4AddressBox>>> address_boxes_;
-    std::vector<std::function<void()>> scale_changed_handlers_;
+    std::vector<std::function<void(UINT)>> scale_changed_handlers_;
     HICON big_icon_ = nullptr;
     HICON small_icon_ = nullptr;
     bool modeless_ = false;

@@ -8,11 +8,14 @@
 #include <windows.h>
 // clang-format on
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "inventory/device_list.h"
+#include "platform/win32/device_list_view_win32.h"
 #include "platform/win32/dialog_win32.h"
 #include "resources/main_dialog.h"
 
@@ -133,6 +136,42 @@ TEST(Win32Scale, TextsFitAndControlsStayApart) {
     }
     ReleaseDC(dialog.Hwnd(), dc);
     if (const char* picture = std::getenv("TELVANE_SCALE_PICTURE")) SavePicture(dialog.Hwnd(), picture);
+}
+
+}  // namespace
+}  // namespace telvane
+
+namespace telvane {
+namespace {
+
+// Guards against list columns that keep their widths when the window moves to a monitor of
+// another scale (per-monitor DPI): each column keeps its share of the list, a width the user
+// dragged included. Wine sends no WM_DPICHANGED of its own, so the test sends it.
+TEST(Win32Scale, ColumnsFollowAChangeOfScale) {
+    const DLG_TEMPLATE& t = MainDialogTemplate();
+    CDialog dialog(t);
+    dialog.Create();
+    DEVICE_TABLE table{};
+    CDeviceListView view(dialog, 1127, table);
+    view.InsertListColumns(DEVICE_LIST_COLUMN_COUNT, DEVICE_LIST_COLUMNS);
+    const HWND list = view.List();
+    const auto width = [list](int column) {
+        return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+    };
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(90, 0));  // as dragged by the user
+    HDC dc = GetDC(dialog.Hwnd());
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(dialog.Hwnd(), dc);
+    std::array<int, DEVICE_LIST_COLUMN_COUNT> before{};
+    for (int i = 0; i < DEVICE_LIST_COLUMN_COUNT; ++i) before[static_cast<std::size_t>(i)] = width(i);
+    SendMessageW(dialog.Hwnd(), WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), 0);
+    Pump();
+    for (int i = 0; i < DEVICE_LIST_COLUMN_COUNT; ++i)
+        EXPECT_EQ(width(i), 2 * before[static_cast<std::size_t>(i)]) << i;
+    // And back: the same widths again.
+    SendMessageW(dialog.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+    Pump();
+    for (int i = 0; i < DEVICE_LIST_COLUMN_COUNT; ++i) EXPECT_EQ(width(i), before[static_cast<std::size_t>(i)]) << i;
 }
 
 }  // namespace
