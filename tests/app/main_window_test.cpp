@@ -304,6 +304,12 @@ TEST_F(MainWindow, ListWorksByKeys) {
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->isVisible());
     menu->close();
+    delete menu;
+    // While a procedure runs the list is disabled, and its keys open nothing.
+    dialog.EnableActionControls(false);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QApplication::sendEvent(list, &by_menu_key);
+    EXPECT_EQ(open_menu(), nullptr);
 }
 
 // Saves a rendered picture where TELVANE_SCREENSHOT says, with suffix before the
