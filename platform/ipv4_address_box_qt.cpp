@@ -1,8 +1,10 @@
 #include "platform/ipv4_address_box_qt.h"
 
+#include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QRegularExpressionValidator>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QLineEdit>
 
 namespace telvane {
@@ -28,9 +30,21 @@ protected:
     }
 };
 
+// To a screen reader the box is a named group of four fields, not a frame (the role Qt
+// gives any QFrame, which readers take for a window's frame).
+QAccessibleInterface* AddressBoxAccessibleFactory(const QString&, QObject* object) {
+    auto* box = dynamic_cast<CIpv4AddressBox*>(object);
+    return box != nullptr ? new QAccessibleWidget(box, QAccessible::Grouping) : nullptr;
+}
+
 }  // namespace
 
 CIpv4AddressBox::CIpv4AddressBox(QWidget* parent) : QFrame(parent) {
+    static const bool factory_installed = [] {
+        QAccessible::installFactory(&AddressBoxAccessibleFactory);
+        return true;
+    }();
+    (void)factory_installed;
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
@@ -56,6 +70,12 @@ CIpv4AddressBox::CIpv4AddressBox(QWidget* parent) : QFrame(parent) {
         fields_[static_cast<std::size_t>(i)] = field;
     }
     setFocusProxy(fields_[0]);
+    // Anything that asked while the box was still being built got a plain frame's interface.
+    if (QAccessible::isActive()) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(this);
+        if (accessible != nullptr && accessible->role() != QAccessible::Grouping)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible));
+    }
 }
 
 CIpv4AddressBox::~CIpv4AddressBox() = default;

@@ -119,18 +119,18 @@ def idle():
 
 
 def focused():
-    """The control with the keyboard focus. A list's current cell says it is focused
+    """The control with the keyboard focus, the innermost that says so (an address box says
+    it is focused while one of its fields is). A list's current cell says it is focused
     whether or not the list is, so the list stands for its cells."""
     def visit(acc):
-        if has(acc, pyatspi.STATE_FOCUSED) and acc.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG):
+        if acc.getRole() != pyatspi.ROLE_TREE:
+            for i in range(acc.childCount):
+                child = acc.getChildAtIndex(i)
+                found = visit(child) if child is not None else None
+                if found is not None:
+                    return found
+        if has(acc, pyatspi.STATE_FOCUSED) and acc.getRole() != pyatspi.ROLE_DIALOG:
             return acc
-        if acc.getRole() == pyatspi.ROLE_TREE:
-            return None
-        for i in range(acc.childCount):
-            child = acc.getChildAtIndex(i)
-            found = visit(child) if child is not None else None
-            if found is not None:
-                return found
         return None
     return visit(main_window())
 
@@ -200,6 +200,7 @@ def check_names():
         check(find(pyatspi.ROLE_TEXT, name) is not None, "an IPv6 edit named %r" % name)
     bar = the(pyatspi.ROLE_PROGRESS_BAR, "Waiting for the device to restart")
     check(bar.queryValue().maximumValue > 0, "the progress bar tells its value")
+    check(find(pyatspi.ROLE_PANEL, "IP address:") is not None, "the address box is a group named by its label")
 
 
 def check_radios():
