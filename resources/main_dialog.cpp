@@ -73,10 +73,23 @@ constexpr std::array<DLG_ITEM_TEMPLATE, 44> MAIN_DIALOG_ITEMS{{
 // Dialog-initialisation data: the protocol choice's only entry.
 constexpr std::array<DLG_INIT_ENTRY, 1> MAIN_DIALOG_INIT{{{IDC_PROTOCOL, "IPv4"}}};
 
+// The IPv6 edits follow all their labels in template order, so the label before each is
+// not its own; the list and the progress bar have no label that says what they are.
+constexpr std::array<DLG_ACCESSIBLE_NAME, 7> MAIN_DIALOG_NAMES{{
+    {IDC_DEVICE_LIST, 0, "Device list"},
+    {IDC_PROGRESS, 0, "Waiting for the device to restart"},
+    {IDC_IPV6_ADDRESS, IDC_IPV6_ADDRESS_LABEL, nullptr},
+    {IDC_IPV6_PREFIX, IDC_IPV6_PREFIX_LABEL, nullptr},
+    {IDC_IPV6_GATEWAY, IDC_IPV6_GATEWAY_LABEL, nullptr},
+    {IDC_DNS6_PREFERRED, IDC_DNS6_PREFERRED_LABEL, nullptr},
+    {IDC_DNS6_ALTERNATE, IDC_DNS6_ALTERNATE_LABEL, nullptr},
+}};
+
 // DejaVu Sans is on every system the program is built for; dialog units follow its
 // metrics, so the layout keeps its proportions at any size.
-constexpr DLG_TEMPLATE MAIN_DIALOG{IDD_TELVANE_DIALOG, "Network Device Telvane", 461, 330, "DejaVu Sans", 8,
-                                   MAIN_DIALOG_ITEMS,  MAIN_DIALOG_INIT};
+constexpr DLG_TEMPLATE MAIN_DIALOG{
+    IDD_TELVANE_DIALOG, "Network Device Telvane", 461, 330, "DejaVu Sans", 8, MAIN_DIALOG_ITEMS,
+    MAIN_DIALOG_INIT,   MAIN_DIALOG_NAMES};
 
 }  // namespace
 

@@ -2,7 +2,8 @@
 # only what is missing.
 
 BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libcli11-dev nlohmann-json3-dev"
-TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps nftables"
+# The window through the accessibility bus: Xvfb, a session bus, AT-SPI and pyatspi.
+TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev iproute2 procps nftables xvfb dbus-daemon at-spi2-core python3-pyatspi"
 DEMO_PACKAGES="xvfb xauth x11-apps imagemagick"
 # Install layout, man pages, the Debian package in a throwaway root, the Wireshark dissector.
 PACKAGE_TEST_PACKAGES="dpkg-dev fakeroot file gzip groff-base man-db appstream desktop-file-utils debootstrap tshark tcpdump python3"

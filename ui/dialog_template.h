@@ -51,6 +51,15 @@ struct DLG_INIT_ENTRY {
     const char* text;  // UTF-8
 };
 
+// A name for assistive technology beyond the one the system derives (the label placed
+// right before a control in template order): a label elsewhere in the template
+// (label_id), or a text of its own when no label says what the control is.
+struct DLG_ACCESSIBLE_NAME {
+    int control_id;
+    int label_id;      // 0 when text names it
+    const char* text;  // UTF-8; nullptr when label_id names it
+};
+
 struct DLG_TEMPLATE {
     int id;
     const char* title;  // UTF-8
@@ -59,6 +68,7 @@ struct DLG_TEMPLATE {
     int font_point_size;
     std::span<const DLG_ITEM_TEMPLATE> items;
     std::span<const DLG_INIT_ENTRY> init_data;
+    std::span<const DLG_ACCESSIBLE_NAME> accessible_names = {};
 };
 
 }  // namespace telvane

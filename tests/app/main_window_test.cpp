@@ -1,5 +1,6 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
+#include <QtGui/QContextMenuEvent>
 #include <QtGui/QImage>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
@@ -7,6 +8,7 @@
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QRadioButton>
@@ -14,8 +16,10 @@
 #include <QtWidgets/QStyleOptionButton>
 #include <QtWidgets/QTreeWidget>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <map>
 
 #include "app_fixture.h"
 #include "ui/device_list_view.h"
@@ -145,7 +149,168 @@ TEST(MainTemplate, EveryCaptionFits) {
     EXPECT_LE(fm.horizontalAdvance(QStringLiteral("255")), box->Field(0)->contentsRect().width());
 }
 
+// Run at every display scale (QT_SCALE_FACTOR 1, 1.25, 1.5, 2). Guards against a text the
+// scaled font no longer fits into its control, and against controls running into each
+// other: the frames are drawn around controls and a radio button stands on a frame's line,
+// so only the frames may be crossed.
+TEST(MainTemplate, TextsFitAndControlsStayApartAtThisScale) {
+    CDialog dialog(MainDialogTemplate());
+    dialog.Create();
+    const QFontMetrics fm(dialog.font());
+    const std::vector<QWidget*>& controls = dialog.Controls();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        if (dynamic_cast<QGroupBox*>(controls[i]) != nullptr) continue;
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            if (dynamic_cast<QGroupBox*>(controls[j]) != nullptr) continue;
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << controls[i]->objectName().toStdString() << " overlaps " << controls[j]->objectName().toStdString();
+        }
+    }
+    // A frame's caption ends before the frame does, and stays clear of the controls it holds.
+    for (auto* frame : dialog.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
+        if (frame->title().isEmpty()) continue;
+        const QRect caption(frame->x() + fm.averageCharWidth(), frame->y(), fm.horizontalAdvance(frame->title()),
+                            fm.height());
+        for (QWidget* w : controls) {
+            if (dynamic_cast<QGroupBox*>(w) != nullptr) continue;
+            EXPECT_FALSE(caption.intersects(w->geometry())) << frame->objectName().toStdString();
+        }
+    }
+    // The edits and the address fields show a line of text whole.
+    for (auto* edit : dialog.findChildren<QLineEdit*>()) {
+        if (!edit->isVisibleTo(&dialog)) continue;
+        EXPECT_LE(fm.height(), edit->contentsRect().height()) << edit->parentWidget()->objectName().toStdString();
+    }
+    // The drop-down lists show their entries whole, arrow included.
+    dialog.ComboAddString(IDC_ADAPTER, u"MAC: 02-00-5e-00-01-01,   IP: 192.168.100.200");
+    for (const int id : {IDC_ADAPTER, IDC_PROTOCOL}) {
+        auto* combo = dynamic_cast<QComboBox*>(dialog.GetDlgItem(id));
+        combo->setCurrentIndex(combo->count() - 1);
+        EXPECT_LE(combo->minimumSizeHint().width(), combo->width()) << id;
+        EXPECT_LE(fm.height(), combo->height()) << id;
+    }
+}
+
 using MainWindow = AppFixture;
+
+// Guards against a control the keyboard cannot reach, or reaches out of template order:
+// Tab visits every enabled tab stop in template order and wraps round; Shift+Tab goes back.
+TEST_F(MainWindow, TabVisitsTheEnabledControlsInTemplateOrder) {
+    CTelvaneDlg dialog;
+    dialog.Create();
+    for (const DLG_ITEM_TEMPLATE& item : MainDialogTemplate().items)
+        if (item.tab_stop) dialog.EnableDlgItem(item.id, true);
+    dialog.EnableDlgItem(IDC_IPV4_DNS_AUTO, false);  // a disabled one is passed over
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    std::vector<int> expected;
+    for (const DLG_ITEM_TEMPLATE& item : MainDialogTemplate().items)
+        if (item.tab_stop && item.id != IDC_IPV4_DNS_AUTO) expected.push_back(item.id);
+    // The control (not the field of an address box) that has the focus.
+    const auto focused = [&dialog] {
+        for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget())
+            if (w->parentWidget() == &dialog) return w->objectName().toInt();
+        return 0;
+    };
+    dialog.GotoDlgCtrl(expected.front());
+    std::vector<int> forward;
+    for (std::size_t i = 0; i <= expected.size(); ++i) {
+        forward.push_back(focused());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    std::vector<int> wanted = expected;
+    wanted.push_back(expected.front());
+    EXPECT_EQ(forward, wanted);
+    dialog.GotoDlgCtrl(expected.front());
+    std::vector<int> backward;
+    for (std::size_t i = 0; i <= expected.size(); ++i) {
+        backward.push_back(focused());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    }
+    std::reverse(wanted.begin(), wanted.end());
+    EXPECT_EQ(backward, wanted);
+}
+
+// Guards against two controls sharing a mnemonic, or one that does not reach its control.
+TEST_F(MainWindow, EveryMnemonicIsUniqueAndPressesItsButton) {
+    CTelvaneDlg dialog;
+    dialog.Create();
+    dialog.EnableDlgItem(IDC_ENUMERATE, true);
+    dialog.EnableDlgItem(IDC_SET_IP, true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    std::map<QChar, int> mnemonics;
+    for (const DLG_ITEM_TEMPLATE& item : MainDialogTemplate().items) {
+        const QString text = QString::fromUtf8(item.text);
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= text.size()) continue;
+        const QChar letter = text[at + 1].toLower();
+        EXPECT_TRUE(mnemonics.emplace(letter, item.id).second) << "Alt+" << letter.toLatin1() << " twice";
+    }
+    EXPECT_EQ(mnemonics.size(), 3u);
+    std::vector<int> pressed;
+    for (const auto& [letter, control] : mnemonics) {
+        const int id = control;
+        auto* button = dynamic_cast<QPushButton*>(dialog.GetDlgItem(id));
+        ASSERT_NE(button, nullptr) << id;
+        QObject::connect(button, &QPushButton::clicked, &dialog, [&pressed, id] { pressed.push_back(id); });
+        QTest::keyClick(&dialog, letter.toLatin1(), Qt::AltModifier);
+        // A mnemonic presses its button as a click with the mouse would, a moment later.
+        EXPECT_TRUE(QTest::qWaitFor([&pressed, id] { return !pressed.empty() && pressed.back() == id; }, 1000))
+            << "Alt+" << letter.toLatin1();
+    }
+    // Enumerate with no adapter ends at once; Set IP without a device says so; Exit ends.
+    EXPECT_EQ(pressed, (std::vector<int>{IDC_ENUMERATE, IDC_SET_IP, IDC_EXIT}));
+}
+
+// Guards against a list the keyboard cannot work: the arrows select a row and fill the
+// panel with its device, and Shift+F10 or the Menu key opens the row's menu under it.
+TEST_F(MainWindow, ListWorksByKeys) {
+    CTelvaneDlg dialog;
+    dialog.Create();
+    for (std::uint8_t i = 1; i <= 3; ++i) {
+        const Bytes r = Reply().Mac(i).Address(static_cast<std::uint8_t>(20 + i)).Sealed();
+        dialog.OnDatagram(r.data(), static_cast<int>(r.size()), "192.0.2.9", 18768);
+    }
+    dialog.EnableActionControls(true);
+    dialog.SelectDevice(0);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* list = dynamic_cast<QTreeWidget*>(dialog.GetDlgItem(IDC_DEVICE_LIST));
+    dialog.GotoDlgCtrl(IDC_DEVICE_LIST);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(dialog.table.selected_index, 2);
+    std::uint32_t address = 0;
+    dialog.GetAddressBox(IDC_IPV4_ADDRESS)->GetAddress(address);
+    EXPECT_EQ(address & 0xFFu, 23u);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(dialog.table.selected_index, 1);
+
+    const auto open_menu = [list] { return list->findChild<QMenu*>(); };
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QMenu* menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->activeAction(), menu->actions().constFirst());
+    // The menu is the keyboard's row's: under it, and copying its MAC.
+    const QRect row = list->visualRect(list->model()->index(1, 0));
+    EXPECT_EQ(menu->pos(), list->viewport()->mapToGlobal(row.bottomLeft()));
+    menu->close();
+    QApplication::processEvents();
+    QContextMenuEvent by_menu_key(QContextMenuEvent::Keyboard, QPoint(1, 1), list->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(list, &by_menu_key);
+    menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    menu->close();
+    delete menu;
+    // While a procedure runs the list is disabled, and its keys open nothing.
+    dialog.EnableActionControls(false);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QApplication::sendEvent(list, &by_menu_key);
+    EXPECT_EQ(open_menu(), nullptr);
+}
 
 // Saves a rendered picture where TELVANE_SCREENSHOT says, with suffix before the
 // extension when given ("main-window-empty.png").

@@ -79,6 +79,15 @@ TEST_F(Fixture, DotsAndFullFieldsMoveOn) {
     EXPECT_EQ(Texts(), (QStringList{"100", "200", "250", "40"}));
 }
 
+// Guards against the dot after three digits skipping the field they moved on to, when the
+// box already shows an address (every field then holds something).
+TEST_F(Fixture, DotAfterAFullFieldDoesNotSkipOverAnAddress) {
+    box->SetAddress(0x0A000001u);
+    box->Field(0)->selectAll();
+    Type(QStringLiteral("192.168.1.20"));
+    EXPECT_EQ(Texts(), (QStringList{"192", "168", "1", "20"}));
+}
+
 // Guards against letters or a fourth dot entering a field.
 TEST_F(Fixture, OnlyDigitsAreTaken) {
     Type(QStringLiteral("1a2-"));

@@ -1,11 +1,13 @@
 #include "ui/qt/device_list_view_qt.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -214,6 +216,7 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     connect(header, &QHeaderView::sectionClicked, this, &CDeviceListView::headerItemClicked);
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CDeviceListView::OnSelectionChanged);
     list->viewport()->installEventFilter(this);
+    list->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &CDeviceListView::OnContextMenuRequested);
 
@@ -426,6 +429,20 @@ bool CDeviceListView::Usable() const {
 }
 
 bool CDeviceListView::eventFilter(QObject* watched, QEvent* event) {
+    // From the keyboard (the Menu key, Shift+F10) the menu is the keyboard's row's, shown
+    // beneath it; the position Qt gives then is the mouse pointer's or the row's centre
+    // in the wrong widget's coordinates.
+    if (list_ != nullptr && watched == list_) {
+        const bool menu_event = event->type() == QEvent::ContextMenu &&
+                                static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+        const bool shift_f10 = event->type() == QEvent::KeyPress &&
+                               static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10 &&
+                               static_cast<QKeyEvent*>(event)->modifiers() == Qt::ShiftModifier;
+        if (menu_event || shift_f10) {
+            OpenKeyboardMenu();
+            return true;
+        }
+    }
     if (list_ != nullptr && watched == list_->viewport() && event->type() == QEvent::Resize)
         empty_note_->setGeometry(list_->viewport()->rect().adjusted(8, 8, -8, -8));
     if (Usable() && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
@@ -455,6 +472,19 @@ void CDeviceListView::OnContextMenuRequested(const QPoint& pos) {
     if (menu == nullptr) return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(list_->viewport()->mapToGlobal(pos));
+}
+
+void CDeviceListView::OpenKeyboardMenu() {
+    if (!Usable()) return;
+    int row = list_->currentIndex().row();
+    if (EntryAt(row) == nullptr) row = table_.selected_index;
+    QMenu* menu = CreateRowMenu(row, list_);
+    if (menu == nullptr) return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QRect rect = list_->visualRect(list_->model()->index(row, 0));
+    menu->popup(list_->viewport()->mapToGlobal(rect.bottomLeft()));
+    // Opened from the keyboard, it starts on its first item, as a menu key's menu does.
+    if (!menu->actions().isEmpty()) menu->setActiveAction(menu->actions().constFirst());
 }
 
 QTreeWidget* CDeviceListView::List() const {

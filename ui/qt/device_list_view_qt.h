@@ -122,6 +122,8 @@ protected:
 private:
     void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void OnContextMenuRequested(const QPoint& pos);
+    // The menu of the keyboard's row, or of the selected device when no row has the keyboard.
+    void OpenKeyboardMenu();
     const DEVICE_INFO* EntryAt(int row) const;
     bool Usable() const;
 

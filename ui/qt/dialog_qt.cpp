@@ -1,8 +1,10 @@
 #include "ui/qt/dialog_qt.h"
 
+#include <QtGui/QAccessible>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QIcon>
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ui/dialog_names.h"
 #include "ui/qt/ipv4_address_box_qt.h"
 #include "net/pumped_wait.h"
 #include "protocol/text.h"
@@ -69,6 +72,58 @@ private:
     std::function<void(QRadioButton*)> on_user_check_;
     std::function<void(QRadioButton*, bool)> on_arrow_;
 };
+
+// A caption without its mnemonic marks: "&&" is one ampersand, a lone '&' none.
+QString StripMnemonic(const QString& text) {
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && ++i >= text.size()) break;
+        plain += text[i];
+    }
+    return plain;
+}
+
+// Qt takes a checkable button that is not auto-exclusive for a check box. The dialog keeps
+// its radio groups itself, so its buttons are not auto-exclusive; a screen reader must
+// still hear radio buttons with their checked state, and be able to press them.
+class CRadioAccessible final : public QAccessibleWidget {
+public:
+    explicit CRadioAccessible(QRadioButton* button) : QAccessibleWidget(button, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = Button()->isChecked();
+        return state;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) return StripMnemonic(Button()->text());
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled()) names << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction() || action == toggleAction()) {
+            if (widget()->isEnabled()) Button()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QRadioButton* Button() const { return static_cast<QRadioButton*>(widget()); }
+};
+
+// Every radio button: the interface is made (and kept) while the button is still being
+// constructed, before it is told not to be auto-exclusive.
+QAccessibleInterface* RadioAccessibleFactory(const QString&, QObject* object) {
+    auto* radio = qobject_cast<QRadioButton*>(object);
+    return radio != nullptr ? new CRadioAccessible(radio) : nullptr;
+}
 
 // A frame without a caption draws its top line where a caption's middle would be, so
 // that a radio button standing on that line covers it, as on the original platform.
@@ -124,6 +179,11 @@ CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent) : QDialog
     // Keys reach the focused control's own handlers first (a push button takes Enter, a
     // field takes Tab); only an application filter sees them before any of those.
     if (qApp != nullptr) qApp->installEventFilter(this);
+    static const bool radio_factory_installed = [] {
+        QAccessible::installFactory(&RadioAccessibleFactory);
+        return true;
+    }();
+    (void)radio_factory_installed;
 }
 
 CDialog::~CDialog() {
@@ -240,6 +300,30 @@ void CDialog::CreateControls() {
     }
     // Frames are drawn beneath the controls inside them and never take their clicks.
     for (QGroupBox* frame : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) frame->lower();
+    NameControls();
+}
+
+// A label names the control right after it in template order, as the Windows dialog
+// manager derives names; the template names the controls that rule misses.
+void CDialog::NameControls() {
+    for (const DLG_ACCESSIBLE_NAME& name : ControlNames(template_)) {
+        QWidget* control = GetDlgItem(name.control_id);
+        if (control == nullptr) continue;
+        if (name.text != nullptr) {
+            control->setAccessibleName(Utf8(name.text));
+            if (auto* box = dynamic_cast<CIpv4AddressBox*>(control)) box->SetAccessibleLabel(Utf8(name.text));
+        } else if (auto* label = dynamic_cast<QLabel*>(GetDlgItem(name.label_id))) {
+            LabelControl(control, label);
+        }
+    }
+}
+
+void CDialog::LabelControl(QWidget* control, QLabel* label) {
+    // One label per control: a label the template order gave it wrongly lets go.
+    for (QLabel* other : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (other != label && other->buddy() == control) other->setBuddy(nullptr);
+    label->setBuddy(control);
+    if (auto* box = dynamic_cast<CIpv4AddressBox*>(control)) box->SetAccessibleLabel(StripMnemonic(label->text()));
 }
 
 QWidget* CDialog::CreateControl(const DLG_ITEM_TEMPLATE& item) {

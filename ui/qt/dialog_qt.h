@@ -16,6 +16,7 @@
 #include "ui/dialog_template.h"
 
 class QIcon;
+class QLabel;
 class QRadioButton;
 
 namespace telvane {
@@ -119,6 +120,8 @@ private:
 
     void CreateControls();
     QWidget* CreateControl(const DLG_ITEM_TEMPLATE& item);
+    void NameControls();
+    void LabelControl(QWidget* control, QLabel* label);
     void Notify(int id, NOTIFICATION code);
     void OnRadioChecked(QRadioButton* button);
     void OnRadioArrow(QRadioButton* button, bool forward);

@@ -1,8 +1,10 @@
 #include "ui/qt/ipv4_address_box_qt.h"
 
+#include <QtGui/QAccessible>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QPainter>
 #include <QtGui/QRegularExpressionValidator>
+#include <QtWidgets/QAccessibleWidget>
 #include <QtWidgets/QLineEdit>
 
 namespace telvane {
@@ -28,9 +30,21 @@ protected:
     }
 };
 
+// To a screen reader the box is a named group of four fields, not a frame (the role Qt
+// gives any QFrame, which readers take for a window's frame).
+QAccessibleInterface* AddressBoxAccessibleFactory(const QString&, QObject* object) {
+    auto* box = dynamic_cast<CIpv4AddressBox*>(object);
+    return box != nullptr ? new QAccessibleWidget(box, QAccessible::Grouping) : nullptr;
+}
+
 }  // namespace
 
 CIpv4AddressBox::CIpv4AddressBox(QWidget* parent) : QFrame(parent) {
+    static const bool factory_installed = [] {
+        QAccessible::installFactory(&AddressBoxAccessibleFactory);
+        return true;
+    }();
+    (void)factory_installed;
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
@@ -56,6 +70,12 @@ CIpv4AddressBox::CIpv4AddressBox(QWidget* parent) : QFrame(parent) {
         fields_[static_cast<std::size_t>(i)] = field;
     }
     setFocusProxy(fields_[0]);
+    // Anything that asked while the box was still being built got a plain frame's interface.
+    if (QAccessible::isActive()) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(this);
+        if (accessible != nullptr && accessible->role() != QAccessible::Grouping)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible));
+    }
 }
 
 CIpv4AddressBox::~CIpv4AddressBox() = default;
@@ -96,6 +116,13 @@ void CIpv4AddressBox::SetChangedHandler(std::function<void()> handler) {
     changed_ = std::move(handler);
 }
 
+void CIpv4AddressBox::SetAccessibleLabel(const QString& label) {
+    setAccessibleName(label);
+    for (int i = 0; i < FIELD_COUNT; ++i)
+        fields_[static_cast<std::size_t>(i)]->setAccessibleName(
+            QStringLiteral("%1 field %2 of %3").arg(label).arg(i + 1).arg(FIELD_COUNT));
+}
+
 QLineEdit* CIpv4AddressBox::Field(int index) const {
     return fields_.at(static_cast<std::size_t>(index));
 }
@@ -125,8 +152,10 @@ void CIpv4AddressBox::OnFieldEdited(int index) {
     if (text.toUInt() > static_cast<unsigned>(MAX_FIELD_VALUE)) field->setText(QString::number(MAX_FIELD_VALUE));
     // A full field hands the typing on to the next one.
     if (field->text().size() == MAX_FIELD_DIGITS && field->cursorPosition() == MAX_FIELD_DIGITS &&
-        index + 1 < FIELD_COUNT)
+        index + 1 < FIELD_COUNT) {
         FocusField(index + 1, false);
+        advanced_into_ = index + 1;
+    }
 }
 
 bool CIpv4AddressBox::eventFilter(QObject* watched, QEvent* event) {
@@ -136,11 +165,15 @@ bool CIpv4AddressBox::eventFilter(QObject* watched, QEvent* event) {
     QLineEdit* field = fields_[static_cast<std::size_t>(index)];
     const bool at_start = field->cursorPosition() == 0 && !field->hasSelectedText();
     const bool at_end = field->cursorPosition() == field->text().size() && !field->hasSelectedText();
+    const bool advanced_here = advanced_into_ == index;
+    advanced_into_ = -1;
     switch (key->key()) {
         case Qt::Key_Period:
         case Qt::Key_Space:
-            // '.' moves on from a field that holds something; it never enters the text.
-            if (!field->text().isEmpty() && index + 1 < FIELD_COUNT) FocusField(index + 1, false);
+            // '.' moves on from a field that holds something; it never enters the text. The
+            // dot that follows three digits ends the field they filled, which has moved on
+            // already: typing 192.168.1.20 over an address must not skip a field.
+            if (!advanced_here && !field->text().isEmpty() && index + 1 < FIELD_COUNT) FocusField(index + 1, false);
             return true;
         case Qt::Key_Backspace:
             if (at_start && index > 0) {

@@ -33,6 +33,10 @@ public:
     // Called whenever a field's text changes, by the user or by the calls above.
     void SetChangedHandler(std::function<void()> handler);
 
+    // Names the box for assistive technology after its label, and each field after the
+    // label and its place ("IP address: field 1 of 4").
+    void SetAccessibleLabel(const QString& label);
+
     // The field widgets, for tests that type into them.
     QLineEdit* Field(int index) const;
 
@@ -48,6 +52,7 @@ private:
 
     std::array<QLineEdit*, 4> fields_{};
     std::function<void()> changed_;
+    int advanced_into_ = -1;  // the field a full field just handed the typing to
 };
 
 }  // namespace telvane

@@ -24,6 +24,23 @@ constexpr int DESIGN_FONT_BASE_X = 6;
 
 enum MENU_COMMAND : UINT { COPY_ROW = 1, COPY_MAC, COPY_IPV4, OPEN_WEB_PAGE };
 
+// The DPI the window is drawn for: its monitor's where the system knows per-monitor DPI
+// (Windows 10 1607 and later), otherwise the system's.
+UINT WindowDpi(HWND window) {
+    using GET_DPI_FOR_WINDOW = UINT(WINAPI*)(HWND);
+    const FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    GET_DPI_FOR_WINDOW get_dpi = nullptr;
+    static_assert(sizeof get_dpi == sizeof proc);
+    std::memcpy(&get_dpi, &proc, sizeof get_dpi);
+    if (get_dpi != nullptr) {
+        if (const UINT dpi = get_dpi(window); dpi != 0) return dpi;
+    }
+    const HDC dc = GetDC(window);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return static_cast<UINT>(dpi);
+}
+
 LRESULT Send(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
     return SendMessageW(list, message, wparam, lparam);
 }
@@ -43,12 +60,14 @@ CDeviceListView::CDeviceListView(CDialog& dialog, int control_id, const DEVICE_T
     if (list_ == nullptr) throw std::logic_error("the dialog has no list view with this ID");
     dialog.SetNotifyHandler(control_id, [this](NMHDR* header, LRESULT* result) { return OnNotify(header, result); });
     dialog.SetContextMenuHandler(control_id, [this](int x, int y) { OnContextMenu(x, y); });
+    dialog.SetScaleChangedHandler([this](UINT dpi) { OnScaleChanged(dpi); });
 }
 
 void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> columns) {
     RECT base{0, 0, 4, 8};
     MapDialogRect(dialog_.Hwnd(), &base);
     const int base_x = std::max<int>(1, base.right);
+    dpi_ = WindowDpi(list_);
     for (int i = 0; i < count && static_cast<std::size_t>(i) < columns.size(); ++i) {
         const LIST_COLUMN& c = columns[static_cast<std::size_t>(i)];
         std::wstring heading = ToWide(c.heading);
@@ -62,6 +81,21 @@ void CDeviceListView::InsertListColumns(int count, std::span<const LIST_COLUMN> 
     }
     // Full-row selection; tooltips for the rows' states and hints; no flicker while rows come.
     Send(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+}
+
+// The list's columns keep their share of the list at any scale, widths the user dragged
+// included: the dialog manager rescales the window, its font and its controls for a monitor
+// of another scale, but not a list's columns.
+void CDeviceListView::OnScaleChanged(UINT dpi) {
+    if (dpi == 0 || dpi_ == 0 || dpi == dpi_) return;
+    const HWND header = reinterpret_cast<HWND>(Send(list_, LVM_GETHEADER, 0, 0));
+    const int count = header != nullptr ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < count; ++i) {
+        const int width = static_cast<int>(Send(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+        const int scaled = MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_));
+        Send(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(scaled, 0));
+    }
+    dpi_ = dpi;
 }
 
 int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) {

@@ -68,6 +68,8 @@ public:
     void SetClickHandler(std::function<void(int row)> handler);
 
     HWND List() const { return list_; }
+    // Scales the columns from the DPI they were drawn for to dpi.
+    void OnScaleChanged(UINT dpi);
     // The answer to the list's custom-draw notification: the rows' colours from their
     // entries' states, whatever the control's own selection, and the notes after painting.
     LRESULT OnDeviceListCustomDraw(NMLVCUSTOMDRAW& draw) const;
@@ -84,6 +86,7 @@ private:
     HWND list_;
     const DEVICE_TABLE& table_;
     std::u16string enumerated_adapter_;
+    UINT dpi_ = 0;        // the DPI the column widths are drawn for
     std::u16string tip_;  // the text of the last tooltip asked for, alive while it shows
     RowHintsFn row_hints_;
     TellFn tell_;

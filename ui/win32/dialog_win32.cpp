@@ -2,11 +2,17 @@
 
 #include <commctrl.h>
 #include <windowsx.h>
+// clang-format off
+#include <initguid.h>
+#include <oleacc.h>
+// clang-format on
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <string>
 
+#include "ui/dialog_names.h"
 #include "ui/win32/ipv4_address_box_win32.h"
 #include "net/wide_text.h"
 #include "protocol/text.h"
@@ -22,6 +28,8 @@ using win32::ToU16;
 using win32::ToWide;
 
 constexpr int PROGRAM_ICON_ID = 128;
+// Posted to itself on WM_DPICHANGED, so it arrives after the dialog manager's rescaling.
+constexpr UINT WM_SCALE_CHANGED = WM_APP + 1;
 
 std::wstring Utf8ToWide(const char* text) {
     if (text == nullptr || *text == '\0') return {};
@@ -152,6 +160,7 @@ CDialog::~CDialog() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (big_icon_ != nullptr) DestroyIcon(big_icon_);
     if (small_icon_ != nullptr) DestroyIcon(small_icon_);
+    if (com_initialized_) CoUninitialize();
 }
 
 int CDialog::DoModal() {
@@ -212,6 +221,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPA
 
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+        case WM_DPICHANGED:
+            // The dialog manager rescales the window, its font and its controls once this
+            // returns; what it leaves alone is fitted to them afterwards.
+            PostMessageW(hwnd_, WM_SCALE_CHANGED, LOWORD(wparam), 0);
+            return FALSE;
+        case WM_SCALE_CHANGED:
+            for (const auto& handler : scale_changed_handlers_) handler(static_cast<UINT>(wparam));
+            return TRUE;
         case WM_INITDIALOG:
             AttachControls();
             return OnInitDialog() ? TRUE : FALSE;
@@ -284,7 +301,43 @@ void CDialog::OnCommand(int id, UINT code, HWND control) {
     }
 }
 
+// The system names a control after the label placed right before it in template order,
+// but not every kind of control, and the template's exceptions not at all: every control
+// without a caption gets its name as an annotation of the accessibility layer, which
+// screen readers ask before any rule.
+void CDialog::NameControls() {
+    const std::vector<DLG_ACCESSIBLE_NAME> names = ControlNames(template_);
+    if (names.empty()) return;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    com_initialized_ = SUCCEEDED(com);
+    IAccPropServices* services = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                reinterpret_cast<void**>(&services))))
+        return;
+    for (const DLG_ACCESSIBLE_NAME& name : names) {
+        const HWND control = ::GetDlgItem(hwnd_, name.control_id);
+        if (control == nullptr) continue;
+        std::wstring text;
+        if (name.text != nullptr) {
+            text = Utf8ToWide(name.text);
+        } else {
+            std::array<wchar_t, 256> label{};
+            ::GetDlgItemTextW(hwnd_, name.label_id, label.data(), static_cast<int>(label.size()));
+            for (const wchar_t c : std::wstring(label.data()))
+                if (c != L'&') text += c;
+        }
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
+                                 text.c_str());
+    }
+    services->Release();
+}
+
+void CDialog::SetScaleChangedHandler(std::function<void(UINT dpi)> handler) {
+    scale_changed_handlers_.push_back(std::move(handler));
+}
+
 void CDialog::AttachControls() {
+    NameControls();
     for (const DLG_ITEM_TEMPLATE& item : template_.items) {
         if (item.kind != CONTROL_KIND::IPV4_ADDRESS) continue;
         auto box = std::make_unique<CIpv4AddressBox>(::GetDlgItem(hwnd_, item.id));

@@ -89,6 +89,11 @@ public:
     // WM_CONTEXTMENU over a control; x and y are screen coordinates, both -1 for the keyboard.
     void SetContextMenuHandler(int control_id, std::function<void(int x, int y)> handler);
 
+    // After the window has moved to a monitor of another scale (WM_DPICHANGED) and the
+    // system has rescaled its font and controls: for what the system does not rescale.
+    // The handler gets the new DPI.
+    void SetScaleChangedHandler(std::function<void(UINT dpi)> handler);
+
     const DLG_TEMPLATE& Template() const { return template_; }
 
 protected:
@@ -119,6 +124,7 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void OnCommand(int id, UINT code, HWND control);
     void AttachControls();
+    void NameControls();
     void Notify(int id, NOTIFICATION code);
     HWND ItemOrThrow(int id) const;
 
@@ -128,9 +134,11 @@ private:
     std::vector<std::pair<int, NOTIFY_HANDLER>> notify_handlers_;
     std::vector<std::pair<int, std::function<void(int, int)>>> context_menu_handlers_;
     std::vector<std::pair<int, std::unique_ptr<CIpv4AddressBox>>> address_boxes_;
+    std::vector<std::function<void(UINT)>> scale_changed_handlers_;
     HICON big_icon_ = nullptr;
     HICON small_icon_ = nullptr;
     bool modeless_ = false;
+    bool com_initialized_ = false;
     bool ended_ = false;
     int end_result_ = 0;
 };
