@@ -322,12 +322,7 @@ void CDeviceListView::OnContextMenu(int x, int y) {
     const std::wstring url = ToWide(FromUtf8(DeviceWebUrl(*e)));
     const std::u16string unreachable = row_hints_ ? row_hints_(row).unreachable : std::u16string();
 
-    const HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING, COPY_ROW, L"&Copy Row");
-    AppendMenuW(menu, MF_STRING, COPY_MAC, L"Copy &MAC Address");
-    AppendMenuW(menu, MF_STRING, COPY_IPV4, L"Copy &IPv4 Address");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, OPEN_WEB_PAGE, L"Open &Web Page");
+    const HMENU menu = CreateRowMenu(row);
     const auto command = static_cast<UINT>(
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, dialog_.Hwnd(), nullptr));
     DestroyMenu(menu);
@@ -352,6 +347,17 @@ void CDeviceListView::OnContextMenu(int x, int y) {
         default:
             break;
     }
+}
+
+HMENU CDeviceListView::CreateRowMenu(int row) const {
+    if (EntryAt(row) == nullptr) return nullptr;
+    const HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, COPY_ROW, L"&Copy Row");
+    AppendMenuW(menu, MF_STRING, COPY_MAC, L"Copy &MAC Address");
+    AppendMenuW(menu, MF_STRING, COPY_IPV4, L"Copy &IPv4 Address");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, OPEN_WEB_PAGE, L"Open &Web Page");
+    return menu;
 }
 
 void CDeviceListView::CopyText(const std::u16string& text) const {

@@ -53,6 +53,10 @@ public:
     // list, then select_device(0) when given. Returns 0, the notification's result.
     std::int32_t SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device);
 
+    // The context menu of a row (Copy Row / MAC / IPv4 address, Open Web Page), or nullptr
+    // when row shows no device; the caller destroys it.
+    HMENU CreateRowMenu(int row) const;
+
     void SetRowHints(RowHintsFn hints);
     // How "Open web page" says why it does not open a page it cannot reach.
     void SetTeller(TellFn tell);
