@@ -40,14 +40,35 @@ public:
     // Routes a notification of control id to handler; handlers run in the order mapped.
     void MapNotification(int id, NOTIFICATION code, std::function<void()> handler);
 
+    // Controls by ID, each toolkit reaching its own. For IDs used more than once
+    // (IDC_STATIC), the first in template order.
+    virtual void EnableDlgItem(int id, bool enable) = 0;
+    // The control's own enabled state, whatever its ancestors.
+    virtual bool IsDlgItemEnabled(int id) const = 0;
+    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
+    virtual void CheckDlgButton(int id, int check) = 0;
+    virtual int IsDlgButtonChecked(int id) const = 0;
     virtual void SetDlgItemText(int id, std::u16string_view text) = 0;
     virtual std::u16string GetDlgItemText(int id) const = 0;
     // Reads the whole text as a decimal integer; *translated tells whether it was one.
     std::int64_t GetDlgItemInt(int id, bool* translated, bool is_signed) const;
     // Like the platform: the value is taken as a 32-bit integer of the given signedness.
     void SetDlgItemInt(int id, std::int64_t value, bool is_signed);
-    // CB_ADDSTRING: returns the new index.
+    // EM_LIMITTEXT of an edit.
+    virtual void LimitText(int id, int max_chars) = 0;
+    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
+    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
     virtual int ComboAddString(int id, std::u16string_view text) = 0;
+    virtual void ComboSetCurSel(int id, int index) = 0;
+    virtual int ComboGetCurSel(int id) const = 0;
+    virtual int ComboGetCount(int id) const = 0;
+    // Gives the keyboard focus to a control.
+    virtual void GotoDlgCtrl(int id) = 0;
+    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
+    virtual void SetProgressRange(int id, int low, int high) = 0;
+    virtual void SetProgressPos(int id, int pos) = 0;
+    // The program icon (IDR_MAINFRAME) on the title bar and the task bar.
+    virtual void SetProgramIcon() = 0;
 
     const DLG_TEMPLATE& Template() const { return template_; }
 

@@ -38,32 +38,23 @@ public:
     // Creates the controls and runs OnInitDialog without showing the window.
     void Create();
 
-    // Controls by ID. For IDs used more than once (IDC_STATIC), the first in template order.
     QWidget* GetDlgItem(int id) const;
     CIpv4AddressBox* GetAddressBox(int id) const;
-    void EnableDlgItem(int id, bool enable);
-    // The control's own enabled state, whatever its ancestors.
-    bool IsDlgItemEnabled(int id) const;
-    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
-    void CheckDlgButton(int id, int check);
-    int IsDlgButtonChecked(int id) const;
+    void EnableDlgItem(int id, bool enable) override;
+    bool IsDlgItemEnabled(int id) const override;
+    void CheckDlgButton(int id, int check) override;
+    int IsDlgButtonChecked(int id) const override;
     void SetDlgItemText(int id, std::u16string_view text) override;
     std::u16string GetDlgItemText(int id) const override;
-    // EM_LIMITTEXT of an edit.
-    void LimitText(int id, int max_chars);
-    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
-    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
+    void LimitText(int id, int max_chars) override;
     int ComboAddString(int id, std::u16string_view text) override;
-    void ComboSetCurSel(int id, int index);
-    int ComboGetCurSel(int id) const;
-    int ComboGetCount(int id) const;
-    // Gives the keyboard focus to a control.
-    void GotoDlgCtrl(int id);
-    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
-    void SetProgressRange(int id, int low, int high);
-    void SetProgressPos(int id, int pos);
-    // The program icon on the title bar and the task bar.
-    void SetProgramIcon();
+    void ComboSetCurSel(int id, int index) override;
+    int ComboGetCurSel(int id) const override;
+    int ComboGetCount(int id) const override;
+    void GotoDlgCtrl(int id) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
+    void SetProgramIcon() override;
 
     // Dialog base units of the dialog's font (pixels per 4 horizontal, 8 vertical units).
     int BaseUnitX() const { return base_x_; }

@@ -41,32 +41,25 @@ public:
     void Create();
 
     HWND Hwnd() const { return hwnd_; }
-    // For IDs used more than once (IDC_STATIC), the first in template order.
     HWND GetDlgItem(int id) const;
     CIpv4AddressBox* GetAddressBox(int id) const;
-    void EnableDlgItem(int id, bool enable);
-    // The control's own enabled state, whatever its ancestors.
-    bool IsDlgItemEnabled(int id) const;
-    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
-    void CheckDlgButton(int id, int check);
-    int IsDlgButtonChecked(int id) const;
+    void EnableDlgItem(int id, bool enable) override;
+    bool IsDlgItemEnabled(int id) const override;
+    void CheckDlgButton(int id, int check) override;
+    int IsDlgButtonChecked(int id) const override;
     void SetDlgItemText(int id, std::u16string_view text) override;
     std::u16string GetDlgItemText(int id) const override;
-    // EM_LIMITTEXT of an edit.
-    void LimitText(int id, int max_chars);
-    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
-    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
+    void LimitText(int id, int max_chars) override;
     int ComboAddString(int id, std::u16string_view text) override;
-    void ComboSetCurSel(int id, int index);
-    int ComboGetCurSel(int id) const;
-    int ComboGetCount(int id) const;
-    // Gives the keyboard focus to a control (WM_NEXTDLGCTL).
-    void GotoDlgCtrl(int id);
-    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
-    void SetProgressRange(int id, int low, int high);
-    void SetProgressPos(int id, int pos);
+    void ComboSetCurSel(int id, int index) override;
+    int ComboGetCurSel(int id) const override;
+    int ComboGetCount(int id) const override;
+    // By WM_NEXTDLGCTL, as the dialog manager moves it.
+    void GotoDlgCtrl(int id) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
     // Icon group IDR_MAINFRAME of the executable as the window's large and small icon.
-    void SetProgramIcon();
+    void SetProgramIcon() override;
 
     // WM_NOTIFY from a control, for the platform code behind it (a list view's custom
     // drawing). A handler that returns true has handled the message: *result becomes the
