@@ -14,7 +14,8 @@ namespace telvane::contract {
 void Show(CDialog&) {}
 
 void ReportClick(CDialog& dialog, int id) {
-    SendMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dialog.GetDlgItem(id)));
+    SendMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(dialog.GetDlgItem(id)));
 }
 
 // As the dialog manager sends a dialog key that no button of its own takes.

@@ -47,7 +47,6 @@ QString ToQString(const std::u16string& s) {
     return QString::fromStdU16String(s);
 }
 
-
 QColor FromColorref(COLORREF c) {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
 }

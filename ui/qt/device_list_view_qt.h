@@ -75,7 +75,6 @@ public:
     std::u16string EmptyNoteText() const override;
     std::u16string FullNoteText() const override;
 
-
 signals:
     // A column heading was clicked (column 0..3).
     void headerItemClicked(int column);

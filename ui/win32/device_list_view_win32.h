@@ -22,7 +22,6 @@ class CDialog;
 
 class CDeviceListView final : public CDeviceListCore {
 public:
-
     // Takes over the look and the notifications of the dialog's list control_id; table belongs
     // to the window and outlives the list.
     CDeviceListView(CDialog& dialog, int control_id, const DEVICE_TABLE& table);
@@ -45,7 +44,6 @@ public:
     void UpdateNotes() override;
     std::u16string EmptyNoteText() const override;
     std::u16string FullNoteText() const override;
-
 
     HWND List() const { return list_; }
     // Scales the columns from the DPI they were drawn for to dpi.
