@@ -4,6 +4,7 @@
 // captioned with the application name (the executable's file name without extension).
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,9 @@ void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook
 // While the hook is set, a question goes to it too and is answered with yes: No (false)
 // unless a test says otherwise. Clearing the hook sets the answer back to No.
 void SetQuestionAnswerForTesting(bool yes);
+
+// For each toolkit's boxes: while a hook is set, hands it text and returns the answer to
+// give (No unless a test said otherwise); nothing when the box must really be shown.
+std::optional<bool> HookedAnswer(std::u16string_view text);
 
 }  // namespace telvane

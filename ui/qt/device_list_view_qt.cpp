@@ -47,11 +47,6 @@ QString ToQString(const std::u16string& s) {
     return QString::fromStdU16String(s);
 }
 
-const DEVICE_INFO* TableEntry(const DEVICE_TABLE& table, int row) {
-    if (row < 0 || row >= std::min(table.device_count, DEVICE_TABLE_CAPACITY)) return nullptr;
-    return &table.entries[static_cast<std::size_t>(row)];
-}
-
 QColor FromColorref(COLORREF c) {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
 }
@@ -70,15 +65,9 @@ public:
         QTreeWidget* list = treeWidget();
         if (list == nullptr) return {};
         const int row = list->indexOfTopLevelItem(const_cast<CDeviceRowItem*>(this));
-        const DEVICE_INFO* e = TableEntry(table_, row);
-        if (e == nullptr) return {};
-        QString text = ToQString(RowStateText(*e));
-        if (hints_) {
-            const QString hint = ToQString(hints_(row).text);
-            if (!hint.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + hint;
-        }
-        if (text.isEmpty()) return {};
-        return text;
+        const std::u16string text = RowTooltipText(table_, row, hints_);
+        if (text.empty()) return {};
+        return ToQString(text);
     }
 
 private:
@@ -110,7 +99,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->state &= ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
-        const DEVICE_INFO* e = TableEntry(table_, index.row());
+        const DEVICE_INFO* e = ListedEntry(table_, index.row());
         if (e == nullptr) return;
         switch (RowLookOf(*e)) {
             case RowLook::Selected:
@@ -190,7 +179,7 @@ int ScaledColumnWidth(std::int32_t width, const QFont& font) {
 }
 
 CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, QObject* parent)
-    : QObject(parent), list_(list), table_(table), open_url_(&QDesktopServices::openUrl) {
+    : QObject(parent), CDeviceListCore(table), list_(list), open_url_(&QDesktopServices::openUrl) {
     Q_ASSERT(list != nullptr);
     // A flat, single-selection report list that never sorts or reorders by itself.
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -214,6 +203,16 @@ CDeviceListView::CDeviceListView(QTreeWidget* list, const DEVICE_TABLE& table, Q
     list->setItemDelegate(new CDeviceRowDelegate(table, list));
 
     connect(header, &QHeaderView::sectionClicked, this, &CDeviceListView::headerItemClicked);
+    // The window's handlers hear what the signals say.
+    connect(this, &CDeviceListView::headerItemClicked, this, [this](int column) {
+        if (on_header_click_) on_header_click_(column);
+    });
+    connect(this, &CDeviceListView::listItemChanged, this, [this](int row, bool selected) {
+        if (on_item_changed_) on_item_changed_(row, selected);
+    });
+    connect(this, &CDeviceListView::listClicked, this, [this](int row) {
+        if (on_click_) on_click_(row);
+    });
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CDeviceListView::OnSelectionChanged);
     list->viewport()->installEventFilter(this);
     list->installEventFilter(this);
@@ -296,12 +295,6 @@ int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) 
     return position;
 }
 
-void CDeviceListView::RefillDeviceList() {
-    DeleteAllItems();
-    const int count = std::clamp(table_.device_count, 0, DEVICE_TABLE_CAPACITY);
-    for (int i = 0; i < count; ++i) AddDeviceRow(i, table_.entries[static_cast<std::size_t>(i)]);
-}
-
 void CDeviceListView::DeleteAllItems() {
     selection_mark_ = -1;
     if (list_ == nullptr) return;
@@ -322,22 +315,14 @@ void CDeviceListView::Invalidate(bool /*erase*/) {
     ReleaseRepaints();
 }
 
-std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
-    Q_ASSERT(&table == &table_);
-    SortDeviceTable(table, column);
-    RefillDeviceList();
-    Invalidate(false);
-    if (select_device) select_device(0);
-    return 0;
-}
-
 QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     const DEVICE_INFO* e = EntryAt(row);
     if (e == nullptr) return nullptr;
-    const QString row_text = ToQString(RowCopyText(*e));
-    const QString mac = ToQString(MacText(*e));
-    const QString ipv4 = QString::fromStdString(FormatIpv4(e->ipv4_address));
-    const QUrl url(QString::fromStdString(DeviceWebUrl(*e)));
+    const ROW_MENU_TEXTS texts = RowMenuTexts(row, *e);
+    const QString row_text = ToQString(texts.row);
+    const QString mac = ToQString(texts.mac);
+    const QString ipv4 = ToQString(texts.ipv4);
+    const QUrl url(QString::fromStdString(texts.url));
 
     auto* menu = new QMenu(parent);
     const auto copy = [menu](const QString& name, const QString& caption, const QString& text) {
@@ -352,8 +337,7 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
     QAction* open = menu->addAction(tr("Open &Web Page"));
     open->setObjectName(QStringLiteral("openWebPage"));
     // A page that cannot be reached from here is explained instead of opened dead.
-    const std::u16string unreachable = row_hints_ ? row_hints_(row).unreachable : std::u16string();
-    connect(open, &QAction::triggered, menu, [opener = open_url_, tell = tell_, url, unreachable] {
+    connect(open, &QAction::triggered, menu, [opener = open_url_, tell = tell_, url, unreachable = texts.unreachable] {
         if (!unreachable.empty()) {
             if (tell) tell(unreachable);
         } else if (opener) {
@@ -361,11 +345,6 @@ QMenu* CDeviceListView::CreateRowMenu(int row, QWidget* parent) {
         }
     });
     return menu;
-}
-
-void CDeviceListView::SetEnumeratedAdapter(std::u16string_view adapter_address) {
-    enumerated_adapter_ = adapter_address;
-    UpdateNotes();
 }
 
 std::u16string CDeviceListView::EmptyNoteText() const {
@@ -376,30 +355,18 @@ std::u16string CDeviceListView::FullNoteText() const {
     return full_note_ != nullptr && !full_note_->isHidden() ? full_note_->text().toStdU16String() : std::u16string();
 }
 
-void CDeviceListView::SetHeaderClickHandler(std::function<void(int column)> handler) {
-    connect(this, &CDeviceListView::headerItemClicked, this, std::move(handler));
-}
-
-void CDeviceListView::SetItemChangedHandler(std::function<void(int row, bool selected)> handler) {
-    connect(this, &CDeviceListView::listItemChanged, this, std::move(handler));
-}
-
-void CDeviceListView::SetClickHandler(std::function<void(int row)> handler) {
-    connect(this, &CDeviceListView::listClicked, this, std::move(handler));
-}
-
 void CDeviceListView::UpdateNotes() {
     if (list_ == nullptr) return;
     const bool enumerated = !enumerated_adapter_.empty();
     const bool empty = enumerated && list_->topLevelItemCount() == 0;
     if (empty != !empty_note_->isHidden()) {
         if (empty) {
-            empty_note_->setText(ToQString(EmptyListNote(enumerated_adapter_)));
+            empty_note_->setText(ToQString(EmptyListText()));
             empty_note_->setGeometry(list_->viewport()->rect().adjusted(8, 8, -8, -8));
         }
         empty_note_->setVisible(empty);
     }
-    const std::u16string full_text = enumerated ? FullListNote(table_) : std::u16string();
+    const std::u16string full_text = FullListText();
     const bool full = !full_text.empty();
     if (full != !full_note_->isHidden()) {
         full_note_->setText(ToQString(full_text));
@@ -411,14 +378,6 @@ void CDeviceListView::UpdateNotes() {
 
 void CDeviceListView::SetUrlOpener(UrlOpenerFn opener) {
     open_url_ = std::move(opener);
-}
-
-void CDeviceListView::SetRowHints(RowHintsFn hints) {
-    row_hints_ = std::move(hints);
-}
-
-void CDeviceListView::SetTeller(TellFn tell) {
-    tell_ = std::move(tell);
 }
 
 // Filters run before Qt drops the input of a disabled widget, so each path from input to
@@ -489,10 +448,6 @@ void CDeviceListView::OpenKeyboardMenu() {
 
 QTreeWidget* CDeviceListView::List() const {
     return list_.data();
-}
-
-const DEVICE_INFO* CDeviceListView::EntryAt(int row) const {
-    return TableEntry(table_, row);
 }
 
 }  // namespace telvane

@@ -19,12 +19,11 @@
 #include <QtWidgets/QTreeWidget>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "ui/dialog_names.h"
 #include "ui/qt/ipv4_address_box_qt.h"
-#include "net/pumped_wait.h"
-#include "protocol/text.h"
 
 namespace telvane {
 
@@ -163,19 +162,20 @@ QString ToQString(std::u16string_view text) {
 
 }  // namespace
 
-CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent) : QDialog(parent), template_(dialog_template) {
+CDialog::CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent)
+    : QDialog(parent), CDialogCore(dialog_template) {
     // A top-level application window: caption, system menu, minimise box, fixed frame.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(Utf8(template_.title));
-    QFont dialog_font(Utf8(template_.font_family), template_.font_point_size);
+    setWindowTitle(Utf8(Template().title));
+    QFont dialog_font(Utf8(Template().font_family), Template().font_point_size);
     setFont(dialog_font);
     const QFontMetrics metrics(font());
     // The platform's rule: average width of A..Z a..z, rounded; the font's full height.
     const int sample_width = metrics.horizontalAdvance(QString::fromLatin1(BASE_UNIT_SAMPLE));
     base_x_ = (sample_width / 26 + 1) / 2;
     base_y_ = metrics.height();
-    setFixedSize(MulDiv(template_.cx, base_x_, 4), MulDiv(template_.cy, base_y_, 8));
+    setFixedSize(MulDiv(Template().cx, base_x_, 4), MulDiv(Template().cy, base_y_, 8));
     // Keys reach the focused control's own handlers first (a push button takes Enter, a
     // field takes Tab); only an application filter sees them before any of those.
     if (qApp != nullptr) qApp->installEventFilter(this);
@@ -203,91 +203,63 @@ void CDialog::Create() {
 
 int CDialog::DoModal() {
     Create();
-    if (!ended_) exec();
-    return end_result_;
+    if (!IsEnded()) exec();
+    return EndResult();
 }
 
-void CDialog::EndDialog(int result) {
-    ended_ = true;
-    end_result_ = result;
+void CDialog::CloseWindow(int result) {
     QDialog::done(result);
 }
 
-bool CDialog::OnInitDialog() {
-    for (const DLG_INIT_ENTRY& entry : template_.init_data)
-        ComboAddString(entry.control_id, Utf8(entry.text).toStdU16String());
-    UpdateData(false);
-    return true;
+bool CDialog::ControlActs(int id) const {
+    const QWidget* control = GetDlgItem(id);
+    return control == nullptr || control->isEnabled();
 }
 
-void CDialog::OnOK() {
-    if (!UpdateData(true)) return;
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
-void CDialog::DoDataExchange(bool) {}
-
-bool CDialog::UpdateData(bool save) {
-    DoDataExchange(save);
-    return true;
-}
-
+// QDialog's Escape.
 void CDialog::reject() {
-    OnCancel();
+    DialogKeyCommand(IDCANCEL);
 }
 
 void CDialog::accept() {
-    OnOK();
-}
-
-bool CDialog::DialogKeysSuspended() const {
-    return PumpDepth() > 0;
+    DialogKeyCommand(IDOK);
 }
 
 namespace {
-bool IsDialogKey(const QKeyEvent* key) {
+std::optional<DIALOG_KEY> DialogKeyOf(const QKeyEvent* key) {
     switch (key->key()) {
         case Qt::Key_Escape:
+            return DIALOG_KEY::ESCAPE;
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            return DIALOG_KEY::ENTER;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-            return true;
+            return DIALOG_KEY::TAB;
         default:
-            return false;
+            return std::nullopt;
     }
 }
 }  // namespace
 
 bool CDialog::eventFilter(QObject* watched, QEvent* event) {
-    // Inside a pumped wait the window has no dialog keys: Escape does not cancel, Enter
-    // presses no button, Tab moves no focus, whichever control has the focus.
+    // A dialog key that may not act now is taken here, before the focused control's own
+    // handlers (a push button takes Enter, a field takes Tab) can act on it.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this && IsDialogKey(static_cast<QKeyEvent*>(event)) &&
-        DialogKeysSuspended())
-        return true;
+        static_cast<QWidget*>(watched)->window() == this) {
+        const std::optional<DIALOG_KEY> key = DialogKeyOf(static_cast<QKeyEvent*>(event));
+        if (key && !DialogKeyActs(*key)) return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 
 void CDialog::closeEvent(QCloseEvent* event) {
-    if (IsBusy()) {
-        event->ignore();
-        return;
-    }
-    OnCancel();
-    if (ended_)
-        event->accept();
-    else
-        event->ignore();
+    event->setAccepted(CloseRequested());
 }
 
 void CDialog::CreateControls() {
     QWidget* previous_tab_stop = nullptr;
-    for (const DLG_ITEM_TEMPLATE& item : template_.items) {
+    for (const DLG_ITEM_TEMPLATE& item : Template().items) {
         QWidget* control = CreateControl(item);
         control->setObjectName(QString::number(item.id));
         control->setEnabled(item.enabled);
@@ -306,7 +278,7 @@ void CDialog::CreateControls() {
 // A label names the control right after it in template order, as the Windows dialog
 // manager derives names; the template names the controls that rule misses.
 void CDialog::NameControls() {
-    for (const DLG_ACCESSIBLE_NAME& name : ControlNames(template_)) {
+    for (const DLG_ACCESSIBLE_NAME& name : ControlNames(Template())) {
         QWidget* control = GetDlgItem(name.control_id);
         if (control == nullptr) continue;
         if (name.text != nullptr) {
@@ -438,7 +410,7 @@ void CDialog::OnRadioChecked(QRadioButton* button) {
 // wrapping round, and clicks it, so its handler runs as for a mouse click. Inside a pumped
 // wait it is no dialog key and does nothing.
 void CDialog::OnRadioArrow(QRadioButton* button, bool forward) {
-    if (DialogKeysSuspended()) return;
+    if (!DialogKeyActs(DIALOG_KEY::ARROW)) return;
     for (const auto& group : radio_groups_) {
         const auto at = std::find(group.begin(), group.end(), button);
         if (at == group.end()) continue;
@@ -453,30 +425,6 @@ void CDialog::OnRadioArrow(QRadioButton* button, bool forward) {
             return;
         }
     }
-}
-
-void CDialog::MapNotification(int id, NOTIFICATION code, std::function<void()> handler) {
-    message_map_.push_back({id, code, std::move(handler)});
-}
-
-void CDialog::Notify(int id, NOTIFICATION code) {
-    // A disabled control never acts, whatever brought its notification: a keyboard
-    // click started just before the control was disabled still ends after it.
-    if (code != NOTIFICATION::CHANGE) {
-        const QWidget* control = GetDlgItem(id);
-        if (control != nullptr && !control->isEnabled()) return;
-    }
-    bool handled = false;
-    // Copied: a handler may end the dialog or map further entries.
-    const std::vector<MAP_ENTRY> entries = message_map_;
-    for (const MAP_ENTRY& entry : entries) {
-        if (entry.id != id || entry.code != code) continue;
-        handled = true;
-        entry.handler();
-    }
-    if (handled || code != NOTIFICATION::CLICKED) return;
-    if (id == IDOK) OnOK();
-    if (id == IDCANCEL) OnCancel();
 }
 
 QWidget* CDialog::GetDlgItem(int id) const {
@@ -541,19 +489,6 @@ std::u16string CDialog::GetDlgItemText(int id) const {
 
 void CDialog::LimitText(int id, int max_chars) {
     ItemAs<QLineEdit>(*this, id)->setMaxLength(max_chars);
-}
-
-std::int64_t CDialog::GetDlgItemInt(int id, bool* translated, bool is_signed) const {
-    const std::optional<std::int64_t> value = ParseDialogInteger(GetDlgItemText(id), is_signed);
-    if (translated != nullptr) *translated = value.has_value();
-    return value.value_or(0);
-}
-
-void CDialog::SetDlgItemInt(int id, std::int64_t value, bool is_signed) {
-    // Like the platform: the value is taken as a 32-bit integer of the given signedness.
-    const QString text = is_signed ? QString::number(static_cast<std::int32_t>(value))
-                                   : QString::number(static_cast<std::uint32_t>(value));
-    SetDlgItemText(id, text.toStdU16String());
 }
 
 int CDialog::ComboAddString(int id, std::u16string_view text) {

@@ -12,8 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/dialog_notification.h"
-#include "ui/dialog_template.h"
+#include "ui/dialog_core.h"
 
 class QIcon;
 class QLabel;
@@ -26,7 +25,7 @@ class CIpv4AddressBox;
 // The program icon (IDR_MAINFRAME) in every size drawn for it.
 QIcon LoadProgramIcon();
 
-class CDialog : public QDialog {
+class CDialog : public QDialog, public CDialogCore {
 public:
     explicit CDialog(const DLG_TEMPLATE& dialog_template, QWidget* parent = nullptr);
     ~CDialog() override;
@@ -38,103 +37,58 @@ public:
     int DoModal();
     // Creates the controls and runs OnInitDialog without showing the window.
     void Create();
-    // Ends the dialog with result; when called before the window is shown, it never is.
-    void EndDialog(int result);
-    bool IsEnded() const { return ended_; }
-    int EndResult() const { return end_result_; }
 
-    // Controls by ID. For IDs used more than once (IDC_STATIC), the first in template order.
     QWidget* GetDlgItem(int id) const;
     CIpv4AddressBox* GetAddressBox(int id) const;
-    void EnableDlgItem(int id, bool enable);
-    // The control's own enabled state, whatever its ancestors.
-    bool IsDlgItemEnabled(int id) const;
-    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
-    void CheckDlgButton(int id, int check);
-    int IsDlgButtonChecked(int id) const;
-    void SetDlgItemText(int id, std::u16string_view text);
-    std::u16string GetDlgItemText(int id) const;
-    // EM_LIMITTEXT of an edit.
-    void LimitText(int id, int max_chars);
-    // Reads the whole text as a decimal integer; *translated tells whether it was one.
-    std::int64_t GetDlgItemInt(int id, bool* translated, bool is_signed) const;
-    void SetDlgItemInt(int id, std::int64_t value, bool is_signed);
-    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
-    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
-    int ComboAddString(int id, std::u16string_view text);
-    void ComboSetCurSel(int id, int index);
-    int ComboGetCurSel(int id) const;
-    int ComboGetCount(int id) const;
-    // Gives the keyboard focus to a control.
-    void GotoDlgCtrl(int id);
-    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
-    void SetProgressRange(int id, int low, int high);
-    void SetProgressPos(int id, int pos);
-    // The program icon on the title bar and the task bar.
-    void SetProgramIcon();
-
-    // Routes a notification of control id to handler; handlers run in the order mapped.
-    void MapNotification(int id, NOTIFICATION code, std::function<void()> handler);
+    void EnableDlgItem(int id, bool enable) override;
+    bool IsDlgItemEnabled(int id) const override;
+    void CheckDlgButton(int id, int check) override;
+    int IsDlgButtonChecked(int id) const override;
+    void SetDlgItemText(int id, std::u16string_view text) override;
+    std::u16string GetDlgItemText(int id) const override;
+    void LimitText(int id, int max_chars) override;
+    int ComboAddString(int id, std::u16string_view text) override;
+    void ComboSetCurSel(int id, int index) override;
+    int ComboGetCurSel(int id) const override;
+    int ComboGetCount(int id) const override;
+    void GotoDlgCtrl(int id) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
+    void SetProgramIcon() override;
 
     // Dialog base units of the dialog's font (pixels per 4 horizontal, 8 vertical units).
     int BaseUnitX() const { return base_x_; }
     int BaseUnitY() const { return base_y_; }
     QRect MapDialogRect(int x, int y, int cx, int cy) const;
 
-    const DLG_TEMPLATE& Template() const { return template_; }
     // The controls in template order (the frames are stacked beneath the others).
     const std::vector<QWidget*>& Controls() const { return controls_; }
 
 protected:
-    // The framework's initialisation: the dialog-initialisation data, then the members
-    // into the controls. Overrides call it first.
-    virtual bool OnInitDialog();
-    // Takes the controls' data into the members (UpdateData(true)) and ends with IDOK.
-    virtual void OnOK();
-    // Ends with IDCANCEL.
-    virtual void OnCancel();
-    // Exchanges members with controls: save true reads the controls.
-    virtual void DoDataExchange(bool save);
-    bool UpdateData(bool save);
-
-    // While true, a close request is ignored.
-    virtual bool IsBusy() const { return false; }
-    // While true (inside a pumped wait), Escape, Enter, Tab and the arrows of a radio
-    // group do nothing as dialog keys.
-    virtual bool DialogKeysSuspended() const;
+    bool ControlActs(int id) const override;
+    void CloseWindow(int result) override;
 
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
-    // QDialog's own ways out go through OnOK and OnCancel.
+    // QDialog's own ways out are the dialog keys' commands.
     void reject() override;
     void accept() override;
 
 private:
-    struct MAP_ENTRY {
-        int id;
-        NOTIFICATION code;
-        std::function<void()> handler;
-    };
-
     void CreateControls();
     QWidget* CreateControl(const DLG_ITEM_TEMPLATE& item);
     void NameControls();
     void LabelControl(QWidget* control, QLabel* label);
-    void Notify(int id, NOTIFICATION code);
     void OnRadioChecked(QRadioButton* button);
     void OnRadioArrow(QRadioButton* button, bool forward);
 
-    const DLG_TEMPLATE& template_;
     std::vector<QWidget*> controls_;  // template order
     std::vector<std::vector<QRadioButton*>> radio_groups_;
-    std::vector<MAP_ENTRY> message_map_;
     int base_x_ = 0;
     int base_y_ = 0;
     bool created_ = false;
-    bool ended_ = false;
-    int end_result_ = 0;
 };
 
 }  // namespace telvane

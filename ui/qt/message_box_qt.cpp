@@ -8,16 +8,6 @@ namespace telvane {
 
 namespace {
 
-std::function<void(const std::u16string&)>& Hook() {
-    static std::function<void(const std::u16string&)> hook;
-    return hook;
-}
-
-bool& QuestionAnswer() {
-    static bool yes = false;
-    return yes;
-}
-
 QWidget* BoxOwner(QWidget* owner) {
     // A window not yet shown is no place to centre on; the box then stands alone.
     return owner != nullptr && owner->isVisible() ? owner : nullptr;
@@ -30,10 +20,7 @@ std::u16string ApplicationName() {
 }
 
 void ShowMessageBox(QWidget* owner, std::u16string_view text) {
-    if (Hook()) {
-        Hook()(std::u16string(text));
-        return;
-    }
+    if (HookedAnswer(text)) return;
     QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
                     QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
                     BoxOwner(owner));
@@ -42,10 +29,7 @@ void ShowMessageBox(QWidget* owner, std::u16string_view text) {
 }
 
 bool AskYesNo(QWidget* owner, std::u16string_view text) {
-    if (Hook()) {
-        Hook()(std::u16string(text));
-        return QuestionAnswer();
-    }
+    if (const std::optional<bool> answer = HookedAnswer(text)) return *answer;
     QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(ApplicationName()),
                     QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Yes | QMessageBox::No, BoxOwner(owner));
@@ -53,15 +37,6 @@ bool AskYesNo(QWidget* owner, std::u16string_view text) {
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
-}
-
-void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) {
-    Hook() = std::move(hook);
-    if (!Hook()) QuestionAnswer() = false;
-}
-
-void SetQuestionAnswerForTesting(bool yes) {
-    QuestionAnswer() = yes;
 }
 
 }  // namespace telvane

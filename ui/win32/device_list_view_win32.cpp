@@ -56,7 +56,7 @@ void SetCellText(HWND list, int row, int column, const std::u16string& text) {
 }  // namespace
 
 CDeviceListView::CDeviceListView(CDialog& dialog, int control_id, const DEVICE_TABLE& table)
-    : dialog_(dialog), list_(dialog.GetDlgItem(control_id)), table_(table) {
+    : CDeviceListCore(table), dialog_(dialog), list_(dialog.GetDlgItem(control_id)) {
     if (list_ == nullptr) throw std::logic_error("the dialog has no list view with this ID");
     dialog.SetNotifyHandler(control_id, [this](NMHDR* header, LRESULT* result) { return OnNotify(header, result); });
     dialog.SetContextMenuHandler(control_id, [this](int x, int y) { OnContextMenu(x, y); });
@@ -113,12 +113,6 @@ int CDeviceListView::AddDeviceRow(std::int32_t index, const DEVICE_INFO& entry) 
     return position;
 }
 
-void CDeviceListView::RefillDeviceList() {
-    DeleteAllItems();
-    const int count = std::clamp(table_.device_count, 0, DEVICE_TABLE_CAPACITY);
-    for (int i = 0; i < count; ++i) AddDeviceRow(i, table_.entries[static_cast<std::size_t>(i)]);
-}
-
 void CDeviceListView::DeleteAllItems() {
     Send(list_, LVM_DELETEALLITEMS, 0, 0);
 }
@@ -135,50 +129,17 @@ void CDeviceListView::Invalidate(bool erase) {
     InvalidateRect(list_, nullptr, erase ? TRUE : FALSE);
 }
 
-std::int32_t CDeviceListView::SortDeviceList(DEVICE_TABLE& table, int column, const SelectDeviceFn& select_device) {
-    SortDeviceTable(table, column);
-    RefillDeviceList();
-    Invalidate(false);
-    if (select_device) select_device(0);
-    return 0;
-}
-
-void CDeviceListView::SetRowHints(RowHintsFn hints) {
-    row_hints_ = std::move(hints);
-}
-
-void CDeviceListView::SetTeller(TellFn tell) {
-    tell_ = std::move(tell);
-}
-
-void CDeviceListView::SetEnumeratedAdapter(std::u16string_view adapter_address) {
-    enumerated_adapter_ = adapter_address;
-    UpdateNotes();
-}
-
 void CDeviceListView::UpdateNotes() {
     // The notes are painted after the rows; a change of either shows at the next paint.
     Invalidate(true);
 }
 
 std::u16string CDeviceListView::EmptyNoteText() const {
-    return RowCount() == 0 ? EmptyListNote(enumerated_adapter_) : std::u16string();
+    return RowCount() == 0 ? EmptyListText() : std::u16string();
 }
 
 std::u16string CDeviceListView::FullNoteText() const {
-    return enumerated_adapter_.empty() ? std::u16string() : FullListNote(table_);
-}
-
-void CDeviceListView::SetHeaderClickHandler(std::function<void(int column)> handler) {
-    on_header_click_ = std::move(handler);
-}
-
-void CDeviceListView::SetItemChangedHandler(std::function<void(int row, bool selected)> handler) {
-    on_item_changed_ = std::move(handler);
-}
-
-void CDeviceListView::SetClickHandler(std::function<void(int row)> handler) {
-    on_click_ = std::move(handler);
+    return FullListText();
 }
 
 LRESULT CDeviceListView::OnDeviceListCustomDraw(NMLVCUSTOMDRAW& draw) const {
@@ -274,14 +235,8 @@ bool CDeviceListView::OnNotify(NMHDR* header, LRESULT* result) {
             return true;
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
-            const DEVICE_INFO* e = EntryAt(tip->iItem);
-            if (e == nullptr || tip->pszText == nullptr || tip->cchTextMax <= 0) return false;
-            std::u16string text = RowStateText(*e);
-            if (row_hints_) {
-                const std::u16string hint = row_hints_(tip->iItem).text;
-                if (!hint.empty()) text += (text.empty() ? u"" : u"\n") + hint;
-            }
-            const std::wstring wide = ToWide(text);
+            if (EntryAt(tip->iItem) == nullptr || tip->pszText == nullptr || tip->cchTextMax <= 0) return false;
+            const std::wstring wide = ToWide(RowTooltipText(table_, tip->iItem, row_hints_));
             const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(tip->cchTextMax - 1));
             std::copy_n(wide.begin(), n, tip->pszText);
             tip->pszText[n] = L'\0';
@@ -316,42 +271,45 @@ void CDeviceListView::OnContextMenu(int x, int y) {
     const DEVICE_INFO* e = EntryAt(row);
     if (e == nullptr) return;
     // The texts of the moment the menu opened.
-    const std::u16string row_text = RowCopyText(*e);
-    const std::u16string mac = MacText(*e);
-    const std::u16string ipv4 = FromUtf8(FormatIpv4(e->ipv4_address));
-    const std::wstring url = ToWide(FromUtf8(DeviceWebUrl(*e)));
-    const std::u16string unreachable = row_hints_ ? row_hints_(row).unreachable : std::u16string();
+    const ROW_MENU_TEXTS texts = RowMenuTexts(row, *e);
 
+    const HMENU menu = CreateRowMenu(row);
+    const auto command = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, dialog_.Hwnd(), nullptr));
+    DestroyMenu(menu);
+    switch (command) {
+        case COPY_ROW:
+            CopyText(texts.row);
+            break;
+        case COPY_MAC:
+            CopyText(texts.mac);
+            break;
+        case COPY_IPV4:
+            CopyText(texts.ipv4);
+            break;
+        case OPEN_WEB_PAGE:
+            // A page that cannot be reached from here is explained instead of opened dead.
+            if (!texts.unreachable.empty()) {
+                if (tell_) tell_(texts.unreachable);
+            } else {
+                ShellExecuteW(dialog_.Hwnd(), L"open", ToWide(FromUtf8(texts.url)).c_str(), nullptr, nullptr,
+                              SW_SHOWNORMAL);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+HMENU CDeviceListView::CreateRowMenu(int row) const {
+    if (EntryAt(row) == nullptr) return nullptr;
     const HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, COPY_ROW, L"&Copy Row");
     AppendMenuW(menu, MF_STRING, COPY_MAC, L"Copy &MAC Address");
     AppendMenuW(menu, MF_STRING, COPY_IPV4, L"Copy &IPv4 Address");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, OPEN_WEB_PAGE, L"Open &Web Page");
-    const auto command = static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, dialog_.Hwnd(), nullptr));
-    DestroyMenu(menu);
-    switch (command) {
-        case COPY_ROW:
-            CopyText(row_text);
-            break;
-        case COPY_MAC:
-            CopyText(mac);
-            break;
-        case COPY_IPV4:
-            CopyText(ipv4);
-            break;
-        case OPEN_WEB_PAGE:
-            // A page that cannot be reached from here is explained instead of opened dead.
-            if (!unreachable.empty()) {
-                if (tell_) tell_(unreachable);
-            } else {
-                ShellExecuteW(dialog_.Hwnd(), L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-            }
-            break;
-        default:
-            break;
-    }
+    return menu;
 }
 
 void CDeviceListView::CopyText(const std::u16string& text) const {
@@ -369,11 +327,6 @@ void CDeviceListView::CopyText(const std::u16string& text) const {
         }
     }
     CloseClipboard();
-}
-
-const DEVICE_INFO* CDeviceListView::EntryAt(int row) const {
-    if (row < 0 || row >= std::min(table_.device_count, DEVICE_TABLE_CAPACITY)) return nullptr;
-    return &table_.entries[static_cast<std::size_t>(row)];
 }
 
 int CDeviceListView::RowCount() const {

@@ -15,12 +15,8 @@
 #include "ui/dialog_names.h"
 #include "ui/win32/ipv4_address_box_win32.h"
 #include "net/wide_text.h"
-#include "protocol/text.h"
 
 namespace telvane {
-
-// From net/pumped_wait.h, whose WAIT_* constants windows.h defines as macros.
-int PumpDepth();
 
 namespace {
 
@@ -154,7 +150,7 @@ std::vector<std::uint8_t> BuildDialogTemplate(const DLG_TEMPLATE& dialog_templat
     return out.Take();
 }
 
-CDialog::CDialog(const DLG_TEMPLATE& dialog_template) : template_(dialog_template) {}
+CDialog::CDialog(const DLG_TEMPLATE& dialog_template) : CDialogCore(dialog_template) {}
 
 CDialog::~CDialog() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -166,28 +162,28 @@ CDialog::~CDialog() {
 int CDialog::DoModal() {
     if (hwnd_ != nullptr) {
         // Created earlier without showing: run it modally here.
-        if (!ended_) ShowWindow(hwnd_, SW_SHOW);
+        if (!IsEnded()) ShowWindow(hwnd_, SW_SHOW);
         MSG msg{};
-        while (!ended_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        while (!IsEnded() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (IsDialogMessageW(hwnd_, &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        return end_result_;
+        return EndResult();
     }
-    const std::vector<std::uint8_t> bytes = BuildDialogTemplate(template_);
+    const std::vector<std::uint8_t> bytes = BuildDialogTemplate(Template());
     const INT_PTR result =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
                                 &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     hwnd_ = nullptr;
     address_boxes_.clear();
     if (result == -1) throw std::runtime_error("the dialog could not be created");
-    return end_result_;
+    return EndResult();
 }
 
 void CDialog::Create() {
     if (hwnd_ != nullptr) return;
-    std::vector<std::uint8_t> bytes = BuildDialogTemplate(template_);
+    std::vector<std::uint8_t> bytes = BuildDialogTemplate(Template());
     // The style DWORD of DLGTEMPLATEEX, at offset 12: not shown yet.
     DWORD style = 0;
     std::copy_n(bytes.begin() + 12, sizeof style, reinterpret_cast<std::uint8_t*>(&style));
@@ -200,10 +196,13 @@ void CDialog::Create() {
     if (hwnd == nullptr) throw std::runtime_error("the dialog could not be created");
 }
 
-void CDialog::EndDialog(int result) {
-    ended_ = true;
-    end_result_ = result;
+void CDialog::CloseWindow(int result) {
     if (hwnd_ != nullptr) ::EndDialog(hwnd_, result);
+}
+
+bool CDialog::ControlActs(int id) const {
+    const HWND control = GetDlgItem(id);
+    return control == nullptr || IsWindowEnabled(control) != FALSE;
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -236,9 +235,8 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             OnCommand(static_cast<short>(LOWORD(wparam)), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             return TRUE;
         case WM_CLOSE:
-            // The caption's close button, Alt+F4 and the system menu: not in the middle of a
-            // procedure.
-            if (!IsBusy()) OnCancel();
+            // The caption's close button, Alt+F4 and the system menu.
+            CloseRequested();
             return TRUE;
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lparam);
@@ -268,15 +266,11 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void CDialog::OnCommand(int id, UINT code, HWND control) {
     if (control == nullptr) {
-        // From the dialog manager's keys (Escape, Enter without a button): nothing while a
-        // procedure runs, even if a key message slipped through to a nested loop.
-        if (id != IDOK && id != IDCANCEL) return;
-        if (DialogKeysSuspended() || (id == IDCANCEL && IsBusy())) return;
-        Notify(id, NOTIFICATION::CLICKED);
+        // From the dialog manager's keys (Escape, Enter without a button).
+        DialogKeyCommand(id);
         return;
     }
-    if (id == IDCANCEL && IsBusy()) return;
-    const DLG_ITEM_TEMPLATE* item = FindItem(template_, id);
+    const DLG_ITEM_TEMPLATE* item = FindItem(Template(), id);
     if (item == nullptr) return;
     switch (item->kind) {
         case CONTROL_KIND::PUSH_BUTTON:
@@ -306,7 +300,7 @@ void CDialog::OnCommand(int id, UINT code, HWND control) {
 // without a caption gets its name as an annotation of the accessibility layer, which
 // screen readers ask before any rule.
 void CDialog::NameControls() {
-    const std::vector<DLG_ACCESSIBLE_NAME> names = ControlNames(template_);
+    const std::vector<DLG_ACCESSIBLE_NAME> names = ControlNames(Template());
     if (names.empty()) return;
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     com_initialized_ = SUCCEEDED(com);
@@ -338,7 +332,7 @@ void CDialog::SetScaleChangedHandler(std::function<void(UINT dpi)> handler) {
 
 void CDialog::AttachControls() {
     NameControls();
-    for (const DLG_ITEM_TEMPLATE& item : template_.items) {
+    for (const DLG_ITEM_TEMPLATE& item : Template().items) {
         if (item.kind != CONTROL_KIND::IPV4_ADDRESS) continue;
         auto box = std::make_unique<CIpv4AddressBox>(::GetDlgItem(hwnd_, item.id));
         const int id = item.id;
@@ -347,63 +341,12 @@ void CDialog::AttachControls() {
     }
 }
 
-bool CDialog::OnInitDialog() {
-    for (const DLG_INIT_ENTRY& entry : template_.init_data)
-        ComboAddString(entry.control_id, ToU16(Utf8ToWide(entry.text)));
-    UpdateData(false);
-    return true;
-}
-
-void CDialog::OnOK() {
-    if (!UpdateData(true)) return;
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
-void CDialog::DoDataExchange(bool) {}
-
-bool CDialog::UpdateData(bool save) {
-    DoDataExchange(save);
-    return true;
-}
-
-bool CDialog::DialogKeysSuspended() const {
-    return PumpDepth() > 0;
-}
-
-void CDialog::MapNotification(int id, NOTIFICATION code, std::function<void()> handler) {
-    message_map_.push_back({id, code, std::move(handler)});
-}
-
 void CDialog::SetNotifyHandler(int control_id, NOTIFY_HANDLER handler) {
     notify_handlers_.emplace_back(control_id, std::move(handler));
 }
 
 void CDialog::SetContextMenuHandler(int control_id, std::function<void(int x, int y)> handler) {
     context_menu_handlers_.emplace_back(control_id, std::move(handler));
-}
-
-void CDialog::Notify(int id, NOTIFICATION code) {
-    // A disabled control never acts, whatever brought its notification: a keyboard click
-    // started just before the control was disabled still ends after it.
-    if (code != NOTIFICATION::CHANGE) {
-        const HWND control = GetDlgItem(id);
-        if (control != nullptr && !IsWindowEnabled(control)) return;
-    }
-    bool handled = false;
-    // Copied: a handler may end the dialog or map further entries.
-    const std::vector<MAP_ENTRY> entries = message_map_;
-    for (const MAP_ENTRY& entry : entries) {
-        if (entry.id != id || entry.code != code) continue;
-        handled = true;
-        entry.handler();
-    }
-    if (handled || code != NOTIFICATION::CLICKED) return;
-    if (id == IDOK) OnOK();
-    if (id == IDCANCEL) OnCancel();
 }
 
 HWND CDialog::GetDlgItem(int id) const {
@@ -456,19 +399,6 @@ std::u16string CDialog::GetDlgItemText(int id) const {
 
 void CDialog::LimitText(int id, int max_chars) {
     SendMessageW(ItemOrThrow(id), EM_LIMITTEXT, static_cast<WPARAM>(max_chars), 0);
-}
-
-std::int64_t CDialog::GetDlgItemInt(int id, bool* translated, bool is_signed) const {
-    const std::optional<std::int64_t> value = ParseDialogInteger(GetDlgItemText(id), is_signed);
-    if (translated != nullptr) *translated = value.has_value();
-    return value.value_or(0);
-}
-
-void CDialog::SetDlgItemInt(int id, std::int64_t value, bool is_signed) {
-    // Like the platform: the value is taken as a 32-bit integer of the given signedness.
-    const std::string text = is_signed ? std::to_string(static_cast<std::int32_t>(value))
-                                       : std::to_string(static_cast<std::uint32_t>(value));
-    SetDlgItemText(id, std::u16string(text.begin(), text.end()));
 }
 
 int CDialog::ComboAddString(int id, std::u16string_view text) {

@@ -13,8 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/dialog_notification.h"
-#include "ui/dialog_template.h"
+#include "ui/dialog_core.h"
 
 namespace telvane {
 
@@ -28,12 +27,10 @@ inline constexpr wchar_t DIALOG_FONT_FAMILY[] = L"MS Shell Dlg";
 // ready for DialogBoxIndirectParamW and CreateDialogIndirectParamW. DWORD-aligned.
 std::vector<std::uint8_t> BuildDialogTemplate(const DLG_TEMPLATE& dialog_template);
 
-class CDialog {
+class CDialog : public CDialogCore {
 public:
     explicit CDialog(const DLG_TEMPLATE& dialog_template);
-    virtual ~CDialog();
-    CDialog(const CDialog&) = delete;
-    CDialog& operator=(const CDialog&) = delete;
+    ~CDialog() override;
 
     // Creates the window and its controls and runs OnInitDialog before anything is shown;
     // then, unless the dialog was ended meanwhile, shows it and runs it modally. Returns the
@@ -42,44 +39,27 @@ public:
     // Creates the window and runs OnInitDialog without showing it (a modeless window that
     // stays until the object goes).
     void Create();
-    // Ends the dialog with result; when called before the window is shown, it never is.
-    void EndDialog(int result);
-    bool IsEnded() const { return ended_; }
-    int EndResult() const { return end_result_; }
 
     HWND Hwnd() const { return hwnd_; }
-    // For IDs used more than once (IDC_STATIC), the first in template order.
     HWND GetDlgItem(int id) const;
     CIpv4AddressBox* GetAddressBox(int id) const;
-    void EnableDlgItem(int id, bool enable);
-    // The control's own enabled state, whatever its ancestors.
-    bool IsDlgItemEnabled(int id) const;
-    // BM_SETCHECK: sets this button only; never clears the other buttons of its group.
-    void CheckDlgButton(int id, int check);
-    int IsDlgButtonChecked(int id) const;
-    void SetDlgItemText(int id, std::u16string_view text);
-    std::u16string GetDlgItemText(int id) const;
-    // EM_LIMITTEXT of an edit.
-    void LimitText(int id, int max_chars);
-    // Reads the whole text as a decimal integer; *translated tells whether it was one.
-    std::int64_t GetDlgItemInt(int id, bool* translated, bool is_signed) const;
-    void SetDlgItemInt(int id, std::int64_t value, bool is_signed);
-    // Drop-down lists: CB_ADDSTRING (returns the new index), CB_SETCURSEL (-1 clears),
-    // CB_GETCURSEL (-1 for none), CB_GETCOUNT.
-    int ComboAddString(int id, std::u16string_view text);
-    void ComboSetCurSel(int id, int index);
-    int ComboGetCurSel(int id) const;
-    int ComboGetCount(int id) const;
-    // Gives the keyboard focus to a control (WM_NEXTDLGCTL).
-    void GotoDlgCtrl(int id);
-    // Progress bars: PBM_SETRANGE32 and PBM_SETPOS.
-    void SetProgressRange(int id, int low, int high);
-    void SetProgressPos(int id, int pos);
+    void EnableDlgItem(int id, bool enable) override;
+    bool IsDlgItemEnabled(int id) const override;
+    void CheckDlgButton(int id, int check) override;
+    int IsDlgButtonChecked(int id) const override;
+    void SetDlgItemText(int id, std::u16string_view text) override;
+    std::u16string GetDlgItemText(int id) const override;
+    void LimitText(int id, int max_chars) override;
+    int ComboAddString(int id, std::u16string_view text) override;
+    void ComboSetCurSel(int id, int index) override;
+    int ComboGetCurSel(int id) const override;
+    int ComboGetCount(int id) const override;
+    // By WM_NEXTDLGCTL, as the dialog manager moves it.
+    void GotoDlgCtrl(int id) override;
+    void SetProgressRange(int id, int low, int high) override;
+    void SetProgressPos(int id, int pos) override;
     // Icon group IDR_MAINFRAME of the executable as the window's large and small icon.
-    void SetProgramIcon();
-
-    // Routes a notification of control id to handler; handlers run in the order mapped.
-    void MapNotification(int id, NOTIFICATION code, std::function<void()> handler);
+    void SetProgramIcon() override;
 
     // WM_NOTIFY from a control, for the platform code behind it (a list view's custom
     // drawing). A handler that returns true has handled the message: *result becomes the
@@ -94,43 +74,19 @@ public:
     // The handler gets the new DPI.
     void SetScaleChangedHandler(std::function<void(UINT dpi)> handler);
 
-    const DLG_TEMPLATE& Template() const { return template_; }
-
 protected:
-    // The framework's initialisation: the dialog-initialisation data, then the members
-    // into the controls. Overrides call it first. False: the dialog manager sets no focus.
-    virtual bool OnInitDialog();
-    // Takes the controls' data into the members (UpdateData(true)) and ends with IDOK.
-    virtual void OnOK();
-    // Ends with IDCANCEL.
-    virtual void OnCancel();
-    // Exchanges members with controls: save true reads the controls.
-    virtual void DoDataExchange(bool save);
-    bool UpdateData(bool save);
-
-    // While true, a close request is ignored.
-    virtual bool IsBusy() const { return false; }
-    // While true (inside a pumped wait), Escape and Enter do nothing as dialog keys.
-    virtual bool DialogKeysSuspended() const;
+    bool ControlActs(int id) const override;
+    void CloseWindow(int result) override;
 
 private:
-    struct MAP_ENTRY {
-        int id;
-        NOTIFICATION code;
-        std::function<void()> handler;
-    };
-
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void OnCommand(int id, UINT code, HWND control);
     void AttachControls();
     void NameControls();
-    void Notify(int id, NOTIFICATION code);
     HWND ItemOrThrow(int id) const;
 
-    const DLG_TEMPLATE& template_;
     HWND hwnd_ = nullptr;
-    std::vector<MAP_ENTRY> message_map_;
     std::vector<std::pair<int, NOTIFY_HANDLER>> notify_handlers_;
     std::vector<std::pair<int, std::function<void(int, int)>>> context_menu_handlers_;
     std::vector<std::pair<int, std::unique_ptr<CIpv4AddressBox>>> address_boxes_;
@@ -139,8 +95,6 @@ private:
     HICON small_icon_ = nullptr;
     bool modeless_ = false;
     bool com_initialized_ = false;
-    bool ended_ = false;
-    int end_result_ = 0;
 };
 
 }  // namespace telvane

@@ -11,16 +11,6 @@ namespace telvane {
 
 namespace {
 
-std::function<void(const std::u16string&)>& Hook() {
-    static std::function<void(const std::u16string&)> hook;
-    return hook;
-}
-
-bool& QuestionAnswer() {
-    static bool yes = false;
-    return yes;
-}
-
 int ShowBox(CDialog* owner, std::u16string_view text, UINT type) {
     const std::wstring wide(text.begin(), text.end());
     const std::u16string name = ApplicationName();
@@ -51,28 +41,13 @@ std::u16string ApplicationName() {
 }
 
 void ShowMessageBox(CDialog* owner, std::u16string_view text) {
-    if (Hook()) {
-        Hook()(std::u16string(text));
-        return;
-    }
+    if (HookedAnswer(text)) return;
     ShowBox(owner, text, MB_OK | MB_ICONWARNING);
 }
 
 bool AskYesNo(CDialog* owner, std::u16string_view text) {
-    if (Hook()) {
-        Hook()(std::u16string(text));
-        return QuestionAnswer();
-    }
+    if (const std::optional<bool> answer = HookedAnswer(text)) return *answer;
     return ShowBox(owner, text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
-}
-
-void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook) {
-    Hook() = std::move(hook);
-    if (!Hook()) QuestionAnswer() = false;
-}
-
-void SetQuestionAnswerForTesting(bool yes) {
-    QuestionAnswer() = yes;
 }
 
 }  // namespace telvane
