@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/cli/cli_options.h"
+#include "tools/cli/commands.h"
 #include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
@@ -19,12 +20,12 @@ TEST(ChooseAdapter, ByIndexByAddressAndDefault) {
     EXPECT_EQ(ChooseAdapter(usable, "1").adapter->ipv4_text, "198.51.100.1");
     const auto by_address = ChooseAdapter(usable, "198.51.100.1");
     EXPECT_EQ(by_address.index, 1);
-    EXPECT_EQ(ChooseAdapter(usable, "2").error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(ChooseAdapter(usable, "2").error->exit, EXIT_CODE::NO_ADAPTER);
     EXPECT_EQ(ChooseAdapter(usable, "203.0.113.1").error->code, "no-adapter");
-    EXPECT_EQ(ChooseAdapter(usable, "eth0").error->exit, EXIT_USAGE);
+    EXPECT_EQ(ChooseAdapter(usable, "eth0").error->exit, EXIT_CODE::USAGE);
     const auto none = ChooseAdapter({}, std::nullopt);
     EXPECT_FALSE(none.adapter);
-    EXPECT_EQ(none.error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(none.error->exit, EXIT_CODE::NO_ADAPTER);
     EXPECT_EQ(none.error->message, "Network adapter not found.");
 }
 
@@ -35,10 +36,12 @@ COMMAND_LINE Parse(std::vector<std::string> args) {
 TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
     const auto parsed = Parse({"enumerate", "--adapter", "1", "--json"});
     EXPECT_FALSE(parsed.error);
-    EXPECT_EQ(parsed.kind, CommandKind::Enumerate);
-    EXPECT_EQ(parsed.enumerate.adapter, "1");
-    EXPECT_TRUE(parsed.enumerate.json);
-    EXPECT_EQ(Parse({"enumerate", "--adapter=0"}).enumerate.adapter, "0");
+    const auto* enumerate = parsed.Args<ENUMERATE_ARGS>();
+    ASSERT_TRUE(enumerate);
+    EXPECT_TRUE(parsed.run);
+    EXPECT_EQ(enumerate->adapter, "1");
+    EXPECT_TRUE(enumerate->json);
+    EXPECT_EQ(Parse({"enumerate", "--adapter=0"}).Args<ENUMERATE_ARGS>()->adapter, "0");
     for (const std::vector<std::string>& wrong : {std::vector<std::string>{"enumerate", "--adapter"},
                                                   {"enumerate", "--jsn"},
                                                   {"enumerate", "--json=0"},
@@ -49,14 +52,18 @@ TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
         const auto line = Parse(wrong);
         ASSERT_TRUE(line.error) << ::testing::PrintToString(wrong);
         EXPECT_EQ(line.error->code, "usage");
-        EXPECT_EQ(line.error->exit, EXIT_USAGE);
+        EXPECT_EQ(line.error->exit, EXIT_CODE::USAGE);
     }
     // A line that cannot be read still answers in JSON when JSON was asked for.
     EXPECT_TRUE(Parse({"enumerate", "--json", "--bogus"}).json);
-    EXPECT_EQ(Parse({"--help"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"set", "--help"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"help", "set"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"--version"}).kind, CommandKind::Version);
+    // Help and the version are printed, nothing is run.
+    for (const std::vector<std::string>& asked :
+         {std::vector<std::string>{"--help"}, {"set", "--help"}, {"help", "set"}, {"help"}, {"--version"}}) {
+        const auto line = Parse(asked);
+        EXPECT_FALSE(line.error || line.run) << ::testing::PrintToString(asked);
+        EXPECT_FALSE(line.text.empty()) << ::testing::PrintToString(asked);
+    }
+    EXPECT_TRUE(Parse({"--version"}).text.starts_with("telvane-cli ")) << Parse({"--version"}).text;
 }
 
 // Guards against settings losing values, their order, or mixing with the batch file.
@@ -64,17 +71,18 @@ TEST(ParseCommandLine, SetSettings) {
     const auto line = Parse({"set", "--mac", "00-1a-2b-3c-4d-5e", "--dns4", "-", "192.0.2.54", "--gateway", "", "--ip",
                              "192.0.2.40", "--dhcp", "--json"});
     ASSERT_FALSE(line.error) << line.error->message;
-    EXPECT_EQ(line.kind, CommandKind::Set);
-    EXPECT_EQ(line.set.mac, "00-1a-2b-3c-4d-5e");
-    EXPECT_TRUE(line.set.json);
-    ASSERT_EQ(line.set.options.size(), 4u);
-    EXPECT_EQ(line.set.options[0].name, "dhcp");
-    EXPECT_TRUE(line.set.options[0].values.empty());
-    EXPECT_EQ(line.set.options[1].name, "ip");
-    EXPECT_EQ(line.set.options[2].name, "gateway");
-    EXPECT_EQ(line.set.options[2].values, std::vector<std::string>{""});
-    EXPECT_EQ(line.set.options[3].name, "dns4");
-    EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
+    const SET_ARGS* set = line.Args<SET_ARGS>();
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->mac, "00-1a-2b-3c-4d-5e");
+    EXPECT_TRUE(set->json);
+    ASSERT_EQ(set->options.size(), 4u);
+    EXPECT_EQ(set->options[0].name, "dhcp");
+    EXPECT_TRUE(set->options[0].values.empty());
+    EXPECT_EQ(set->options[1].name, "ip");
+    EXPECT_EQ(set->options[2].name, "gateway");
+    EXPECT_EQ(set->options[2].values, std::vector<std::string>{""});
+    EXPECT_EQ(set->options[3].name, "dns4");
+    EXPECT_EQ(set->options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
 
     EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--ensure"}).error) << "a set needs a setting";
@@ -84,7 +92,8 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
     const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
-    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run && checked.set.force);
+    ASSERT_TRUE(checked.Args<SET_ARGS>());
+    EXPECT_TRUE(checked.Args<SET_ARGS>()->ensure && checked.Args<SET_ARGS>()->dry_run && checked.Args<SET_ARGS>()->force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
@@ -96,7 +105,7 @@ TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
         EXPECT_TRUE(Parse({"enumerate", "--watch", "--interval", wrong}).error) << wrong;
     const auto line = Parse({"enumerate", "--watch", "--interval", "0.5"});
     ASSERT_FALSE(line.error) << line.error->message;
-    EXPECT_EQ(line.enumerate.interval_seconds, 0.5);
+    EXPECT_EQ(line.Args<ENUMERATE_ARGS>()->interval_seconds, 0.5);
 }
 
 // Guards against an option that lacks its value swallowing the next option: "--dns4 --json"
@@ -287,7 +296,7 @@ TEST(OpenSocket, SocketFailureGivesItsExitCode) {
     CTelvaneSocket socket;
     const auto error = OpenSocket(socket, ADAPTER{{0x02, 0, 0, 0, 0, 1}, "203.0.113.254"}, nullptr);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->exit, EXIT_SOCKET);
+    EXPECT_EQ(error->exit, EXIT_CODE::LOCAL);
     EXPECT_EQ(error->code, "socket");
     EXPECT_FALSE(socket.IsOpen());
 }

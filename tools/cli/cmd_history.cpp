@@ -3,6 +3,7 @@
 #include <string>
 
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/set_journal.h"
 
@@ -44,17 +45,31 @@ std::string HistoryLine(const JOURNAL_ENTRY& e) {
 
 }  // namespace
 
-int RunHistory(const HISTORY_ARGS& args) {
+void AddHistoryCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "history", "the journal's sets, newest first");
+    command->footer(
+        "Each set of the journal (see set --help) with its id, time, device, what it changed and its outcome.");
+    auto args = std::make_shared<HISTORY_ARGS>();
+    command->add_option("--mac", args->mac, "only the sets of this device")->option_text("MAC");
+    Flag(command, "--json", args->json, "a JSON array, one object per set");
+    // The journal is a file: no sockets needed.
+    command->callback([&line, command, args] {
+        RefuseOptionsAsValues(*command);
+        line.Choose<HISTORY_ARGS>(args, RunHistory, false);
+    });
+}
+
+EXIT_CODE RunHistory(const HISTORY_ARGS& args) {
     std::optional<MAC> mac;
     if (args.mac) {
         mac = ParseMac(*args.mac);
         if (!mac)
             return ReportError(args.json,
-                               CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_USAGE});
+                               CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_CODE::USAGE});
     }
     const std::string path = JournalPath();
     if (path.empty())
-        return ReportError(args.json, CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_USAGE});
+        return ReportError(args.json, CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_CODE::USAGE});
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
     for (const std::string& warning : reading.warnings)
         std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
@@ -72,7 +87,7 @@ int RunHistory(const HISTORY_ARGS& args) {
         if (shown.empty()) std::fprintf(stderr, "telvane-cli: no sets in the journal %s\n", path.c_str());
     }
     std::fputs(out.c_str(), stdout);
-    return EXIT_OK;
+    return EXIT_CODE::OK;
 }
 
 }  // namespace telvane::cli

@@ -27,7 +27,7 @@ std::optional<CLI_ERROR> CSetJournal::Open(const SET_ARGS& args) {
     if (!why.empty())
         return CLI_ERROR{
             "journal", "the journal cannot be written, so nothing was sent: " + why + " (--no-journal sets without it)",
-            EXIT_SOCKET};
+            EXIT_CODE::LOCAL};
     on_ = true;
     return std::nullopt;
 }

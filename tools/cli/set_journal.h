@@ -10,7 +10,7 @@
 #include "inventory/device_info.h"
 #include "net/journal_file.h"
 #include "procedures/journal.h"
-#include "tools/cli/cli_options.h"
+#include "tools/cli/commands.h"
 #include "tools/cli/cli_output.h"
 
 namespace telvane::cli {
