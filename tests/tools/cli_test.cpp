@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <variant>
 
 #include "tools/cli/cli_options.h"
 #include "tools/cli/commands.h"
@@ -98,6 +101,59 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
 
+// Guards against a command that runs without being named, as set once did.
+TEST(ParseCommandLine, NothingRunsUnlessNamed) {
+    for (const std::vector<std::string>& line :
+         {std::vector<std::string>{}, {"--json"}, {"--adapter", "0"}, {"00-1a-2b-3c-4d-5e"}}) {
+        const auto parsed = Parse(line);
+        EXPECT_FALSE(parsed.run) << ::testing::PrintToString(line);
+        ASSERT_TRUE(parsed.error) << ::testing::PrintToString(line);
+        EXPECT_EQ(parsed.error->exit, EXIT_CODE::USAGE);
+    }
+    const auto empty = Parse({});
+    EXPECT_EQ(empty.error->message, "no command given (see telvane-cli --help)");
+    EXPECT_NE(empty.text.find("Usage: telvane-cli COMMAND"), std::string::npos) << "the help goes with it";
+    // Only the journal's commands run without the sockets layer.
+    EXPECT_FALSE(Parse({"history"}).sockets);
+    EXPECT_TRUE(Parse({"adapters"}).sockets);
+    EXPECT_TRUE(Parse({"doctor"}).Args<DOCTOR_ARGS>());
+    EXPECT_EQ(Parse({"restore", "--mac", "x", "--entry", "7", "--json"}).Args<RESTORE_ARGS>()->set.json, true);
+}
+
+// Guards against an option without help, or help that names options a command lacks:
+// every option of every command says what it is for, and --help shows it.
+TEST(CommandLineHelp, EveryOptionIsDescribedInItsCommandsHelp) {
+    COMMAND_LINE line;
+    const auto app = MakeApp(line);
+    const auto commands = app->get_subcommands({});
+    ASSERT_EQ(commands.size(), 7u);
+    for (const CLI::App* command : commands) {
+        const std::string name = command->get_name();
+        EXPECT_FALSE(command->get_description().empty()) << name;
+        const COMMAND_LINE asked = Parse({name, "--help"});
+        ASSERT_FALSE(asked.error) << name << ": " << asked.error->message;
+        EXPECT_TRUE(asked.text.starts_with("Usage: telvane-cli " + name + " ")) << asked.text;
+        EXPECT_EQ(Parse({"help", name}).text, asked.text);
+        for (const CLI::Option* option : command->get_options()) {
+            EXPECT_FALSE(option->get_description().empty()) << name << " " << option->get_name();
+            const std::string shown = option->get_name(false, true) + (option->get_option_text().empty() ? "" : " ");
+            EXPECT_NE(asked.text.find("  " + shown), std::string::npos) << name << " " << shown;
+        }
+        // The exit codes close every help, from the one enum.
+        for (const EXIT_CODE_HELP& code : ExitCodeHelp())
+            EXPECT_NE(asked.text.find("\n  " + std::to_string(ExitStatus(code.code)) + "  "), std::string::npos)
+                << name;
+        // Lines fit a terminal.
+        for (std::size_t at = 0, end = 0; at < asked.text.size(); at = end + 1) {
+            end = asked.text.find('\n', at);
+            EXPECT_LE(end - at, 80u) << name << ": " << asked.text.substr(at, end - at);
+        }
+    }
+    EXPECT_NE(Parse({"set", "--help"}).text.find("  --dns4 PREFERRED [ALTERNATE]  IPv4 DNS servers"), std::string::npos);
+    ASSERT_EQ(ExitCodeHelp().size(), 6u);
+    EXPECT_EQ(ExitCodeHelp().back().code, EXIT_CODE::DOCTOR);
+}
+
 // Guards against a NaN interval passing the range check (every comparison with it is
 // false) and turning into an arbitrary wait between watch rounds.
 TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
@@ -150,14 +206,35 @@ TEST(CliOutput, FieldNamesAndTexts) {
     const auto full = EntryFields(Entry(true));
     ASSERT_EQ(full.size(), 20u);
     EXPECT_EQ(full.size(), AllFieldNames().size());
-    EXPECT_EQ(full[2].text, "00-1a-2b-3c-4d-5e");
+    EXPECT_EQ(full[2].Text(), "00-1a-2b-3c-4d-5e");
     EXPECT_EQ(full[12].name, "ipv6");
-    EXPECT_EQ(full[12].text, "true");
+    EXPECT_EQ(full[12].Text(), "true");
     EXPECT_EQ(full[13].name, "ipv6_dhcp");
-    EXPECT_EQ(full[13].text, "true");
-    EXPECT_EQ(full[14].text, "false");  // dns6_auto
-    EXPECT_EQ(full[15].text, "2001::1");
-    EXPECT_EQ(full[16].kind, FIELD::KIND::NUMBER);
+    EXPECT_EQ(full[13].Text(), "true");
+    EXPECT_EQ(full[14].Text(), "false");  // dns6_auto
+    EXPECT_EQ(full[15].Text(), "2001::1");
+    EXPECT_TRUE(std::holds_alternative<int>(full[16].value));
+    EXPECT_EQ(full[16].Text(), "64");
+}
+
+// Guards against JSON and CSV drifting apart: each JSON value is its field's own value and
+// type, and reads back as the CSV's text.
+TEST(CliOutput, EntryJsonCarriesEachFieldsValue) {
+    for (const bool extension : {false, true}) {
+        const DEVICE_INFO entry = Entry(extension);
+        const ordered_json json = entry;
+        const auto fields = EntryFields(entry);
+        ASSERT_EQ(json.size(), fields.size());
+        std::size_t i = 0;
+        for (auto it = json.begin(); it != json.end(); ++it, ++i) {
+            EXPECT_EQ(it.key(), fields[i].name);
+            EXPECT_EQ(*it, ordered_json(fields[i]));
+            const auto reread = ordered_json::parse(CompactJson(json))[fields[i].name];
+            EXPECT_EQ(reread.is_string() ? reread.get<std::string>() : reread.dump(), fields[i].Text()) << it.key();
+        }
+    }
+    const ordered_json error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
+    EXPECT_EQ(CompactJson(error), "{\"code\": \"no-adapter\", \"message\": \"Network adapter not found.\", \"exit\": 3}");
 }
 
 TEST(CliOutput, JsonAndCsvQuoting) {

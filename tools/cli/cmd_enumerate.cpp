@@ -95,7 +95,7 @@ std::string Now(bool iso) {
 
 std::vector<std::pair<std::string, std::string>> FieldValues(const DEVICE_INFO& entry) {
     std::vector<std::pair<std::string, std::string>> out;
-    for (const FIELD& f : EntryFields(entry)) out.emplace_back(f.name, f.text);
+    for (const FIELD& f : EntryFields(entry)) out.emplace_back(f.name, f.Text());
     return out;
 }
 

@@ -15,8 +15,14 @@ std::string Outcome(const JOURNAL_ENTRY& e) {
     return e.outcome ? e.outcome->outcome : std::string("unknown");
 }
 
-ordered_json HistoryJson(const JOURNAL_ENTRY& e) {
-    ordered_json j;
+// A journal entry as history --json lists it.
+struct HISTORY_ENTRY {
+    const JOURNAL_ENTRY& entry;
+};
+
+void to_json(ordered_json& j, const HISTORY_ENTRY& shown) {
+    const JOURNAL_ENTRY& e = shown.entry;
+    j = ordered_json::object();
     j["id"] = e.set.id;
     j["time"] = e.set.time;
     j["command"] = e.set.command;
@@ -30,7 +36,6 @@ ordered_json HistoryJson(const JOURNAL_ENTRY& e) {
     j["changes"] = ChangedFields(e.set.before, e.set.request.value("fields", ordered_json::object()));
     j["before"] = e.set.before;
     j["request"] = e.set.request;
-    return j;
 }
 
 std::string HistoryLine(const JOURNAL_ENTRY& e) {
@@ -81,7 +86,7 @@ EXIT_CODE RunHistory(const HISTORY_ARGS& args) {
     if (args.json) {
         out = shown.empty() ? "[]\n" : "[\n";
         for (std::size_t i = 0; i < shown.size(); ++i)
-            out += "  " + CompactJson(HistoryJson(*shown[i])) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
+            out += "  " + CompactJson(ordered_json(HISTORY_ENTRY{*shown[i]})) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
     } else {
         for (const JOURNAL_ENTRY* e : shown) out += HistoryLine(*e);
         if (shown.empty()) std::fprintf(stderr, "telvane-cli: no sets in the journal %s\n", path.c_str());

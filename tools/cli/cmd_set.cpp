@@ -44,7 +44,8 @@ constexpr EXIT_CODE EXIT_BAD_INPUT = EXIT_CODE::USAGE;
 // One device's outcome, as printed and as JSON.
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
-    std::string mac;
+    std::string mac;  // as given, or as FormatMac writes device
+    MAC device{};     // the device set, when it was found
     // accepted, refused, no-answer, not-sent, invalid, not-found, locked; unchanged (--ensure), dry-run
     std::string outcome;
     std::string message;
@@ -129,6 +130,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
                       std::span<const IPV4> local_addresses, const ADAPTER& adapter, CSetJournal& journal) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
+    out.device = mac;
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
     if (plan.kind != SetPlanKind::Ready) {
         std::tie(out.outcome, out.error_code) = PlanFailure(plan.kind);
@@ -138,7 +140,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
     if (args.with_settings) {
-        out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
+        out.before = ordered_json(table.entries[static_cast<std::size_t>(plan.index)]);
         out.after = RequestJson(plan)["fields"];
     }
     if (args.ensure && !plan.changed) {
@@ -167,7 +169,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.changed = plan.changed;
         out.request = RequestJson(plan);
         out.changes =
-            ChangedFields(EntryJson(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
+            ChangedFields(ordered_json(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
         return out;
     }
 
@@ -238,7 +240,7 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
             o.message = "accepted, but enumerating again failed: " + error.message;
             continue;
         }
-        const std::int32_t index = FindDevice(table, *ParseMac(o.mac));
+        const std::int32_t index = FindDevice(table, o.device);
         o.confirmed = index >= 0;
         if (index >= 0) {
             const IPV4& now = table.entries[static_cast<std::size_t>(index)].ipv4_address;

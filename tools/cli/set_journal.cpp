@@ -42,7 +42,7 @@ std::string CSetJournal::BeforeSend(const DEVICE_INFO& device, const ordered_jso
     set.restores = restores_;
     set.mac = FormatMac(device.mac);
     set.adapter = adapter_;
-    set.before = EntryJson(device);
+    set.before = ordered_json(device);
     set.request = request;
     const std::string why = AppendJournalLine(path_, JournalSetLine(set), JOURNAL_ROTATION_POLICY);
     if (!why.empty()) {
