@@ -62,7 +62,24 @@ std::string Wrap(const std::string& text, std::size_t width) {
     return out;
 }
 
-std::string ExitCodesText();
+// Every line of the wrapped text after the first indented by indent blanks.
+std::string Hang(const std::string& text, std::size_t width, std::size_t indent) {
+    std::string out = Wrap(text, width);
+    for (std::size_t at = out.find('\n'); at != std::string::npos; at = out.find('\n', at + 1))
+        out.insert(at + 1, indent, ' ');
+    return out;
+}
+
+// The end of every help: what the exit codes mean.
+std::string ExitCodesText() {
+    std::string text = "Exit codes, the same for every command:\n";
+    for (const EXIT_CODE_HELP& help : EXIT_CODES) {
+        text += "  " + std::to_string(ExitStatus(help.code)) + "  " + Hang(help.text, HELP_WIDTH - 5, 5) + "\n";
+    }
+    return text +
+           "With --json every run prints one JSON document, failures included:\n"
+           "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
+}
 
 // CLI11's help, laid out as the man page is: the usage, what the command does, its
 // options with what each is for, then the notes of its footer.
@@ -110,26 +127,9 @@ private:
             left += "\n" + std::string(HELP_COLUMN, ' ');
         else
             left.resize(HELP_COLUMN, ' ');
-        std::string text = Wrap(description, HELP_WIDTH - HELP_COLUMN);
-        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
-            text.insert(at + 1, HELP_COLUMN, ' ');
-        return left + text + "\n";
+        return left + Hang(description, HELP_WIDTH - HELP_COLUMN, HELP_COLUMN) + "\n";
     }
 };
-
-// The end of every help: what the exit codes mean.
-std::string ExitCodesText() {
-    std::string text = "Exit codes, the same for every command:\n";
-    for (const EXIT_CODE_HELP& help : EXIT_CODES) {
-        std::string line = Wrap(help.text, HELP_WIDTH - 5);
-        for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at + 1))
-            line.insert(at + 1, 5, ' ');
-        text += "  " + std::to_string(ExitStatus(help.code)) + "  " + line + "\n";
-    }
-    return text +
-           "With --json every run prints one JSON document, failures included:\n"
-           "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
-}
 
 CLI_ERROR UsageError(const std::string& message) {
     return CLI_ERROR{"usage", message + " (see telvane-cli --help)", EXIT_CODE::USAGE};
