@@ -67,6 +67,13 @@ TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
         EXPECT_FALSE(line.text.empty()) << ::testing::PrintToString(asked);
     }
     EXPECT_TRUE(Parse({"--version"}).text.starts_with("telvane-cli ")) << Parse({"--version"}).text;
+    EXPECT_EQ(Parse({"--version", "--help"}).text, Parse({"--help"}).text);
+    EXPECT_EQ(Parse({"-h", "--version"}).text, Parse({"--help"}).text);
+    // "--" before the command ends no option of the program: the command still runs.
+    const auto after_end = Parse({"--", "enumerate", "--csv"});
+    ASSERT_TRUE(after_end.Args<ENUMERATE_ARGS>());
+    EXPECT_TRUE(after_end.Args<ENUMERATE_ARGS>()->csv);
+    EXPECT_TRUE(Parse({"--"}).error);
 }
 
 // Guards against settings losing values, their order, or mixing with the batch file.

@@ -228,7 +228,10 @@ std::unique_ptr<CLI::App> MakeApp(COMMAND_LINE& line) {
     return app;
 }
 
-COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
+namespace {
+
+// Reads the line; parsed tells whether CLI11 took a command in it.
+COMMAND_LINE ReadLine(std::span<const std::string> args, bool& parsed) {
     COMMAND_LINE line;
     // A line that cannot be read still answers in the form asked for.
     const auto options_end = std::find(args.begin(), args.end(), "--");
@@ -246,7 +249,8 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         line.text = app->help();
         return line;
     } catch (const CLI::CallForVersion& version) {
-        line.text = std::string(version.what()) + "\n";
+        // Help wins, whichever was asked first.
+        line.text = app->get_help_ptr()->count() > 0 ? app->help() : std::string(version.what()) + "\n";
         return line;
     } catch (const CLI::ParseError& error) {
         line.run = nullptr;
@@ -254,7 +258,24 @@ COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
         line.error = UsageError(error.what());
         return line;
     }
+    const auto commands = app->get_subcommands({});
+    parsed = std::any_of(commands.begin(), commands.end(), [](const CLI::App* c) { return c->parsed(); });
     if (!line.run && line.text.empty()) line.error = UsageError("no command given");
+    return line;
+}
+
+}  // namespace
+
+COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
+    bool parsed = false;
+    COMMAND_LINE line = ReadLine(args, parsed);
+    // "-- enumerate" has always run enumerate: CLI11 takes a command after "--" but runs
+    // no callback for it, so the line is read again as if "--" were not there.
+    if (parsed && line.error && args.front() == "--") {
+        const bool json = line.json;
+        line = ReadLine(args.subspan(1), parsed);
+        line.json = json;
+    }
     return line;
 }
 
