@@ -6,8 +6,8 @@
 #include <variant>
 
 #include "tools/cli/cli_options.h"
-#include "tools/cli/commands.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/commands.h"
 
 namespace telvane::cli {
 namespace {
@@ -103,7 +103,8 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
     const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
     ASSERT_TRUE(checked.Args<SET_ARGS>());
-    EXPECT_TRUE(checked.Args<SET_ARGS>()->ensure && checked.Args<SET_ARGS>()->dry_run && checked.Args<SET_ARGS>()->force);
+    EXPECT_TRUE(checked.Args<SET_ARGS>()->ensure && checked.Args<SET_ARGS>()->dry_run &&
+                checked.Args<SET_ARGS>()->force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
 }
@@ -156,7 +157,8 @@ TEST(CommandLineHelp, EveryOptionIsDescribedInItsCommandsHelp) {
             EXPECT_LE(end - at, 80u) << name << ": " << asked.text.substr(at, end - at);
         }
     }
-    EXPECT_NE(Parse({"set", "--help"}).text.find("  --dns4 PREFERRED [ALTERNATE]  IPv4 DNS servers"), std::string::npos);
+    EXPECT_NE(Parse({"set", "--help"}).text.find("  --dns4 PREFERRED [ALTERNATE]  IPv4 DNS servers"),
+              std::string::npos);
     ASSERT_EQ(ExitCodeHelp().size(), 6u);
     EXPECT_EQ(ExitCodeHelp().back().code, EXIT_CODE::DOCTOR);
 }
@@ -241,7 +243,8 @@ TEST(CliOutput, EntryJsonCarriesEachFieldsValue) {
         }
     }
     const ordered_json error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
-    EXPECT_EQ(CompactJson(error), "{\"code\": \"no-adapter\", \"message\": \"Network adapter not found.\", \"exit\": 3}");
+    EXPECT_EQ(CompactJson(error),
+              "{\"code\": \"no-adapter\", \"message\": \"Network adapter not found.\", \"exit\": 3}");
 }
 
 TEST(CliOutput, JsonAndCsvQuoting) {

@@ -85,9 +85,7 @@ std::string ExitCodesText() {
 // options with what each is for, then the notes of its footer.
 class CHelpFormatter final : public CLI::Formatter {
 public:
-    CHelpFormatter() {
-        column_width(HELP_COLUMN);
-    }
+    CHelpFormatter() { column_width(HELP_COLUMN); }
 
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
         std::string out = make_usage(app, name);
@@ -97,8 +95,7 @@ public:
         if (!footer.empty()) out += "\n" + Wrap(footer, HELP_WIDTH) + "\n";
         out += "\n" + ExitCodesText();
         // One blank line between sections, however CLI11 joins its groups.
-        for (std::size_t at = out.find("\n\n\n"); at != std::string::npos; at = out.find("\n\n\n"))
-            out.erase(at, 1);
+        for (std::size_t at = out.find("\n\n\n"); at != std::string::npos; at = out.find("\n\n\n")) out.erase(at, 1);
         return out;
     }
     std::string make_usage(const CLI::App* app, std::string name) const override {

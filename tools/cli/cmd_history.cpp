@@ -74,7 +74,8 @@ EXIT_CODE RunHistory(const HISTORY_ARGS& args) {
     }
     const std::string path = JournalPath();
     if (path.empty())
-        return ReportError(args.json, CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_CODE::USAGE});
+        return ReportError(args.json,
+                           CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_CODE::USAGE});
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
     for (const std::string& warning : reading.warnings)
         std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
@@ -86,7 +87,8 @@ EXIT_CODE RunHistory(const HISTORY_ARGS& args) {
     if (args.json) {
         out = shown.empty() ? "[]\n" : "[\n";
         for (std::size_t i = 0; i < shown.size(); ++i)
-            out += "  " + CompactJson(ordered_json(HISTORY_ENTRY{*shown[i]})) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
+            out +=
+                "  " + CompactJson(ordered_json(HISTORY_ENTRY{*shown[i]})) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
     } else {
         for (const JOURNAL_ENTRY* e : shown) out += HistoryLine(*e);
         if (shown.empty()) std::fprintf(stderr, "telvane-cli: no sets in the journal %s\n", path.c_str());

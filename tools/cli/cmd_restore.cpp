@@ -62,7 +62,8 @@ void AddRestoreCommand(CLI::App& app, COMMAND_LINE& line) {
 EXIT_CODE RunRestore(const RESTORE_ARGS& args) {
     const bool json = args.set.json;
     const auto mac = ParseMac(args.mac);
-    if (!mac) return ReportError(json, CLI_ERROR{"invalid", "\"" + args.mac + "\" is not a MAC address", EXIT_CODE::USAGE});
+    if (!mac)
+        return ReportError(json, CLI_ERROR{"invalid", "\"" + args.mac + "\" is not a MAC address", EXIT_CODE::USAGE});
     const std::string path = JournalPath();
     if (path.empty()) return ReportError(json, NoEntry("no journal: set TELVANE_JOURNAL or HOME"));
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);

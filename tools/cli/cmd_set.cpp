@@ -44,8 +44,8 @@ constexpr EXIT_CODE EXIT_BAD_INPUT = EXIT_CODE::USAGE;
 // One device's outcome, as printed and as JSON.
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
-    std::string mac;  // as given, or as FormatMac writes device
-    MAC device{};     // the device set, when it was found
+    std::string mac;       // as given, or as FormatMac writes device
+    MAC device{};          // the device set, when it was found
     // accepted, refused, no-answer, not-sent, invalid, not-found, locked; unchanged (--ensure), dry-run
     std::string outcome;
     std::string message;
@@ -336,7 +336,8 @@ EXIT_CODE Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM&
         // One device a line, so that a long batch stays readable.
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
-            out += "  " + CompactJson(ordered_json(SHOWN_OUTCOME{outcomes[i], form})) + (i + 1 < outcomes.size() ? ",\n" : "\n");
+            out += "  " + CompactJson(ordered_json(SHOWN_OUTCOME{outcomes[i], form})) +
+                   (i + 1 < outcomes.size() ? ",\n" : "\n");
         out += "]";
         if (failed > 0) out += ", \"error\": " + CompactJson(ordered_json(BatchError(outcomes)));
         std::fputs((out + "}\n").c_str(), stdout);
@@ -407,10 +408,9 @@ void AddSetRunOptions(CLI::App* command, SET_ARGS& args) {
 void AddSetCommand(CLI::App& app, COMMAND_LINE& line) {
     CLI::App* command = AddCommand(app, "set", "send one device (or each row's device) new settings");
     auto args = std::make_shared<SET_ARGS>();
-    CLI::Option* mac = command
-                           ->add_option("--mac", args->mac,
-                                        "the device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e")
-                           ->option_text("MAC");
+    CLI::Option* mac =
+        command->add_option("--mac", args->mac, "the device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e")
+            ->option_text("MAC");
     AdapterOption(command, args->adapter);
     CLI::Option* csv = command
                            ->add_option("--from-csv", args->csv_file,
@@ -440,12 +440,10 @@ void AddSetCommand(CLI::App& app, COMMAND_LINE& line) {
     for (const SET_OPTION_DEF& def : SetOptionDefs()) {
         const std::string name = "--" + std::string(def.name);
         const std::string help(def.help);
-        CLI::Option* option =
-            def.max_values == 0
-                ? Flag(command, name, settings->flags[def.name], help)
-                : command->add_option(name, settings->values[def.name], help)
-                      ->expected(def.min_values, def.max_values)
-                      ->option_text(std::string(def.values_help));
+        CLI::Option* option = def.max_values == 0 ? Flag(command, name, settings->flags[def.name], help)
+                                                  : command->add_option(name, settings->values[def.name], help)
+                                                        ->expected(def.min_values, def.max_values)
+                                                        ->option_text(std::string(def.values_help));
         option->group("Settings");
         settings->options.emplace_back(&def, option);
     }
@@ -471,7 +469,8 @@ void AddSetCommand(CLI::App& app, COMMAND_LINE& line) {
         if ((args->csv_file || args->json_file) && !args->options.empty())
             RefuseLine(std::string(args->csv_file ? "--from-csv" : "--from-json") +
                        " takes the settings from the file; give no settings with it");
-        if (!args->csv_file && !args->json_file && !args->mac) RefuseLine("give --mac MAC, --from-csv FILE or --from-json FILE");
+        if (!args->csv_file && !args->json_file && !args->mac)
+            RefuseLine("give --mac MAC, --from-csv FILE or --from-json FILE");
         // Without a setting the device would only be sent what it has, and restart for it.
         if (args->mac && args->options.empty()) RefuseLine("give at least one setting");
         line.Choose<SET_ARGS>(args, RunSet, true);
@@ -517,8 +516,7 @@ EXIT_CODE RunSet(const SET_ARGS& args) {
     const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!file) {
-        outcomes.push_back(
-            SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter, journal));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter, journal));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
@@ -545,7 +543,7 @@ EXIT_CODE RunSet(const SET_ARGS& args) {
     if (reenumerate) Reenumerate(socket, table, outcomes, *choice.adapter);
     socket.Close();
     const EXIT_CODE exit_code = Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate,
-                                                       args.ensure || args.dry_run, args.with_settings});
+                                                             args.ensure || args.dry_run, args.with_settings});
     // A request held back for the journal is a local failure, in a batch too.
     return journal.Failed() ? EXIT_CODE::LOCAL : exit_code;
 }
