@@ -163,6 +163,53 @@ TEST(CommandLineHelp, EveryOptionIsDescribedInItsCommandsHelp) {
     EXPECT_EQ(ExitCodeHelp().back().code, EXIT_CODE::DOCTOR);
 }
 
+// Guards against the refusals moving into the commands' callbacks changing what a script
+// reads: each keeps its message, word for word, as usage (exit 2).
+TEST(ParseCommandLine, RefusalsKeepTheirMessages) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"set", "--dhcp"}, "give --mac MAC, --from-csv FILE or --from-json FILE"},
+        {{"set", "--mac", "x"}, "give at least one setting"},
+        {{"set", "--from-csv", "f", "--dhcp"}, "--from-csv takes the settings from the file; give no settings with it"},
+        {{"set", "--from-json", "f", "--ip", "1"},
+         "--from-json takes the settings from the file; give no settings with it"},
+        {{"set", "--mac", "--json", "--ip", "1"}, "--mac needs a value, not the option --json"},
+        {{"enumerate", "--watch", "--interval", "nan"}, "--interval: Value nan is not a finite number of seconds"},
+        {{"enumerate", "--json", "--csv"}, "--json excludes --csv"},
+        {{"enumerate", "--interval", "5"}, "--interval requires --watch"},
+        {{"set", "--mac", "x", "--ip", "1", "--ip", "2"}, "--ip: At Most 1 required but received 2"},
+        {{"restore"}, "--mac is required"},
+        {{"enumerate", "--json=0"}, "json was given a disallowed flag override"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto line = Parse(args);
+        ASSERT_TRUE(line.error) << message;
+        EXPECT_EQ(line.error->message, message + " (see telvane-cli --help)");
+        EXPECT_EQ(line.error->code, "usage");
+        EXPECT_EQ(line.error->exit, EXIT_CODE::USAGE);
+        EXPECT_FALSE(line.run) << message;
+    }
+}
+
+// The numbers scripts test for, whatever the names.
+TEST(ExitCode, KeepsItsNumbers) {
+    EXPECT_EQ(ExitStatus(EXIT_CODE::OK), 0);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::DEVICE), 1);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::USAGE), 2);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::NO_ADAPTER), 3);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::LOCAL), 4);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::DOCTOR), 5);
+    // An error's JSON and its exit status are the same number, on standard output with --json.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const EXIT_CODE exit = ReportError(true, CLI_ERROR{"socket", "Socket Initialization failure", EXIT_CODE::LOCAL});
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exit, EXIT_CODE::LOCAL);
+    EXPECT_EQ(out,
+              "{\"error\": {\"code\": \"socket\", \"message\": \"Socket Initialization failure\", \"exit\": 4}}\n");
+    EXPECT_EQ(err, "telvane-cli: Socket Initialization failure\n");
+}
+
 // Guards against a NaN interval passing the range check (every comparison with it is
 // false) and turning into an arbitrary wait between watch rounds.
 TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
