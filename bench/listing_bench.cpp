@@ -106,7 +106,7 @@ void BM_WatchRound(benchmark::State& state) {
     }
     telvane::CWatchTracker tracker([](const telvane::DEVICE_INFO& e) {
         std::vector<std::pair<std::string, std::string>> out;
-        for (const auto& f : telvane::cli::EntryFields(e)) out.emplace_back(f.name, f.text);
+        for (const auto& f : telvane::cli::EntryFields(e)) out.emplace_back(f.name, f.Text());
         return out;
     });
     tracker.Update(round);

@@ -98,14 +98,14 @@ TEST_F(FaultNetnsTest, AdapterAddressGoneBeforeEnumeration) {
     ::testing::internal::CaptureStderr();
     cli::ENUMERATE_ARGS args;
     args.adapter = netns::AdapterAddress(2);
-    const int exit_code = cli::RunEnumerate(args);
+    const cli::EXIT_CODE exit_code = cli::RunEnumerate(args);
     const std::string err = ::testing::internal::GetCapturedStderr();
     SetAdapterSourceForTesting(nullptr);
     ASSERT_EQ(Ip({"addr", "add", with_prefix, "dev", "tvp2"}), 0);
 
     EXPECT_EQ(result, OPEN_RESULT::SOCKET_FAILED);
     EXPECT_FALSE(open_after);                // the old socket is gone too
-    EXPECT_EQ(exit_code, cli::EXIT_SOCKET);  // a local failure, not the device's answer
+    EXPECT_EQ(exit_code, cli::EXIT_CODE::LOCAL);  // a local failure, not the device's answer
     EXPECT_NE(err.find("Socket Initialization failure"), std::string::npos) << err;
     PumpMessages(100);
     EXPECT_TRUE(sim.Received().empty()) << sim.LogText();
@@ -181,9 +181,9 @@ TEST_F(FaultNetnsTest, AdapterThatIsDownIsNamedAsALocalFailure) {
     WaitForCarrier("tvp1");
 
     const std::string down = "adapter " + adapter + " (tvp1) is down";
-    EXPECT_EQ(listed.exit_code, cli::EXIT_SOCKET) << listed.out;
+    EXPECT_EQ(listed.exit_code, cli::ExitStatus(cli::EXIT_CODE::LOCAL)) << listed.out;
     EXPECT_EQ(listed.out, "{\"error\": {\"code\": \"adapter-down\", \"message\": \"" + down + "\", \"exit\": 4}}\n");
-    EXPECT_EQ(set.exit_code, cli::EXIT_SOCKET) << set.out;
+    EXPECT_EQ(set.exit_code, cli::ExitStatus(cli::EXIT_CODE::LOCAL)) << set.out;
     EXPECT_NE(set.err.find(down), std::string::npos) << set.err;
     // Every adapter: the one that is down is left out, said so, and the others listed.
     EXPECT_EQ(all.exit_code, 0) << all.err;
@@ -225,13 +225,13 @@ TEST_F(FaultNetnsTest, RequestsTheSystemRefusesToSendAreLocalFailures) {
         ASSERT_TRUE(refused.ok);
         listed = RunTool("telvane-cli", {"enumerate", "--adapter", adapter});
     }
-    EXPECT_EQ(set.exit_code, cli::EXIT_SOCKET) << set.out;
+    EXPECT_EQ(set.exit_code, cli::ExitStatus(cli::EXIT_CODE::LOCAL)) << set.out;
     EXPECT_NE(set.out.find("\"outcome\": \"not-sent\", \"sends\": 0"), std::string::npos) << set.out;
     EXPECT_NE(set.out.find("\"code\": \"send\", \"message\": \"cannot send on adapter " + adapter +
                            ": Operation not permitted\", \"exit\": 4"),
               std::string::npos)
         << set.out;
-    EXPECT_EQ(listed.exit_code, cli::EXIT_SOCKET) << listed.out;
+    EXPECT_EQ(listed.exit_code, cli::ExitStatus(cli::EXIT_CODE::LOCAL)) << listed.out;
     EXPECT_EQ(listed.out, "");
     EXPECT_NE(listed.err.find("cannot send on adapter " + adapter + ": Operation not permitted"), std::string::npos)
         << listed.err;

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <variant>
 
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/commands.h"
 
 namespace telvane::cli {
 namespace {
@@ -19,12 +23,12 @@ TEST(ChooseAdapter, ByIndexByAddressAndDefault) {
     EXPECT_EQ(ChooseAdapter(usable, "1").adapter->ipv4_text, "198.51.100.1");
     const auto by_address = ChooseAdapter(usable, "198.51.100.1");
     EXPECT_EQ(by_address.index, 1);
-    EXPECT_EQ(ChooseAdapter(usable, "2").error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(ChooseAdapter(usable, "2").error->exit, EXIT_CODE::NO_ADAPTER);
     EXPECT_EQ(ChooseAdapter(usable, "203.0.113.1").error->code, "no-adapter");
-    EXPECT_EQ(ChooseAdapter(usable, "eth0").error->exit, EXIT_USAGE);
+    EXPECT_EQ(ChooseAdapter(usable, "eth0").error->exit, EXIT_CODE::USAGE);
     const auto none = ChooseAdapter({}, std::nullopt);
     EXPECT_FALSE(none.adapter);
-    EXPECT_EQ(none.error->exit, EXIT_NO_ADAPTER);
+    EXPECT_EQ(none.error->exit, EXIT_CODE::NO_ADAPTER);
     EXPECT_EQ(none.error->message, "Network adapter not found.");
 }
 
@@ -35,10 +39,12 @@ COMMAND_LINE Parse(std::vector<std::string> args) {
 TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
     const auto parsed = Parse({"enumerate", "--adapter", "1", "--json"});
     EXPECT_FALSE(parsed.error);
-    EXPECT_EQ(parsed.kind, CommandKind::Enumerate);
-    EXPECT_EQ(parsed.enumerate.adapter, "1");
-    EXPECT_TRUE(parsed.enumerate.json);
-    EXPECT_EQ(Parse({"enumerate", "--adapter=0"}).enumerate.adapter, "0");
+    const auto* enumerate = parsed.Args<ENUMERATE_ARGS>();
+    ASSERT_TRUE(enumerate);
+    EXPECT_TRUE(parsed.run);
+    EXPECT_EQ(enumerate->adapter, "1");
+    EXPECT_TRUE(enumerate->json);
+    EXPECT_EQ(Parse({"enumerate", "--adapter=0"}).Args<ENUMERATE_ARGS>()->adapter, "0");
     for (const std::vector<std::string>& wrong : {std::vector<std::string>{"enumerate", "--adapter"},
                                                   {"enumerate", "--jsn"},
                                                   {"enumerate", "--json=0"},
@@ -49,14 +55,25 @@ TEST(ParseCommandLine, ValuesFlagsAndMistakes) {
         const auto line = Parse(wrong);
         ASSERT_TRUE(line.error) << ::testing::PrintToString(wrong);
         EXPECT_EQ(line.error->code, "usage");
-        EXPECT_EQ(line.error->exit, EXIT_USAGE);
+        EXPECT_EQ(line.error->exit, EXIT_CODE::USAGE);
     }
     // A line that cannot be read still answers in JSON when JSON was asked for.
     EXPECT_TRUE(Parse({"enumerate", "--json", "--bogus"}).json);
-    EXPECT_EQ(Parse({"--help"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"set", "--help"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"help", "set"}).kind, CommandKind::Help);
-    EXPECT_EQ(Parse({"--version"}).kind, CommandKind::Version);
+    // Help and the version are printed, nothing is run.
+    for (const std::vector<std::string>& asked :
+         {std::vector<std::string>{"--help"}, {"set", "--help"}, {"help", "set"}, {"help"}, {"--version"}}) {
+        const auto line = Parse(asked);
+        EXPECT_FALSE(line.error || line.run) << ::testing::PrintToString(asked);
+        EXPECT_FALSE(line.text.empty()) << ::testing::PrintToString(asked);
+    }
+    EXPECT_TRUE(Parse({"--version"}).text.starts_with("telvane-cli ")) << Parse({"--version"}).text;
+    EXPECT_EQ(Parse({"--version", "--help"}).text, Parse({"--help"}).text);
+    EXPECT_EQ(Parse({"-h", "--version"}).text, Parse({"--help"}).text);
+    // "--" before the command ends no option of the program: the command still runs.
+    const auto after_end = Parse({"--", "enumerate", "--csv"});
+    ASSERT_TRUE(after_end.Args<ENUMERATE_ARGS>());
+    EXPECT_TRUE(after_end.Args<ENUMERATE_ARGS>()->csv);
+    EXPECT_TRUE(Parse({"--"}).error);
 }
 
 // Guards against settings losing values, their order, or mixing with the batch file.
@@ -64,17 +81,18 @@ TEST(ParseCommandLine, SetSettings) {
     const auto line = Parse({"set", "--mac", "00-1a-2b-3c-4d-5e", "--dns4", "-", "192.0.2.54", "--gateway", "", "--ip",
                              "192.0.2.40", "--dhcp", "--json"});
     ASSERT_FALSE(line.error) << line.error->message;
-    EXPECT_EQ(line.kind, CommandKind::Set);
-    EXPECT_EQ(line.set.mac, "00-1a-2b-3c-4d-5e");
-    EXPECT_TRUE(line.set.json);
-    ASSERT_EQ(line.set.options.size(), 4u);
-    EXPECT_EQ(line.set.options[0].name, "dhcp");
-    EXPECT_TRUE(line.set.options[0].values.empty());
-    EXPECT_EQ(line.set.options[1].name, "ip");
-    EXPECT_EQ(line.set.options[2].name, "gateway");
-    EXPECT_EQ(line.set.options[2].values, std::vector<std::string>{""});
-    EXPECT_EQ(line.set.options[3].name, "dns4");
-    EXPECT_EQ(line.set.options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
+    const SET_ARGS* set = line.Args<SET_ARGS>();
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->mac, "00-1a-2b-3c-4d-5e");
+    EXPECT_TRUE(set->json);
+    ASSERT_EQ(set->options.size(), 4u);
+    EXPECT_EQ(set->options[0].name, "dhcp");
+    EXPECT_TRUE(set->options[0].values.empty());
+    EXPECT_EQ(set->options[1].name, "ip");
+    EXPECT_EQ(set->options[2].name, "gateway");
+    EXPECT_EQ(set->options[2].values, std::vector<std::string>{""});
+    EXPECT_EQ(set->options[3].name, "dns4");
+    EXPECT_EQ(set->options[3].values, (std::vector<std::string>{"-", "192.0.2.54"}));
 
     EXPECT_TRUE(Parse({"set", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--ensure"}).error) << "a set needs a setting";
@@ -84,9 +102,112 @@ TEST(ParseCommandLine, SetSettings) {
     EXPECT_TRUE(Parse({"set", "--from-csv", "f.csv", "--dhcp"}).error);
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dhcp=0"}).error);
     const auto checked = Parse({"set", "--mac", "x", "--dhcp", "--ensure", "--dry-run", "--force"});
-    EXPECT_TRUE(checked.set.ensure && checked.set.dry_run && checked.set.force);
+    ASSERT_TRUE(checked.Args<SET_ARGS>());
+    EXPECT_TRUE(checked.Args<SET_ARGS>()->ensure && checked.Args<SET_ARGS>()->dry_run &&
+                checked.Args<SET_ARGS>()->force);
     // Nothing is accepted in a dry run, so there would be nothing to confirm.
     EXPECT_TRUE(Parse({"set", "--mac", "x", "--dry-run", "--wait-reenumerate"}).error);
+}
+
+// Guards against a command that runs without being named, as set once did.
+TEST(ParseCommandLine, NothingRunsUnlessNamed) {
+    for (const std::vector<std::string>& line :
+         {std::vector<std::string>{}, {"--json"}, {"--adapter", "0"}, {"00-1a-2b-3c-4d-5e"}}) {
+        const auto parsed = Parse(line);
+        EXPECT_FALSE(parsed.run) << ::testing::PrintToString(line);
+        ASSERT_TRUE(parsed.error) << ::testing::PrintToString(line);
+        EXPECT_EQ(parsed.error->exit, EXIT_CODE::USAGE);
+    }
+    const auto empty = Parse({});
+    EXPECT_EQ(empty.error->message, "no command given (see telvane-cli --help)");
+    EXPECT_NE(empty.text.find("Usage: telvane-cli COMMAND"), std::string::npos) << "the help goes with it";
+    // Only the journal's commands run without the sockets layer.
+    EXPECT_FALSE(Parse({"history"}).sockets);
+    EXPECT_TRUE(Parse({"adapters"}).sockets);
+    EXPECT_TRUE(Parse({"doctor"}).Args<DOCTOR_ARGS>());
+    EXPECT_EQ(Parse({"restore", "--mac", "x", "--entry", "7", "--json"}).Args<RESTORE_ARGS>()->set.json, true);
+}
+
+// Guards against an option without help, or help that names options a command lacks:
+// every option of every command says what it is for, and --help shows it.
+TEST(CommandLineHelp, EveryOptionIsDescribedInItsCommandsHelp) {
+    COMMAND_LINE line;
+    const auto app = MakeApp(line);
+    const auto commands = app->get_subcommands({});
+    ASSERT_EQ(commands.size(), 7u);
+    for (const CLI::App* command : commands) {
+        const std::string name = command->get_name();
+        EXPECT_FALSE(command->get_description().empty()) << name;
+        const COMMAND_LINE asked = Parse({name, "--help"});
+        ASSERT_FALSE(asked.error) << name << ": " << asked.error->message;
+        EXPECT_TRUE(asked.text.starts_with("Usage: telvane-cli " + name + " ")) << asked.text;
+        EXPECT_EQ(Parse({"help", name}).text, asked.text);
+        for (const CLI::Option* option : command->get_options()) {
+            EXPECT_FALSE(option->get_description().empty()) << name << " " << option->get_name();
+            const std::string shown = option->get_name(false, true) + (option->get_option_text().empty() ? "" : " ");
+            EXPECT_NE(asked.text.find("  " + shown), std::string::npos) << name << " " << shown;
+        }
+        // The exit codes close every help, from the one enum.
+        for (const EXIT_CODE_HELP& code : ExitCodeHelp())
+            EXPECT_NE(asked.text.find("\n  " + std::to_string(ExitStatus(code.code)) + "  "), std::string::npos)
+                << name;
+        // Lines fit a terminal.
+        for (std::size_t at = 0, end = 0; at < asked.text.size(); at = end + 1) {
+            end = asked.text.find('\n', at);
+            EXPECT_LE(end - at, 80u) << name << ": " << asked.text.substr(at, end - at);
+        }
+    }
+    EXPECT_NE(Parse({"set", "--help"}).text.find("  --dns4 PREFERRED [ALTERNATE]  IPv4 DNS servers"),
+              std::string::npos);
+    ASSERT_EQ(ExitCodeHelp().size(), 6u);
+    EXPECT_EQ(ExitCodeHelp().back().code, EXIT_CODE::DOCTOR);
+}
+
+// Guards against the refusals moving into the commands' callbacks changing what a script
+// reads: each keeps its message, word for word, as usage (exit 2).
+TEST(ParseCommandLine, RefusalsKeepTheirMessages) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"set", "--dhcp"}, "give --mac MAC, --from-csv FILE or --from-json FILE"},
+        {{"set", "--mac", "x"}, "give at least one setting"},
+        {{"set", "--from-csv", "f", "--dhcp"}, "--from-csv takes the settings from the file; give no settings with it"},
+        {{"set", "--from-json", "f", "--ip", "1"},
+         "--from-json takes the settings from the file; give no settings with it"},
+        {{"set", "--mac", "--json", "--ip", "1"}, "--mac needs a value, not the option --json"},
+        {{"enumerate", "--watch", "--interval", "nan"}, "--interval: Value nan is not a finite number of seconds"},
+        {{"enumerate", "--json", "--csv"}, "--json excludes --csv"},
+        {{"enumerate", "--interval", "5"}, "--interval requires --watch"},
+        {{"set", "--mac", "x", "--ip", "1", "--ip", "2"}, "--ip: At Most 1 required but received 2"},
+        {{"restore"}, "--mac is required"},
+        {{"enumerate", "--json=0"}, "json was given a disallowed flag override"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto line = Parse(args);
+        ASSERT_TRUE(line.error) << message;
+        EXPECT_EQ(line.error->message, message + " (see telvane-cli --help)");
+        EXPECT_EQ(line.error->code, "usage");
+        EXPECT_EQ(line.error->exit, EXIT_CODE::USAGE);
+        EXPECT_FALSE(line.run) << message;
+    }
+}
+
+// The numbers scripts test for, whatever the names.
+TEST(ExitCode, KeepsItsNumbers) {
+    EXPECT_EQ(ExitStatus(EXIT_CODE::OK), 0);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::DEVICE), 1);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::USAGE), 2);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::NO_ADAPTER), 3);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::LOCAL), 4);
+    EXPECT_EQ(ExitStatus(EXIT_CODE::DOCTOR), 5);
+    // An error's JSON and its exit status are the same number, on standard output with --json.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const EXIT_CODE exit = ReportError(true, CLI_ERROR{"socket", "Socket Initialization failure", EXIT_CODE::LOCAL});
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exit, EXIT_CODE::LOCAL);
+    EXPECT_EQ(out,
+              "{\"error\": {\"code\": \"socket\", \"message\": \"Socket Initialization failure\", \"exit\": 4}}\n");
+    EXPECT_EQ(err, "telvane-cli: Socket Initialization failure\n");
 }
 
 // Guards against a NaN interval passing the range check (every comparison with it is
@@ -96,7 +217,7 @@ TEST(ParseCommandLine, IntervalMustBeAFiniteNumberInRange) {
         EXPECT_TRUE(Parse({"enumerate", "--watch", "--interval", wrong}).error) << wrong;
     const auto line = Parse({"enumerate", "--watch", "--interval", "0.5"});
     ASSERT_FALSE(line.error) << line.error->message;
-    EXPECT_EQ(line.enumerate.interval_seconds, 0.5);
+    EXPECT_EQ(line.Args<ENUMERATE_ARGS>()->interval_seconds, 0.5);
 }
 
 // Guards against an option that lacks its value swallowing the next option: "--dns4 --json"
@@ -141,14 +262,36 @@ TEST(CliOutput, FieldNamesAndTexts) {
     const auto full = EntryFields(Entry(true));
     ASSERT_EQ(full.size(), 20u);
     EXPECT_EQ(full.size(), AllFieldNames().size());
-    EXPECT_EQ(full[2].text, "00-1a-2b-3c-4d-5e");
+    EXPECT_EQ(full[2].Text(), "00-1a-2b-3c-4d-5e");
     EXPECT_EQ(full[12].name, "ipv6");
-    EXPECT_EQ(full[12].text, "true");
+    EXPECT_EQ(full[12].Text(), "true");
     EXPECT_EQ(full[13].name, "ipv6_dhcp");
-    EXPECT_EQ(full[13].text, "true");
-    EXPECT_EQ(full[14].text, "false");  // dns6_auto
-    EXPECT_EQ(full[15].text, "2001::1");
-    EXPECT_EQ(full[16].kind, FIELD::KIND::NUMBER);
+    EXPECT_EQ(full[13].Text(), "true");
+    EXPECT_EQ(full[14].Text(), "false");  // dns6_auto
+    EXPECT_EQ(full[15].Text(), "2001::1");
+    EXPECT_TRUE(std::holds_alternative<int>(full[16].value));
+    EXPECT_EQ(full[16].Text(), "64");
+}
+
+// Guards against JSON and CSV drifting apart: each JSON value is its field's own value and
+// type, and reads back as the CSV's text.
+TEST(CliOutput, EntryJsonCarriesEachFieldsValue) {
+    for (const bool extension : {false, true}) {
+        const DEVICE_INFO entry = Entry(extension);
+        const ordered_json json = entry;
+        const auto fields = EntryFields(entry);
+        ASSERT_EQ(json.size(), fields.size());
+        std::size_t i = 0;
+        for (auto it = json.begin(); it != json.end(); ++it, ++i) {
+            EXPECT_EQ(it.key(), fields[i].name);
+            EXPECT_EQ(*it, ordered_json(fields[i]));
+            const auto reread = ordered_json::parse(CompactJson(json))[fields[i].name];
+            EXPECT_EQ(reread.is_string() ? reread.get<std::string>() : reread.dump(), fields[i].Text()) << it.key();
+        }
+    }
+    const ordered_json error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
+    EXPECT_EQ(CompactJson(error),
+              "{\"code\": \"no-adapter\", \"message\": \"Network adapter not found.\", \"exit\": 3}");
 }
 
 TEST(CliOutput, JsonAndCsvQuoting) {
@@ -287,7 +430,7 @@ TEST(OpenSocket, SocketFailureGivesItsExitCode) {
     CTelvaneSocket socket;
     const auto error = OpenSocket(socket, ADAPTER{{0x02, 0, 0, 0, 0, 1}, "203.0.113.254"}, nullptr);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->exit, EXIT_SOCKET);
+    EXPECT_EQ(error->exit, EXIT_CODE::LOCAL);
     EXPECT_EQ(error->code, "socket");
     EXPECT_FALSE(socket.IsOpen());
 }

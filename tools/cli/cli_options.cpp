@@ -5,61 +5,162 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <string_view>
 
 #include "net/network_state.h"
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/commands.h"
 
 namespace telvane::cli {
 
 namespace {
 
-// "--json=0" would read as "not --json": a flag takes no value.
-CLI::Option* Flag(CLI::App* app, const std::string& name, bool& value) {
-    return app->add_flag(name, value)->disable_flag_override();
-}
+constexpr EXIT_CODE_HELP EXIT_CODES[] = {
+    {EXIT_CODE::OK, "done; set: accepted, unchanged with --ensure, or checked with --dry-run"},
+    {EXIT_CODE::DEVICE,
+     "the device refused, did not answer, or was not confirmed by --wait-reenumerate; with --from-csv: a row "
+     "failed"},
+    {EXIT_CODE::USAGE,
+     "bad input: usage, an invalid value or file, an unknown MAC, a locked device, a setting the device does not "
+     "take, an address that would break something without --force"},
+    {EXIT_CODE::NO_ADAPTER, "no usable adapter, or not the one asked for"},
+    {EXIT_CODE::LOCAL,
+     "the local socket could not be opened, bound or used, a request not sent, the adapter is down, or the output "
+     "not written; set, restore: the journal could not be written (nothing was sent)"},
+    {EXIT_CODE::DOCTOR, "doctor: a check warned or failed"},
+};
 
-CLI::App* Subcommand(CLI::App& app, const char* name, bool& help) {
-    CLI::App* sub = app.add_subcommand(name);
-    sub->set_help_flag("");
-    Flag(sub, "--help,-h", help);
-    sub->allow_windows_style_options(false);
-    return sub;
-}
+// Help is read in a terminal of 80 columns.
+constexpr std::size_t HELP_WIDTH = 80;
+constexpr std::size_t HELP_COLUMN = 32;
 
-std::string SettingsHelp() {
-    std::string text;
-    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
-        std::string left = "    --";
-        left += def.name;
-        if (!def.values_help.empty()) {
-            left += ' ';
-            left += def.values_help;
+// The text broken into lines of at most width, at blanks; its own line breaks are kept.
+std::string Wrap(const std::string& text, std::size_t width) {
+    std::string out;
+    std::size_t line = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find_first_of(" \n", start), text.size());
+        const std::string word = text.substr(start, end - start);
+        if (line > 0 && line + 1 + word.size() > width) {
+            out += '\n';
+            line = 0;
+        } else if (line > 0) {
+            out += ' ';
+            ++line;
         }
-        if (left.size() < 36)
-            left.resize(36, ' ');
-        else
-            left += "  ";
-        text += left + std::string(def.help) + "\n";
+        out += word;
+        line += word.size();
+        if (end < text.size() && text[end] == '\n') {
+            out += '\n';
+            line = 0;
+        }
+        start = end + 1;
     }
-    return text;
+    return out;
+}
+
+// Every line of the wrapped text after the first indented by indent blanks.
+std::string Hang(const std::string& text, std::size_t width, std::size_t indent) {
+    std::string out = Wrap(text, width);
+    for (std::size_t at = out.find('\n'); at != std::string::npos; at = out.find('\n', at + 1))
+        out.insert(at + 1, indent, ' ');
+    return out;
+}
+
+// The end of every help: what the exit codes mean.
+std::string ExitCodesText() {
+    std::string text = "Exit codes, the same for every command:\n";
+    for (const EXIT_CODE_HELP& help : EXIT_CODES) {
+        text += "  " + std::to_string(ExitStatus(help.code)) + "  " + Hang(help.text, HELP_WIDTH - 5, 5) + "\n";
+    }
+    return text +
+           "With --json every run prints one JSON document, failures included:\n"
+           "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
+}
+
+// CLI11's help, laid out as the man page is: the usage, what the command does, its
+// options with what each is for, then the notes of its footer.
+class CHelpFormatter final : public CLI::Formatter {
+public:
+    CHelpFormatter() { column_width(HELP_COLUMN); }
+
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+        std::string out = make_usage(app, name);
+        if (!app->get_description().empty()) out += "\n" + Wrap(app->get_description(), HELP_WIDTH) + "\n";
+        out += make_positionals(app) + make_groups(app, mode) + make_subcommands(app, mode);
+        const std::string footer = app->get_footer();
+        if (!footer.empty()) out += "\n" + Wrap(footer, HELP_WIDTH) + "\n";
+        out += "\n" + ExitCodesText();
+        // One blank line between sections, however CLI11 joins its groups.
+        for (std::size_t at = out.find("\n\n\n"); at != std::string::npos; at = out.find("\n\n\n")) out.erase(at, 1);
+        return out;
+    }
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        if (app->get_parent() == nullptr) return "Usage: " + name + " COMMAND [OPTIONS]\n";
+        std::string out = "Usage: " + name;
+        for (const CLI::Option* positional : app->get_options([](const CLI::Option* o) { return o->get_positional(); }))
+            out += " [" + positional->get_name() + "]";
+        return out + " [OPTIONS]\n";
+    }
+    std::string make_subcommand(const CLI::App* sub) const override {
+        return Entry(sub->get_name(), sub->get_description());
+    }
+    std::string make_option(const CLI::Option* opt, bool is_positional) const override {
+        return Entry(make_option_name(opt, is_positional) + make_option_opts(opt), opt->get_description());
+    }
+    // What the option takes, as named where it is registered; how options combine is
+    // said in their descriptions.
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        return opt->get_option_text().empty() ? std::string() : " " + opt->get_option_text();
+    }
+
+private:
+    static std::string Entry(const std::string& name, const std::string& description) {
+        std::string left = "  " + name;
+        if (left.size() + 2 > HELP_COLUMN)
+            left += "\n" + std::string(HELP_COLUMN, ' ');
+        else
+            left.resize(HELP_COLUMN, ' ');
+        return left + Hang(description, HELP_WIDTH - HELP_COLUMN, HELP_COLUMN) + "\n";
+    }
+};
+
+CLI_ERROR UsageError(const std::string& message) {
+    return CLI_ERROR{"usage", message + " (see telvane-cli --help)", EXIT_CODE::USAGE};
+}
+
+// The help of the command named, else of the program; printed as asked, not as parsed.
+std::string HelpOf(const CLI::App& app, const std::string& command) {
+    const CLI::App* shown = &app;
+    std::string name = app.get_name();
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        if (sub->get_name() != command) continue;
+        shown = sub;
+        name += " " + command;
+    }
+    return shown->get_formatter()->make_help(shown, name, CLI::AppFormatMode::Normal);
 }
 
 }  // namespace
 
-ordered_json ErrorJson(const CLI_ERROR& error) {
-    ordered_json j;
-    j["code"] = error.code;
-    j["message"] = error.message;
-    j["exit"] = error.exit;
-    return j;
+std::span<const EXIT_CODE_HELP> ExitCodeHelp() {
+    return EXIT_CODES;
 }
 
-int ReportError(bool json, const CLI_ERROR& error) {
+void to_json(ordered_json& j, const CLI_ERROR& error) {
+    j = ordered_json::object();
+    j["code"] = error.code;
+    j["message"] = error.message;
+    j["exit"] = ExitStatus(error.exit);
+}
+
+EXIT_CODE ReportError(bool json, const CLI_ERROR& error) {
     if (json) {
         ordered_json doc;
-        doc["error"] = ErrorJson(error);
+        doc["error"] = error;
         std::fputs((CompactJson(doc) + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
@@ -67,261 +168,118 @@ int ReportError(bool json, const CLI_ERROR& error) {
     return error.exit;
 }
 
-COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
+CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description) {
+    CLI::App* command = app.add_subcommand(name, description)->group("Commands");
+    // A command's help flag is made before the app's option defaults reach it.
+    command->get_help_ptr()->disable_flag_override();
+    return command;
+}
+
+CLI::Option* Flag(CLI::App* command, const std::string& name, bool& value, const std::string& description) {
+    return command->add_flag(name, value, description);
+}
+
+CLI::Option* AdapterOption(CLI::App* command, std::optional<std::string>& adapter) {
+    return command->add_option("--adapter", adapter, "the adapter's IPv4 address or its number (default 0)")
+        ->option_text("IPV4|INDEX");
+}
+
+void RefuseLine(const std::string& message) {
+    throw CLI::ValidationError(message);
+}
+
+void RefuseOptionsAsValues(const CLI::App& command) {
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& value : option->results()) {
+            if (value.rfind("--", 0) == 0) RefuseLine(option->get_name() + " needs a value, not the option " + value);
+        }
+    }
+}
+
+std::unique_ptr<CLI::App> MakeApp(COMMAND_LINE& line) {
+    auto app = std::make_unique<CLI::App>(
+        "Finds the devices on an adapter's network, shows and changes their settings, and checks why devices may "
+        "not be found.",
+        "telvane-cli");
+    app->formatter(std::make_shared<CHelpFormatter>());
+    app->option_defaults()->disable_flag_override();
+    app->set_help_flag("--help,-h", "this text")->disable_flag_override();
+    app->set_version_flag("--version", std::string("telvane-cli ") + TELVANE_VERSION, "the version")
+        ->disable_flag_override();
+    app->require_subcommand(0, 1);
+    app->allow_windows_style_options(false);
+
+    AddAdaptersCommand(*app, line);
+    AddEnumerateCommand(*app, line);
+    AddSetCommand(*app, line);
+    AddHistoryCommand(*app, line);
+    AddRestoreCommand(*app, line);
+    AddDoctorCommand(*app, line);
+
+    // "help set" reads as a user means it.
+    CLI::App* help = AddCommand(*app, "help", "a command's options: help COMMAND");
+    auto topic = std::make_shared<std::string>();
+    help->add_option("COMMAND", *topic, "the command whose options to show");
+    help->callback([&line, help, topic] { line.text = HelpOf(*help->get_parent(), *topic); });
+    app->footer("telvane-cli COMMAND --help (or telvane-cli help COMMAND) shows a command's options.");
+    return app;
+}
+
+namespace {
+
+// Reads the line; parsed tells whether CLI11 took a command in it.
+COMMAND_LINE ReadLine(std::span<const std::string> args, bool& parsed) {
     COMMAND_LINE line;
     // A line that cannot be read still answers in the form asked for.
     const auto options_end = std::find(args.begin(), args.end(), "--");
     line.json = std::find(args.begin(), options_end, "--json") != options_end;
-    const auto usage = [&line](std::string message) {
-        line.error = CLI_ERROR{"usage", std::move(message) + " (see telvane-cli --help)", EXIT_USAGE};
+    const std::unique_ptr<CLI::App> app = MakeApp(line);
+    if (args.empty()) {
+        line.text = app->help();
+        line.error = UsageError("no command given");
         return line;
-    };
-    if (args.empty()) return usage("no command given");
-
-    CLI::App app;
-    app.set_help_flag("");
-    bool help = false;
-    bool version = false;
-    Flag(&app, "--help,-h", help);
-    Flag(&app, "--version", version);
-    app.require_subcommand(0, 1);
-    app.allow_windows_style_options(false);
-
-    // "help set" reads as a user means it: the one help text covers every command.
-    std::string help_topic;
-    Subcommand(app, "help", help)->add_option("command", help_topic);
-    CLI::App* adapters = Subcommand(app, "adapters", help);
-
-    CLI::App* enumerate = Subcommand(app, "enumerate", help);
-    ENUMERATE_ARGS& e = line.enumerate;
-    enumerate->add_option("--adapter", e.adapter);
-    Flag(enumerate, "--all-adapters", e.all_adapters)->excludes(enumerate->get_option("--adapter"));
-    Flag(enumerate, "--json", e.json);
-    Flag(enumerate, "--csv", e.csv)->excludes(enumerate->get_option("--json"));
-    // Events are lines of text or JSON; a CSV table has no place for them.
-    Flag(enumerate, "--watch", e.watch)->excludes(enumerate->get_option("--csv"));
-    enumerate->add_option("--interval", e.interval_seconds)
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                // CLI::Range only compares, and no comparison with NaN is true.
-                double value = 0;
-                if (CLI::detail::lexical_cast(text, value) && std::isfinite(value)) return std::string();
-                return "Value " + text + " is not a finite number of seconds";
-            },
-            "SECONDS"))
-        ->check(CLI::Range(0.5, 86400.0))
-        ->needs(enumerate->get_option("--watch"));
-
-    CLI::App* set = Subcommand(app, "set", help);
-    SET_ARGS& s = line.set;
-    set->add_option("--mac", s.mac);
-    set->add_option("--adapter", s.adapter);
-    set->add_option("--from-csv", s.csv_file)->excludes(set->get_option("--mac"));
-    set->add_option("--from-json", s.json_file)
-        ->excludes(set->get_option("--mac"))
-        ->excludes(set->get_option("--from-csv"));
-    Flag(set, "--no-journal", s.no_journal);
-    Flag(set, "--with-settings", s.with_settings);
-    Flag(set, "--json", s.json);
-    Flag(set, "--wait-reenumerate", s.wait_reenumerate);
-    Flag(set, "--ensure", s.ensure);
-    Flag(set, "--force", s.force);
-    // A dry run is accepted by nobody, so there is nothing to confirm.
-    Flag(set, "--dry-run", s.dry_run)->excludes(set->get_option("--wait-reenumerate"));
-    // The settings keep the option table's order; ApplySetOptions judges their combinations.
-    std::map<std::string_view, std::vector<std::string>> values;
-    std::map<std::string_view, bool> flags;
-    std::vector<std::pair<const SET_OPTION_DEF*, CLI::Option*>> settings;
-    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
-        const std::string name = "--" + std::string(def.name);
-        CLI::Option* option = def.max_values == 0
-                                  ? Flag(set, name, flags[def.name])
-                                  : set->add_option(name, values[def.name])->expected(def.min_values, def.max_values);
-        settings.emplace_back(&def, option);
     }
-
-    CLI::App* history = Subcommand(app, "history", help);
-    history->add_option("--mac", line.history.mac);
-    Flag(history, "--json", line.history.json);
-
-    CLI::App* restore = Subcommand(app, "restore", help);
-    RESTORE_ARGS& r = line.restore;
-    restore->add_option("--mac", r.mac)->required();
-    restore->add_option("--entry", r.entry);
-    restore->add_option("--adapter", r.set.adapter);
-    Flag(restore, "--json", r.set.json);
-    Flag(restore, "--ensure", r.set.ensure);
-    Flag(restore, "--force", r.set.force);
-    Flag(restore, "--no-journal", r.set.no_journal);
-    Flag(restore, "--with-settings", r.set.with_settings);
-    Flag(restore, "--wait-reenumerate", r.set.wait_reenumerate);
-    Flag(restore, "--dry-run", r.set.dry_run)->excludes(restore->get_option("--wait-reenumerate"));
-
-    CLI::App* doctor = Subcommand(app, "doctor", help);
-    doctor->add_option("--adapter", line.doctor.adapter);
-    Flag(doctor, "--json", line.doctor.json);
-
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
-        app.parse(reversed);
+        app->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        line.text = app->help();
+        return line;
+    } catch (const CLI::CallForVersion& version) {
+        // Help wins, whichever was asked first.
+        line.text = app->get_help_ptr()->count() > 0 ? app->help() : std::string(version.what()) + "\n";
+        return line;
     } catch (const CLI::ParseError& error) {
-        return usage(error.what());
-    }
-    // CLI11 takes the words an option needs whatever they look like, so "--dns4 --json"
-    // would swallow the flag and the run fail later, in text, on a bad address.
-    for (const CLI::App* command : {enumerate, set, doctor, history, restore}) {
-        for (const CLI::Option* option : command->get_options()) {
-            for (const std::string& value : option->results()) {
-                if (value.rfind("--", 0) == 0)
-                    return usage(option->get_name() + " needs a value, not the option " + value);
-            }
-        }
-    }
-    if (help || app.got_subcommand("help")) {
-        line.kind = CommandKind::Help;
+        line.run = nullptr;
+        line.args.reset();
+        line.error = UsageError(error.what());
         return line;
     }
-    if (version) {
-        line.kind = CommandKind::Version;
-        return line;
-    }
-    if (adapters->parsed()) {
-        line.kind = CommandKind::Adapters;
-    } else if (enumerate->parsed()) {
-        line.kind = CommandKind::Enumerate;
-    } else if (doctor->parsed()) {
-        line.kind = CommandKind::Doctor;
-    } else if (history->parsed()) {
-        line.kind = CommandKind::History;
-    } else if (restore->parsed()) {
-        line.kind = CommandKind::Restore;
-    } else if (set->parsed()) {
-        line.kind = CommandKind::Set;
-        for (const auto& [def, option] : settings) {
-            if (option->count() == 0) continue;
-            s.options.push_back(SET_OPTION{std::string(def->name), values[def->name]});
-        }
-        if ((s.csv_file || s.json_file) && !s.options.empty())
-            return usage(std::string(s.csv_file ? "--from-csv" : "--from-json") +
-                         " takes the settings from the file; give no settings with it");
-        if (!s.csv_file && !s.json_file && !s.mac) return usage("give --mac MAC, --from-csv FILE or --from-json FILE");
-        // Without a setting the device would only be sent what it has, and restart for it.
-        if (s.mac && s.options.empty()) return usage("give at least one setting");
-    } else {
-        return usage("no command given");
-    }
+    const auto commands = app->get_subcommands({});
+    parsed = std::any_of(commands.begin(), commands.end(), [](const CLI::App* c) { return c->parsed(); });
+    if (!line.run && line.text.empty()) line.error = UsageError("no command given");
     return line;
 }
 
-std::string HelpText() {
-    return "Usage: telvane-cli COMMAND [OPTIONS]\n"
-           "\n"
-           "Commands:\n"
-           "  adapters                 every adapter, numbered from 0 as the window lists them\n"
-           "  enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]\n"
-           "  enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]\n"
-           "                           find the devices (three requests, 150 ms apart)\n"
-           "  set --mac MAC [--adapter IPV4|INDEX] [SETTINGS] [--ensure] [--dry-run] [--json]\n"
-           "      [--force] [--wait-reenumerate]\n"
-           "  set --from-csv FILE [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--json]\n"
-           "      [--force] [--wait-reenumerate]\n"
-           "  set --from-json FILE [the same options]\n"
-           "                           send one device (or each row's device) new settings\n"
-           "  history [--mac MAC] [--json]\n"
-           "                           the journal's sets, newest first\n"
-           "  restore --mac MAC [--entry ID] [--adapter IPV4|INDEX] [--ensure] [--dry-run]\n"
-           "      [--json] [--force] [--wait-reenumerate]\n"
-           "                           set a device back to what it reported before a set\n"
-           "  doctor [--adapter IPV4|INDEX] [--json]\n"
-           "                           check why devices may not be found on an adapter\n"
-           "\n"
-           "Options of enumerate:\n"
-           "  --adapter IPV4|INDEX  the adapter's IPv4 address or its number (default 0)\n"
-           "  --json                a JSON array in table order, one object per device\n"
-           "  --csv                 a CSV table with a header line\n"
-           "  --all-adapters        every usable adapter at once; each device gets the adapter it\n"
-           "                        was heard on (a device heard on two is listed twice)\n"
-           "  --watch               enumerate again and again and print what changed, one line per\n"
-           "                        event (appeared, changed, gone after two missed enumerations);\n"
-           "                        with --json one object per line. Ctrl-C ends it (exit 0)\n"
-           "  --interval SECONDS    time between two enumerations of --watch (default 5)\n"
-           "\n"
-           "Options of set:\n"
-           "  Enumerates, starts from the device's current settings, applies the settings given,\n"
-           "  checks them as the window does and sends them (at most twice, 500 ms apart).\n"
-           "  --mac MAC: the device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e.\n"
-           "  --adapter IPV4|INDEX: as for enumerate.\n"
-           "  --json: the outcome as one JSON object.\n"
-           "  --from-csv FILE: a header row names the columns (mac, then setting names without\n"
-           "    \"--\"); an empty cell leaves the setting out; yes/no columns take yes or no;\n"
-           "    dns4 and dns6 cells hold one or two addresses.\n"
-           "  --ensure: send only when the request differs from what the device reported (with\n"
-           "    DHCP on, the addresses do not count); otherwise the outcome is \"unchanged\",\n"
-           "    nothing is sent and the exit status is 0. JSON then says \"changed\": true or false.\n"
-           "  --dry-run: enumerate and check everything, print the request that would be sent (hex;\n"
-           "    with --json also its decoded fields) and whether it would change anything, but send\n"
-           "    nothing. Exit status 0 when it would be sent.\n"
-           "  --force: set a static address even when it is another listed device's or this\n"
-           "    computer's, its subnet's network or broadcast address, or the gateway is outside\n"
-           "    its subnet; without it such a set is refused (exit status 2).\n"
-           "  --wait-reenumerate: after an acceptance wait twelve seconds and enumerate again to\n"
-           "    confirm the device's address.\n"
-           "  --from-csv and --from-json also take what enumerate --csv and enumerate --json\n"
-           "    wrote: the settings (dhcp, ipv4_*, dns4_*, ipv6_dhcp, ipv6_*, dns6_*) are applied,\n"
-           "    the rest describes the device and is not; a row whose device now reports another\n"
-           "    model fails. With --ensure only the devices that differ are sent anything.\n"
-           "  --no-journal: send without writing the journal first (see history).\n"
-           "  --with-settings: with --json, each device's \"before\" (what it reported, as\n"
-           "    enumerate names it) and \"after\" (the values of the request).\n"
-           "  SETTINGS, at least one. DNS settings need a device with the extended description,\n"
-           "  IPv6 ones a device with IPv6 too. A static address turns automatic DNS manual\n"
-           "  unless --dns4-auto (--dns6-auto) is given:\n" +
-           SettingsHelp() +
-           "\n"
-           "The journal: before each set request leaves, telvane-cli appends to a journal what\n"
-           "  the device reported, what is sent, the adapter and the time, and after it the\n"
-           "  outcome: TELVANE_JOURNAL, else $XDG_STATE_HOME/telvane/journal.jsonl or\n"
-           "  ~/.local/state/telvane/journal.jsonl (%LOCALAPPDATA%\\Telvane\\journal.jsonl on\n"
-           "  Windows), rotated at 8 MiB keeping three older files. A journal that cannot be\n"
-           "  written stops the set before anything is sent (exit status 4).\n"
-           "  history: each set with its id, time, device, what it changed and its outcome;\n"
-           "    --mac MAC only that device's; --json a JSON array.\n"
-           "  restore: sends the device what it reported before its latest set that it did\n"
-           "    not refuse (--entry ID: before that one), found by its MAC wherever its address\n"
-           "    now is, on the adapter of that set unless --adapter is given. The options are\n"
-           "    set's, and so are the checks, messages and exit codes.\n"
-           "\n"
-           "Options of doctor:\n"
-           "  Checks, on the adapter (--adapter as for enumerate): adapters (the usable ones and\n"
-           "  why others are not), firewall (whether the nftables ruleset lets the replies in),\n"
-           "  rp_filter (strict reverse-path filtering), same_subnet (other adapters on the\n"
-           "  adapter's subnet), probe (one enumeration: devices found, datagrams ignored). Each\n"
-           "  is ok, warn, fail or unknown, with what was found and a fix. Only the probe sends.\n"
-           "  --json: {\"adapter\": ..., \"checks\": [{\"id\", \"status\", \"detail\", \"fix\"}]}\n"
-           "\n"
-           "  --help                this text\n"
-           "  --version             the version\n"
-           "\n"
-           "Exit codes, the same for every command:\n"
-           "  0  done; set: accepted, unchanged with --ensure, or checked with --dry-run\n"
-           "  1  the device refused, did not answer, or was not confirmed by --wait-reenumerate;\n"
-           "     with --from-csv: a row failed\n"
-           "  2  bad input: usage, an invalid value or file, an unknown MAC, a locked device, a\n"
-           "     setting the device does not take, an address that would break something\n"
-           "     without --force\n"
-           "  3  no usable adapter, or not the one asked for\n"
-           "  4  the local socket could not be opened, bound or used, a request not sent, the\n"
-           "     adapter is down, or the output not written; set, restore: the journal could\n"
-           "     not be written (nothing was sent)\n"
-           "  5  doctor: a check warned or failed\n"
-           "With --json every run prints one JSON document, failures included:\n"
-           "  {\"error\": {\"code\": CODE, \"message\": TEXT, \"exit\": N}}\n";
+}  // namespace
+
+COMMAND_LINE ParseCommandLine(std::span<const std::string> args) {
+    bool parsed = false;
+    COMMAND_LINE line = ReadLine(args, parsed);
+    // "-- enumerate" has always run enumerate: CLI11 takes a command after "--" but runs
+    // no callback for it, so the line is read again as if "--" were not there.
+    if (parsed && line.error && args.front() == "--") {
+        const bool json = line.json;
+        line = ReadLine(args.subspan(1), parsed);
+        line.json = json;
+    }
+    return line;
 }
 
 ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::optional<std::string>& wanted) {
     ADAPTER_CHOICE choice;
     if (usable.empty()) {
-        choice.error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
+        choice.error = CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
         return choice;
     }
     if (!wanted) {
@@ -341,7 +299,7 @@ ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::opti
         }
     } else if (!ParseIpv4(text)) {
         choice.error = CLI_ERROR{
-            "usage", "--adapter takes an adapter's IPv4 address or its number, not \"" + text + "\"", EXIT_USAGE};
+            "usage", "--adapter takes an adapter's IPv4 address or its number, not \"" + text + "\"", EXIT_CODE::USAGE};
         return choice;
     } else {
         for (std::size_t i = 0; i < usable.size(); ++i) {
@@ -353,7 +311,7 @@ ADAPTER_CHOICE ChooseAdapter(const std::vector<ADAPTER>& usable, const std::opti
         }
     }
     choice.error =
-        CLI_ERROR{"no-adapter", "no adapter \"" + text + "\" (telvane-cli adapters lists them)", EXIT_NO_ADAPTER};
+        CLI_ERROR{"no-adapter", "no adapter \"" + text + "\" (telvane-cli adapters lists them)", EXIT_CODE::NO_ADAPTER};
     return choice;
 }
 
@@ -362,11 +320,11 @@ std::optional<CLI_ERROR> OpenSocket(CTelvaneSocket& socket, const ADAPTER& adapt
         case OPEN_RESULT::OPENED:
             return std::nullopt;
         case OPEN_RESULT::NO_ADAPTER:
-            return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
+            return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
         case OPEN_RESULT::SOCKET_FAILED:
             break;
     }
-    return CLI_ERROR{"socket", "Socket Initialization failure (adapter " + adapter.ipv4_text + ")", EXIT_SOCKET};
+    return CLI_ERROR{"socket", "Socket Initialization failure (adapter " + adapter.ipv4_text + ")", EXIT_CODE::LOCAL};
 }
 
 std::optional<CLI_ERROR> AdapterDownError(const ADAPTER& adapter) {
@@ -378,7 +336,7 @@ std::optional<CLI_ERROR> AdapterDownError(const ADAPTER& adapter) {
         if (!holds || (i.up && i.carrier)) continue;
         return CLI_ERROR{"adapter-down",
                          "adapter " + adapter.ipv4_text + " (" + i.name + ") is " + (i.up ? "without a link" : "down"),
-                         EXIT_SOCKET};
+                         EXIT_CODE::LOCAL};
     }
     return std::nullopt;
 }
@@ -404,7 +362,7 @@ CLI_ERROR SendError(const ADAPTER& adapter, const std::string& reason) {
         down->message += " (cannot send: " + reason + ")";
         return *down;
     }
-    return CLI_ERROR{"send", "cannot send on adapter " + adapter.ipv4_text + ": " + reason, EXIT_SOCKET};
+    return CLI_ERROR{"send", "cannot send on adapter " + adapter.ipv4_text + ": " + reason, EXIT_CODE::LOCAL};
 }
 
 }  // namespace telvane::cli

@@ -1,8 +1,11 @@
 #pragma once
 
-// What every command of telvane-cli shares: reading the command line, the choice of
-// adapter, opening the discovery socket, error reports and exit codes.
+// What every command of telvane-cli shares: the exit codes, errors, reading the command
+// line, the choice of adapter and opening the discovery socket.
 
+#include <any>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,94 +13,83 @@
 
 #include "net/adapters.h"
 #include "procedures/discovery.h"
-#include "procedures/set_options.h"
 #include "tools/cli/cli_output.h"
+
+namespace CLI {
+class App;
+}
 
 namespace telvane::cli {
 
-// Exit codes, the same for every command.
-inline constexpr int EXIT_OK = 0;          // done, accepted or unchanged
-inline constexpr int EXIT_DEVICE = 1;      // the device refused, did not answer or was not confirmed
-inline constexpr int EXIT_USAGE = 2;       // bad input: usage, a value, an unknown or locked device
-inline constexpr int EXIT_NO_ADAPTER = 3;  // no usable adapter, or not the one asked for
-inline constexpr int EXIT_SOCKET = 4;      // the local socket could not be opened, bound or used
-inline constexpr int EXIT_DOCTOR = 5;      // doctor: a check warned or failed
+// Exit codes, the same for every command. --help lists them from ExitCodeHelp.
+enum class EXIT_CODE {
+    OK = 0,          // done, accepted or unchanged
+    DEVICE = 1,      // the device refused, did not answer or was not confirmed
+    USAGE = 2,       // bad input: usage, a value, an unknown or locked device
+    NO_ADAPTER = 3,  // no usable adapter, or not the one asked for
+    LOCAL = 4,       // the local socket, a send, the output or the journal failed
+    DOCTOR = 5,      // doctor: a check warned or failed
+};
+
+// The number the process exits with.
+constexpr int ExitStatus(EXIT_CODE code) {
+    return static_cast<int>(code);
+}
+
+struct EXIT_CODE_HELP {
+    EXIT_CODE code;
+    const char* text;
+};
+// What each code means, in order, as --help documents them.
+std::span<const EXIT_CODE_HELP> ExitCodeHelp();
 
 // A failure of the run as a whole: its stable code for scripts, the text for people and
 // the exit code.
 struct CLI_ERROR {
     std::string code;  // usage, invalid, bad-csv, unknown-mac, locked, no-adapter, socket, ...
     std::string message;
-    int exit = EXIT_USAGE;
+    EXIT_CODE exit = EXIT_CODE::USAGE;
 };
+
+// {"code": ..., "message": ..., "exit": N}
+void to_json(ordered_json& j, const CLI_ERROR& error);
 
 // "telvane-cli: <message>" on standard error and, with --json, the error document on
 // standard output; returns the exit code.
-int ReportError(bool json, const CLI_ERROR& error);
-// {"code": ..., "message": ..., "exit": N}
-ordered_json ErrorJson(const CLI_ERROR& error);
+EXIT_CODE ReportError(bool json, const CLI_ERROR& error);
 
-struct ENUMERATE_ARGS {
-    std::optional<std::string> adapter;
-    bool all_adapters = false;  // every usable adapter at once; excludes adapter
-    bool json = false;
-    bool csv = false;
-    bool watch = false;           // enumerate again and again, printing what changed
-    double interval_seconds = 5;  // between the starts of two watch rounds
-};
-
-struct DOCTOR_ARGS {
-    std::optional<std::string> adapter;
-    bool json = false;
-};
-
-struct SET_ARGS {
-    std::optional<std::string> mac;
-    std::optional<std::string> adapter;
-    std::optional<std::string> csv_file;
-    bool json = false;
-    bool wait_reenumerate = false;
-    bool ensure = false;
-    bool dry_run = false;
-    bool force = false;                    // set a static address even when it would break something
-    std::vector<SET_OPTION> options;       // in the order of the option table
-    std::optional<std::string> json_file;  // --from-json: enumerate --json's document
-    bool no_journal = false;
-    bool with_settings = false;  // JSON: each device's settings before and after
-    std::string restores;        // restore: the journal entry it undoes
-};
-
-// history [--mac MAC] [--json]
-struct HISTORY_ARGS {
-    std::optional<std::string> mac;
-    bool json = false;
-};
-
-// restore --mac MAC [--entry ID] [--adapter IPV4|INDEX] [--ensure] [--dry-run] [--force]
-struct RESTORE_ARGS {
-    std::string mac;
-    std::optional<std::string> entry;
-    SET_ARGS set;  // adapter, json, ensure, dry_run, force, no_journal, wait_reenumerate
-};
-
-enum class CommandKind { Help, Version, Adapters, Enumerate, Set, Doctor, History, Restore };
-
+// What the command line asks for: a command bound to its arguments, a text to print
+// (--help, --version), or an error.
 struct COMMAND_LINE {
-    CommandKind kind = CommandKind::Help;
-    bool json = false;  // --json was asked for, also when the line could not be read
-    ENUMERATE_ARGS enumerate;
-    SET_ARGS set;
-    DOCTOR_ARGS doctor;
-    HISTORY_ARGS history;
-    RESTORE_ARGS restore;
+    bool json = false;               // --json was asked for, also when the line could not be read
     std::optional<CLI_ERROR> error;  // the line cannot be run; error->code is "usage"
+    // --help's or --version's answer; with an error, the help that goes to standard error.
+    std::string text;
+    std::function<EXIT_CODE()> run;  // the command asked for
+    bool sockets = false;            // run needs the sockets layer
+    std::any args;                   // run's arguments, for a look at what was read
+
+    // Called by a command's callback once its line is read and checked.
+    template <class ARGS>
+    void Choose(std::shared_ptr<const ARGS> arguments, EXIT_CODE (*command)(const ARGS&), bool needs_sockets) {
+        args = arguments;
+        run = [arguments, command] { return command(*arguments); };
+        sockets = needs_sockets;
+    }
+    // The arguments of the command chosen, if it takes ARGS.
+    template <class ARGS>
+    const ARGS* Args() const {
+        const auto* held = std::any_cast<std::shared_ptr<const ARGS>>(&args);
+        return held ? held->get() : nullptr;
+    }
 };
+
+// The program's command line, every command with its options and their help; the
+// callbacks fill line.
+std::unique_ptr<CLI::App> MakeApp(COMMAND_LINE& line);
 
 // Reads the arguments after the program's name.
 COMMAND_LINE ParseCommandLine(std::span<const std::string> args);
-
-// The text of --help: every command with its options, and the exit codes.
-std::string HelpText();
 
 struct ADAPTER_CHOICE {
     std::optional<ADAPTER> adapter;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "inventory/row_text.h"
 #include "procedures/address_checks.h"
@@ -18,14 +19,19 @@ namespace telvane::cli {
 namespace {
 
 FIELD Text(const char* name, std::string value) {
-    return {name, std::move(value), FIELD::KIND::TEXT};
+    return {name, std::move(value)};
 }
 FIELD Bool(const char* name, bool value) {
-    return {name, value ? "true" : "false", FIELD::KIND::BOOL};
+    return {name, value};
 }
 FIELD Number(const char* name, int value) {
-    return {name, std::to_string(value), FIELD::KIND::NUMBER};
+    return {name, value};
 }
+
+template <class... F>
+struct OVERLOADED : F... {
+    using F::operator()...;
+};
 
 std::string Ipv6(const IPV6& address) {
     return ToUtf8(Ipv6Text(address));
@@ -57,6 +63,17 @@ std::string SharedAddressLines(const std::vector<LISTED_DEVICE>& devices, bool w
 }
 
 }  // namespace
+
+std::string FIELD::Text() const {
+    return std::visit(OVERLOADED{[](const std::string& text) { return text; },
+                                 [](bool flag) { return std::string(flag ? "true" : "false"); },
+                                 [](int number) { return std::to_string(number); }},
+                      value);
+}
+
+void to_json(ordered_json& j, const FIELD& field) {
+    std::visit([&j](const auto& v) { j = v; }, field.value);
+}
 
 std::vector<FIELD> EntryFields(const DEVICE_INFO& e) {
     std::vector<FIELD> f = {
@@ -120,24 +137,6 @@ std::string CompactJson(const ordered_json& value) {
         return out + "]";
     }
     return scalar(value);
-}
-
-ordered_json EntryJson(const DEVICE_INFO& entry) {
-    ordered_json object = ordered_json::object();
-    for (const FIELD& f : EntryFields(entry)) {
-        switch (f.kind) {
-            case FIELD::KIND::TEXT:
-                object[f.name] = f.text;
-                break;
-            case FIELD::KIND::BOOL:
-                object[f.name] = f.text == "true";
-                break;
-            case FIELD::KIND::NUMBER:
-                object[f.name] = std::stoi(f.text);
-                break;
-        }
-    }
-    return object;
 }
 
 namespace {
@@ -207,12 +206,16 @@ std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT&
     return out;
 }
 
+void to_json(ordered_json& j, const LISTED_DEVICE& device) {
+    j = device.entry;
+    j["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
+    j["address_conflict"] = ordered_json::array();
+    for (const MAC& mac : device.address_conflict) j["address_conflict"].push_back(FormatMac(mac));
+    j["address_conflict_count"] = device.address_conflict_count;
+}
+
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter) {
-    ordered_json object = EntryJson(device.entry);
-    object["same_subnet"] = device.same_subnet ? ordered_json(*device.same_subnet) : ordered_json(nullptr);
-    object["address_conflict"] = ordered_json::array();
-    for (const MAC& mac : device.address_conflict) object["address_conflict"].push_back(FormatMac(mac));
-    object["address_conflict_count"] = device.address_conflict_count;
+    ordered_json object = device;
     if (with_adapter) object["adapter"] = device.adapter;
     return object;
 }
@@ -240,7 +243,7 @@ std::string ListingCsv(const std::vector<LISTED_DEVICE>& devices, bool with_adap
         const auto fields = EntryFields(d.entry);
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i) out += ",";
-            if (i < fields.size()) out += CsvField(fields[i].text);
+            if (i < fields.size()) out += CsvField(fields[i].Text());
         }
         out += ",";
         if (d.same_subnet) out += *d.same_subnet ? "true" : "false";
@@ -299,3 +302,12 @@ std::string TableText(const DEVICE_TABLE& table) {
 }
 
 }  // namespace telvane::cli
+
+namespace telvane {
+
+void to_json(nlohmann::ordered_json& j, const DEVICE_INFO& entry) {
+    j = nlohmann::ordered_json::object();
+    for (const cli::FIELD& f : cli::EntryFields(entry)) j[f.name] = f;
+}
+
+}  // namespace telvane

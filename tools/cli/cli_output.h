@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "inventory/device_info.h"
@@ -22,15 +23,20 @@ using ordered_json = nlohmann::ordered_json;
 // valid UTF-8 is written with U+FFFD.
 std::string CompactJson(const ordered_json& value);
 
-// One entry's fields, in output order, as name and JSON-ready value; the extension's
-// fields only when the entry has it.
+// One field of an entry: its name and value, which JSON, CSV and the watch's comparison
+// all take from here.
 struct FIELD {
     std::string name;
-    std::string text;  // the value as text (UTF-8)
-    enum class KIND { TEXT, BOOL, NUMBER } kind = KIND::TEXT;
+    std::variant<std::string, bool, int> value;  // text is UTF-8
+
+    // As CSV and text write it: text as it is, true or false, a number in decimal.
+    std::string Text() const;
 };
+// The value, as a JSON string, boolean or number.
+void to_json(ordered_json& j, const FIELD& field);
+
+// One entry's fields, in output order; the extension's fields only when the entry has it.
 std::vector<FIELD> EntryFields(const DEVICE_INFO& entry);
-ordered_json EntryJson(const DEVICE_INFO& entry);
 // Every field name an entry can have, in output order (the CSV header).
 const std::vector<std::string>& AllFieldNames();
 
@@ -63,7 +69,9 @@ struct LISTED_DEVICE {
 std::vector<LISTED_DEVICE> ListDevices(const DEVICE_TABLE& table, const SEGMENT& segment, const std::string& adapter);
 
 // The entry's fields, then "same_subnet" (null when unknown), "address_conflict" and
-// "address_conflict_count", then with_adapter "adapter".
+// "address_conflict_count".
+void to_json(ordered_json& j, const LISTED_DEVICE& device);
+// The same, then with_adapter "adapter".
 ordered_json ListedJson(const LISTED_DEVICE& device, bool with_adapter);
 // A JSON array, one object a line.
 std::string ListingJson(const std::vector<LISTED_DEVICE>& devices, bool with_adapter);
@@ -82,3 +90,11 @@ std::string TableCsv(const DEVICE_TABLE& table, const SEGMENT& segment);
 std::string TableText(const DEVICE_TABLE& table);
 
 }  // namespace telvane::cli
+
+namespace telvane {
+
+// An entry as enumerate --json writes it: {"device_name": ..., ...}, the fields of
+// EntryFields in their order.
+void to_json(nlohmann::ordered_json& j, const DEVICE_INFO& entry);
+
+}  // namespace telvane

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "diagnostics/doctor.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
@@ -31,7 +32,25 @@ PROBE_FACTS Probe(const ADAPTER& adapter) {
 
 }  // namespace
 
-int RunDoctor(const DOCTOR_ARGS& args) {
+void AddDoctorCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "doctor", "check why devices may not be found on an adapter");
+    command->footer(
+        "Checks why devices may not be found on an adapter: adapters (the usable ones and why others are not), "
+        "firewall (whether the nftables ruleset lets the replies in), rp_filter (strict reverse-path filtering), "
+        "same_subnet (other adapters on the adapter's subnet), probe (one enumeration: devices found, datagrams "
+        "ignored). Each is ok, warn, fail or unknown, with what was found and a fix. Only the probe sends.");
+    auto args = std::make_shared<DOCTOR_ARGS>();
+    AdapterOption(command, args->adapter);
+    Flag(command, "--json", args->json,
+         "the report as one JSON object: {\"adapter\": ..., \"checks\": [{\"id\", \"status\", \"detail\", "
+         "\"fix\"}]}");
+    command->callback([&line, command, args] {
+        RefuseOptionsAsValues(*command);
+        line.Choose<DOCTOR_ARGS>(args, RunDoctor, true);
+    });
+}
+
+EXIT_CODE RunDoctor(const DOCTOR_ARGS& args) {
     const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
     std::optional<ADAPTER> adapter;
     // Without any usable adapter the report says why; an adapter asked for must exist.
@@ -44,7 +63,7 @@ int RunDoctor(const DOCTOR_ARGS& args) {
         RunDoctorChecks(usable, adapter ? adapter->ipv4_text : std::string(), [&adapter] { return Probe(*adapter); });
     const std::string out = args.json ? CompactJson(DoctorReportJson(report)) + "\n" : DoctorReportText(report);
     std::fputs(out.c_str(), stdout);
-    return DoctorExitCode(report.checks) == 0 ? EXIT_OK : EXIT_DOCTOR;
+    return DoctorExitCode(report.checks) == 0 ? EXIT_CODE::OK : EXIT_CODE::DOCTOR;
 }
 
 }  // namespace telvane::cli

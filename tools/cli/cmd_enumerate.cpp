@@ -1,5 +1,6 @@
 // telvane-cli enumerate [--adapter IPV4|INDEX | --all-adapters] [--json | --csv]
 // telvane-cli enumerate --watch [--interval SECONDS] [--adapter IPV4|INDEX | --all-adapters] [--json]
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "procedures/watch_events.h"
 #include "protocol/messages.h"
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 
@@ -70,7 +72,7 @@ std::optional<CLI_ERROR> EnumerateOn(const std::vector<ADAPTER>& adapters, std::
 std::optional<CLI_ERROR> Adapters(const ENUMERATE_ARGS& args, std::vector<ADAPTER>& adapters) {
     const std::vector<ADAPTER> usable = UsableAdapters(QueryAdapters(), ALL_ADAPTERS);
     if (args.all_adapters) {
-        if (usable.empty()) return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_NO_ADAPTER};
+        if (usable.empty()) return CLI_ERROR{"no-adapter", "Network adapter not found.", EXIT_CODE::NO_ADAPTER};
         adapters = usable;
         return std::nullopt;
     }
@@ -93,7 +95,7 @@ std::string Now(bool iso) {
 
 std::vector<std::pair<std::string, std::string>> FieldValues(const DEVICE_INFO& entry) {
     std::vector<std::pair<std::string, std::string>> out;
-    for (const FIELD& f : EntryFields(entry)) out.emplace_back(f.name, f.text);
+    for (const FIELD& f : EntryFields(entry)) out.emplace_back(f.name, f.Text());
     return out;
 }
 
@@ -144,7 +146,7 @@ void FindAgain(std::vector<ADAPTER>& adapters) {
     }
 }
 
-int Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
+EXIT_CODE Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
     const CStopSignal stop;
     CWatchTracker tracker(FieldValues);
     std::optional<CLI_ERROR> failure;
@@ -185,12 +187,51 @@ int Watch(const ENUMERATE_ARGS& args, std::vector<ADAPTER> adapters) {
     };
     const int interval_ms = static_cast<int>(args.interval_seconds * 1000);
     RunWatch(enumerate, tracker, stop, interval_ms, print_event, outage);
-    return EXIT_OK;
+    return EXIT_CODE::OK;
 }
 
 }  // namespace
 
-int RunEnumerate(const ENUMERATE_ARGS& args) {
+void AddEnumerateCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "enumerate", "find the devices (three requests, 150 ms apart)");
+    command->footer(
+        "Prints the devices that answered as a table, JSON or CSV; what else was heard (datagrams ignored and "
+        "why) goes to standard error.");
+    auto args = std::make_shared<ENUMERATE_ARGS>();
+    CLI::Option* adapter = AdapterOption(command, args->adapter);
+    Flag(command, "--all-adapters", args->all_adapters,
+         "every usable adapter at once; each device gets the adapter it was heard on (a device heard on two is "
+         "listed twice)")
+        ->excludes(adapter);
+    CLI::Option* json = Flag(command, "--json", args->json, "a JSON array in table order, one object per device");
+    CLI::Option* csv = Flag(command, "--csv", args->csv, "a CSV table with a header line")->excludes(json);
+    // Events are lines of text or JSON; a CSV table has no place for them.
+    CLI::Option* watch = Flag(command, "--watch", args->watch,
+                              "enumerate again and again and print what changed, one line per event (appeared, "
+                              "changed, gone after two missed enumerations); with --json one object per line. "
+                              "Ctrl-C ends it (exit 0)")
+                             ->excludes(csv);
+    command
+        ->add_option("--interval", args->interval_seconds,
+                     "time between two enumerations of --watch, from 0.5 to 86400 (default 5)")
+        ->option_text("SECONDS")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                // CLI::Range only compares, and no comparison with NaN is true.
+                double value = 0;
+                if (CLI::detail::lexical_cast(text, value) && std::isfinite(value)) return std::string();
+                return "Value " + text + " is not a finite number of seconds";
+            },
+            "SECONDS"))
+        ->check(CLI::Range(0.5, 86400.0))
+        ->needs(watch);
+    command->callback([&line, command, args] {
+        RefuseOptionsAsValues(*command);
+        line.Choose<ENUMERATE_ARGS>(args, RunEnumerate, true);
+    });
+}
+
+EXIT_CODE RunEnumerate(const ENUMERATE_ARGS& args) {
     std::vector<ADAPTER> adapters;
     if (const auto error = Adapters(args, adapters)) return ReportError(args.json, *error);
     if (args.watch) return Watch(args, adapters);
@@ -203,7 +244,7 @@ int RunEnumerate(const ENUMERATE_ARGS& args) {
                             : args.csv ? ListingCsv(devices, with_adapter)
                                        : ListingText(devices, with_adapter);
     std::fputs(out.c_str(), stdout);
-    return EXIT_OK;
+    return EXIT_CODE::OK;
 }
 
 }  // namespace telvane::cli

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/set_journal.h"
 
@@ -14,8 +15,14 @@ std::string Outcome(const JOURNAL_ENTRY& e) {
     return e.outcome ? e.outcome->outcome : std::string("unknown");
 }
 
-ordered_json HistoryJson(const JOURNAL_ENTRY& e) {
-    ordered_json j;
+// A journal entry as history --json lists it.
+struct HISTORY_ENTRY {
+    const JOURNAL_ENTRY& entry;
+};
+
+void to_json(ordered_json& j, const HISTORY_ENTRY& shown) {
+    const JOURNAL_ENTRY& e = shown.entry;
+    j = ordered_json::object();
     j["id"] = e.set.id;
     j["time"] = e.set.time;
     j["command"] = e.set.command;
@@ -29,7 +36,6 @@ ordered_json HistoryJson(const JOURNAL_ENTRY& e) {
     j["changes"] = ChangedFields(e.set.before, e.set.request.value("fields", ordered_json::object()));
     j["before"] = e.set.before;
     j["request"] = e.set.request;
-    return j;
 }
 
 std::string HistoryLine(const JOURNAL_ENTRY& e) {
@@ -44,17 +50,32 @@ std::string HistoryLine(const JOURNAL_ENTRY& e) {
 
 }  // namespace
 
-int RunHistory(const HISTORY_ARGS& args) {
+void AddHistoryCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "history", "the journal's sets, newest first");
+    command->footer(
+        "Each set of the journal (see set --help) with its id, time, device, what it changed and its outcome.");
+    auto args = std::make_shared<HISTORY_ARGS>();
+    command->add_option("--mac", args->mac, "only the sets of this device")->option_text("MAC");
+    Flag(command, "--json", args->json, "a JSON array, one object per set");
+    // The journal is a file: no sockets needed.
+    command->callback([&line, command, args] {
+        RefuseOptionsAsValues(*command);
+        line.Choose<HISTORY_ARGS>(args, RunHistory, false);
+    });
+}
+
+EXIT_CODE RunHistory(const HISTORY_ARGS& args) {
     std::optional<MAC> mac;
     if (args.mac) {
         mac = ParseMac(*args.mac);
         if (!mac)
             return ReportError(args.json,
-                               CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_USAGE});
+                               CLI_ERROR{"invalid", "\"" + *args.mac + "\" is not a MAC address", EXIT_CODE::USAGE});
     }
     const std::string path = JournalPath();
     if (path.empty())
-        return ReportError(args.json, CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_USAGE});
+        return ReportError(args.json,
+                           CLI_ERROR{"journal", "no journal: set TELVANE_JOURNAL or HOME", EXIT_CODE::USAGE});
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
     for (const std::string& warning : reading.warnings)
         std::fprintf(stderr, "telvane-cli: warning: %s\n", warning.c_str());
@@ -66,13 +87,14 @@ int RunHistory(const HISTORY_ARGS& args) {
     if (args.json) {
         out = shown.empty() ? "[]\n" : "[\n";
         for (std::size_t i = 0; i < shown.size(); ++i)
-            out += "  " + CompactJson(HistoryJson(*shown[i])) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
+            out +=
+                "  " + CompactJson(ordered_json(HISTORY_ENTRY{*shown[i]})) + (i + 1 < shown.size() ? ",\n" : "\n]\n");
     } else {
         for (const JOURNAL_ENTRY* e : shown) out += HistoryLine(*e);
         if (shown.empty()) std::fprintf(stderr, "telvane-cli: no sets in the journal %s\n", path.c_str());
     }
     std::fputs(out.c_str(), stdout);
-    return EXIT_OK;
+    return EXIT_CODE::OK;
 }
 
 }  // namespace telvane::cli

@@ -5,6 +5,7 @@
 
 #include "procedures/snapshot.h"
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/set_journal.h"
 
@@ -13,7 +14,7 @@ namespace telvane::cli {
 namespace {
 
 CLI_ERROR NoEntry(std::string message) {
-    return CLI_ERROR{"no-entry", std::move(message), EXIT_USAGE};
+    return CLI_ERROR{"no-entry", std::move(message), EXIT_CODE::USAGE};
 }
 
 // The set to undo: the one named, else the device's latest that may have changed
@@ -40,10 +41,29 @@ const JOURNAL_ENTRY* FindEntry(const JOURNAL_READING& reading, const MAC& mac, c
 
 }  // namespace
 
-int RunRestore(const RESTORE_ARGS& args) {
+void AddRestoreCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "restore", "set a device back to what it reported before a set");
+    command->footer(
+        "Sends the device what it reported before its latest set that it did not refuse (--entry ID: before that "
+        "one), found by its MAC wherever its address now is, on the adapter of that set unless --adapter is given. "
+        "The options are set's, and so are the checks, messages and exit codes.");
+    auto args = std::make_shared<RESTORE_ARGS>();
+    command->add_option("--mac", args->mac, "the device whose set to undo")->option_text("MAC")->required();
+    command->add_option("--entry", args->entry, "undo this set of the journal (its id, as history lists it)")
+        ->option_text("ID");
+    AdapterOption(command, args->set.adapter);
+    AddSetRunOptions(command, args->set);
+    command->callback([&line, command, args] {
+        RefuseOptionsAsValues(*command);
+        line.Choose<RESTORE_ARGS>(args, RunRestore, true);
+    });
+}
+
+EXIT_CODE RunRestore(const RESTORE_ARGS& args) {
     const bool json = args.set.json;
     const auto mac = ParseMac(args.mac);
-    if (!mac) return ReportError(json, CLI_ERROR{"invalid", "\"" + args.mac + "\" is not a MAC address", EXIT_USAGE});
+    if (!mac)
+        return ReportError(json, CLI_ERROR{"invalid", "\"" + args.mac + "\" is not a MAC address", EXIT_CODE::USAGE});
     const std::string path = JournalPath();
     if (path.empty()) return ReportError(json, NoEntry("no journal: set TELVANE_JOURNAL or HOME"));
     const JOURNAL_READING reading = ReadJournal(path, JOURNAL_ROTATION_POLICY.keep_files);
@@ -58,7 +78,7 @@ int RunRestore(const RESTORE_ARGS& args) {
         return ReportError(json, CLI_ERROR{"invalid",
                                            "entry " + entry->set.id + " does not hold the device's settings" +
                                                (before.error.empty() ? std::string() : ": " + before.error),
-                                           EXIT_USAGE});
+                                           EXIT_CODE::USAGE});
     // The rest is set's own road: the device found by its MAC wherever it now answers.
     SET_ARGS set = args.set;
     set.mac = FormatMac(*mac);

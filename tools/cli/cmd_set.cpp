@@ -9,6 +9,7 @@
 #include <fstream>
 #include <ios>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "procedures/set_plan.h"
 #include "procedures/snapshot.h"
 #include "protocol/text.h"
+#include "tools/cli/cli_app.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/set_journal.h"
@@ -35,14 +37,15 @@ namespace {
 constexpr int REENUMERATE_STEPS = 300;
 constexpr std::uint32_t REENUMERATE_STEP_MS = 40;
 
-constexpr int EXIT_ACCEPTED = EXIT_OK;
-constexpr int EXIT_FAILED = EXIT_DEVICE;
-constexpr int EXIT_BAD_INPUT = EXIT_USAGE;
+constexpr EXIT_CODE EXIT_ACCEPTED = EXIT_CODE::OK;
+constexpr EXIT_CODE EXIT_FAILED = EXIT_CODE::DEVICE;
+constexpr EXIT_CODE EXIT_BAD_INPUT = EXIT_CODE::USAGE;
 
 // One device's outcome, as printed and as JSON.
 struct DEVICE_OUTCOME {
     std::size_t line = 0;  // CSV line, 0 for a single set
-    std::string mac;
+    std::string mac;       // as given, or as FormatMac writes device
+    MAC device{};          // the device set, when it was found
     // accepted, refused, no-answer, not-sent, invalid, not-found, locked; unchanged (--ensure), dry-run
     std::string outcome;
     std::string message;
@@ -51,7 +54,7 @@ struct DEVICE_OUTCOME {
     std::optional<std::int32_t> result;
     std::optional<std::string> new_address;  // after --wait-reenumerate
     bool confirmed = true;
-    int exit_code = EXIT_FAILED;
+    EXIT_CODE exit_code = EXIT_FAILED;
     std::optional<IPV4> expected_address;  // a static address asked for
     bool changed = false;                  // sent and accepted, or with --dry-run: would change
     std::optional<ordered_json> request;   // --dry-run: the request that would be sent
@@ -127,6 +130,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
                       std::span<const IPV4> local_addresses, const ADAPTER& adapter, CSetJournal& journal) {
     DEVICE_OUTCOME out;
     out.mac = FormatMac(mac);
+    out.device = mac;
     SET_PLAN plan = PlanDeviceSet(table, mac, options);
     if (plan.kind != SetPlanKind::Ready) {
         std::tie(out.outcome, out.error_code) = PlanFailure(plan.kind);
@@ -136,12 +140,12 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     }
     if (!plan.form.ipv4_dhcp) out.expected_address = plan.settings.ipv4_address;
     if (args.with_settings) {
-        out.before = EntryJson(table.entries[static_cast<std::size_t>(plan.index)]);
+        out.before = ordered_json(table.entries[static_cast<std::size_t>(plan.index)]);
         out.after = RequestJson(plan)["fields"];
     }
     if (args.ensure && !plan.changed) {
         out.outcome = "unchanged";
-        out.exit_code = EXIT_OK;
+        out.exit_code = EXIT_CODE::OK;
         if (args.dry_run) out.request = RequestJson(plan);
         return out;
     }
@@ -161,11 +165,11 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
     }
     if (args.dry_run) {
         out.outcome = "dry-run";
-        out.exit_code = EXIT_OK;
+        out.exit_code = EXIT_CODE::OK;
         out.changed = plan.changed;
         out.request = RequestJson(plan);
         out.changes =
-            ChangedFields(EntryJson(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
+            ChangedFields(ordered_json(table.entries[static_cast<std::size_t>(plan.index)]), (*out.request)["fields"]);
         return out;
     }
 
@@ -175,7 +179,7 @@ DEVICE_OUTCOME SetOne(CTelvaneSocket& socket, DEVICE_TABLE& table, const MAC& ma
         out.outcome = "not-sent";
         out.error_code = "journal";
         out.message = std::move(why);
-        out.exit_code = EXIT_SOCKET;
+        out.exit_code = EXIT_CODE::LOCAL;
         return out;
     }
     table.entries[index].state = STATE_SET_OK;
@@ -236,7 +240,7 @@ void Reenumerate(CTelvaneSocket& socket, DEVICE_TABLE& table, std::vector<DEVICE
             o.message = "accepted, but enumerating again failed: " + error.message;
             continue;
         }
-        const std::int32_t index = FindDevice(table, *ParseMac(o.mac));
+        const std::int32_t index = FindDevice(table, o.device);
         o.confirmed = index >= 0;
         if (index >= 0) {
             const IPV4& now = table.entries[static_cast<std::size_t>(index)].ipv4_address;
@@ -261,16 +265,23 @@ struct REPORT_FORM {
     bool settings = false;  // --with-settings: each device's settings before and after
 };
 
-ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
-    const bool reenumerated = form.reenumerated;
-    ordered_json j = ordered_json::object();
+// An outcome as the form shows it.
+struct SHOWN_OUTCOME {
+    const DEVICE_OUTCOME& outcome;
+    const REPORT_FORM& form;
+};
+
+void to_json(ordered_json& j, const SHOWN_OUTCOME& shown) {
+    const DEVICE_OUTCOME& o = shown.outcome;
+    const REPORT_FORM& form = shown.form;
+    j = ordered_json::object();
     if (o.line != 0) j["line"] = o.line;
     j["mac"] = o.mac;
     j["outcome"] = o.outcome;
     if (form.changed) j["changed"] = o.changed;
     j["sends"] = o.sends;
     j["result"] = o.result ? ordered_json(*o.result) : ordered_json(nullptr);
-    if (reenumerated && o.outcome == "accepted") {
+    if (form.reenumerated && o.outcome == "accepted") {
         j["confirmed"] = o.confirmed;
         j["address"] = o.new_address ? ordered_json(*o.new_address) : ordered_json(nullptr);
     }
@@ -281,14 +292,13 @@ ordered_json ToJson(const DEVICE_OUTCOME& o, const REPORT_FORM& form) {
         j["after"] = *o.after;
     }
     if (!o.message.empty()) j["message"] = o.message;
-    if (o.exit_code != EXIT_ACCEPTED) j["error"] = ErrorJson(CLI_ERROR{o.error_code, o.message, o.exit_code});
-    return j;
+    if (o.exit_code != EXIT_ACCEPTED) j["error"] = CLI_ERROR{o.error_code, o.message, o.exit_code};
 }
 
 CLI_ERROR BatchError(const std::vector<DEVICE_OUTCOME>& outcomes) {
     // A local failure is the batch's own, whatever the other rows did.
     for (const DEVICE_OUTCOME& o : outcomes)
-        if (o.exit_code == EXIT_SOCKET) return CLI_ERROR{o.error_code, o.message, EXIT_SOCKET};
+        if (o.exit_code == EXIT_CODE::LOCAL) return CLI_ERROR{o.error_code, o.message, EXIT_CODE::LOCAL};
     const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
                                       [](const DEVICE_OUTCOME& o) { return o.exit_code != EXIT_ACCEPTED; });
     return CLI_ERROR{"rows-failed", std::to_string(failed) + " of " + std::to_string(outcomes.size()) + " rows failed",
@@ -311,11 +321,11 @@ void PrintLine(const DEVICE_OUTCOME& o, bool reenumerated) {
     std::printf("%s\n", text.c_str());
 }
 
-int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form) {
+EXIT_CODE Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form) {
     const bool json = form.json;
     const bool batch = form.batch;
     const bool reenumerated = form.reenumerated;
-    int exit_code = EXIT_ACCEPTED;
+    EXIT_CODE exit_code = EXIT_ACCEPTED;
     for (const DEVICE_OUTCOME& o : outcomes) exit_code = std::max(exit_code, o.exit_code);
     // A batch that ran fails with 1 whatever its rows' reasons; 2 is kept for the file
     // itself, 4 for a request this computer could not send.
@@ -326,23 +336,24 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form)
         // One device a line, so that a long batch stays readable.
         std::string out = "{\"failed\": " + std::to_string(failed) + ", \"devices\": [\n";
         for (std::size_t i = 0; i < outcomes.size(); ++i)
-            out += "  " + CompactJson(ToJson(outcomes[i], form)) + (i + 1 < outcomes.size() ? ",\n" : "\n");
+            out += "  " + CompactJson(ordered_json(SHOWN_OUTCOME{outcomes[i], form})) +
+                   (i + 1 < outcomes.size() ? ",\n" : "\n");
         out += "]";
-        if (failed > 0) out += ", \"error\": " + CompactJson(ErrorJson(BatchError(outcomes)));
+        if (failed > 0) out += ", \"error\": " + CompactJson(ordered_json(BatchError(outcomes)));
         std::fputs((out + "}\n").c_str(), stdout);
     } else if (json) {
-        std::fputs((CompactJson(ToJson(outcomes.front(), form)) + "\n").c_str(), stdout);
+        std::fputs((CompactJson(ordered_json(SHOWN_OUTCOME{outcomes.front(), form})) + "\n").c_str(), stdout);
     } else {
         for (const DEVICE_OUTCOME& o : outcomes) {
             // A single device refused before anything was sent, or whose request could not
             // be sent, says so once, below.
-            if (!batch && (o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_SOCKET)) continue;
+            if (!batch && (o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_CODE::LOCAL)) continue;
             PrintLine(o, reenumerated);
         }
     }
     // Refusals also go to standard error, so that a script's log shows them.
     for (const DEVICE_OUTCOME& o : outcomes)
-        if ((o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_SOCKET) && !batch)
+        if ((o.exit_code == EXIT_BAD_INPUT || o.exit_code == EXIT_CODE::LOCAL) && !batch)
             std::fprintf(stderr, "telvane-cli: %s\n", o.message.c_str());
     if (batch && exit_code != EXIT_ACCEPTED)
         std::fprintf(stderr, "telvane-cli: %s\n", BatchError(outcomes).message.c_str());
@@ -350,7 +361,7 @@ int Report(const std::vector<DEVICE_OUTCOME>& outcomes, const REPORT_FORM& form)
 }
 
 CLI_ERROR BadInput(std::string code, std::string message) {
-    return CLI_ERROR{std::move(code), std::move(message), EXIT_USAGE};
+    return CLI_ERROR{std::move(code), std::move(message), EXIT_CODE::USAGE};
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
@@ -370,7 +381,103 @@ std::optional<std::string> ReadFile(const std::string& path) {
 
 }  // namespace
 
-int RunSet(const SET_ARGS& args) {
+void AddSetRunOptions(CLI::App* command, SET_ARGS& args) {
+    Flag(command, "--no-journal", args.no_journal, "send without writing the journal first (see history)");
+    Flag(command, "--with-settings", args.with_settings,
+         "with --json, each device's \"before\" (what it reported, as enumerate names it) and \"after\" (the "
+         "values of the request)");
+    Flag(command, "--json", args.json, "the outcome as one JSON object");
+    CLI::Option* wait = Flag(command, "--wait-reenumerate", args.wait_reenumerate,
+                             "after an acceptance wait twelve seconds and enumerate again to confirm the device's "
+                             "address");
+    Flag(command, "--ensure", args.ensure,
+         "send only when the request differs from what the device reported (with DHCP on, the addresses do not "
+         "count); otherwise the outcome is \"unchanged\", nothing is sent and the exit status is 0. JSON then says "
+         "\"changed\": true or false");
+    Flag(command, "--force", args.force,
+         "set a static address even when it is another listed device's or this computer's, its subnet's network "
+         "or broadcast address, or the gateway is outside its subnet; without it such a set is refused (exit "
+         "status 2)");
+    // A dry run is accepted by nobody, so there is nothing to confirm.
+    Flag(command, "--dry-run", args.dry_run,
+         "enumerate and check everything, print the request that would be sent (hex; with --json also its decoded "
+         "fields) and whether it would change anything, but send nothing. Exit status 0 when it would be sent")
+        ->excludes(wait);
+}
+
+void AddSetCommand(CLI::App& app, COMMAND_LINE& line) {
+    CLI::App* command = AddCommand(app, "set", "send one device (or each row's device) new settings");
+    auto args = std::make_shared<SET_ARGS>();
+    CLI::Option* mac =
+        command->add_option("--mac", args->mac, "the device, as 00-1a-2b-3c-4d-5e, 00:1A:2B:3C:4D:5E or 001a2b3c4d5e")
+            ->option_text("MAC");
+    AdapterOption(command, args->adapter);
+    CLI::Option* csv = command
+                           ->add_option("--from-csv", args->csv_file,
+                                        "a header row names the columns (mac, then setting names without \"--\"); "
+                                        "an empty cell leaves the setting out; yes/no columns take yes or no; dns4 "
+                                        "and dns6 cells hold one or two addresses. Also takes what enumerate --csv "
+                                        "wrote: its settings are applied, the rest describes the device and is not; "
+                                        "a row whose device now reports another model fails")
+                           ->option_text("FILE")
+                           ->excludes(mac);
+    command
+        ->add_option("--from-json", args->json_file,
+                     "what enumerate --json wrote (or an array of objects keyed by setting names), read as "
+                     "--from-csv reads its rows")
+        ->option_text("FILE")
+        ->excludes(mac)
+        ->excludes(csv);
+    AddSetRunOptions(command, *args);
+
+    // The settings keep the option table's order; ApplySetOptions judges their combinations.
+    struct SETTINGS {
+        std::map<std::string_view, std::vector<std::string>> values;
+        std::map<std::string_view, bool> flags;
+        std::vector<std::pair<const SET_OPTION_DEF*, CLI::Option*>> options;
+    };
+    auto settings = std::make_shared<SETTINGS>();
+    for (const SET_OPTION_DEF& def : SetOptionDefs()) {
+        const std::string name = "--" + std::string(def.name);
+        const std::string help(def.help);
+        CLI::Option* option = def.max_values == 0 ? Flag(command, name, settings->flags[def.name], help)
+                                                  : command->add_option(name, settings->values[def.name], help)
+                                                        ->expected(def.min_values, def.max_values)
+                                                        ->option_text(std::string(def.values_help));
+        option->group("Settings");
+        settings->options.emplace_back(&def, option);
+    }
+    command->footer(
+        "Enumerates, starts from the device's current settings, applies the settings given, checks them as the "
+        "window does and sends them (at most twice, 500 ms apart). Give at least one setting with --mac. DNS "
+        "settings need a device with the extended description, IPv6 ones a device with IPv6 too. A static address "
+        "turns automatic DNS manual unless --dns4-auto (--dns6-auto) is given. With --from-csv or --from-json the "
+        "settings come from the file; with --ensure only the devices that differ are sent anything.\n"
+        "\n"
+        "The journal: before each set request leaves, telvane-cli appends to a journal what the device reported, "
+        "what is sent, the adapter and the time, and after it the outcome: TELVANE_JOURNAL, else "
+        "$XDG_STATE_HOME/telvane/journal.jsonl or ~/.local/state/telvane/journal.jsonl "
+        "(%LOCALAPPDATA%\\Telvane\\journal.jsonl on Windows), rotated at 8 MiB keeping three older files. A "
+        "journal that cannot be written stops the set before anything is sent (exit status 4).");
+
+    command->callback([&line, command, args, settings] {
+        RefuseOptionsAsValues(*command);
+        for (const auto& [def, option] : settings->options) {
+            if (option->count() == 0) continue;
+            args->options.push_back(SET_OPTION{std::string(def->name), settings->values[def->name]});
+        }
+        if ((args->csv_file || args->json_file) && !args->options.empty())
+            RefuseLine(std::string(args->csv_file ? "--from-csv" : "--from-json") +
+                       " takes the settings from the file; give no settings with it");
+        if (!args->csv_file && !args->json_file && !args->mac)
+            RefuseLine("give --mac MAC, --from-csv FILE or --from-json FILE");
+        // Without a setting the device would only be sent what it has, and restart for it.
+        if (args->mac && args->options.empty()) RefuseLine("give at least one setting");
+        line.Choose<SET_ARGS>(args, RunSet, true);
+    });
+}
+
+EXIT_CODE RunSet(const SET_ARGS& args) {
     // Everything that can be judged without the network is judged before anything is sent.
     std::optional<MAC> mac;
     SET_BATCH batch;
@@ -409,8 +516,7 @@ int RunSet(const SET_ARGS& args) {
     const std::vector<IPV4> local_addresses = LocalAddresses();
     std::vector<DEVICE_OUTCOME> outcomes;
     if (!file) {
-        outcomes.push_back(
-            SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter, journal));
+        outcomes.push_back(SetOne(socket, table, *mac, args.options, args, local_addresses, *choice.adapter, journal));
     } else {
         // One enumeration for the whole file: rows are set one after another from it.
         for (const SET_BATCH_ROW& row : batch.rows) {
@@ -436,10 +542,10 @@ int RunSet(const SET_ARGS& args) {
     const bool reenumerate = args.wait_reenumerate && any_accepted;
     if (reenumerate) Reenumerate(socket, table, outcomes, *choice.adapter);
     socket.Close();
-    const int exit_code = Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate,
-                                                       args.ensure || args.dry_run, args.with_settings});
+    const EXIT_CODE exit_code = Report(outcomes, REPORT_FORM{args.json, file.has_value(), reenumerate,
+                                                             args.ensure || args.dry_run, args.with_settings});
     // A request held back for the journal is a local failure, in a batch too.
-    return journal.Failed() ? EXIT_SOCKET : exit_code;
+    return journal.Failed() ? EXIT_CODE::LOCAL : exit_code;
 }
 
 }  // namespace telvane::cli

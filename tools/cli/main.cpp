@@ -6,7 +6,6 @@
 #include "net/console.h"
 #include "net/system_checks.h"
 #include "tools/cli/cli_options.h"
-#include "tools/cli/commands.h"
 
 using namespace telvane::cli;
 
@@ -14,49 +13,30 @@ namespace {
 
 // What was printed must have reached its file: on a full disk the run is a local
 // failure, not a success with nothing to show for it.
-int Finish(int exit_code) {
+EXIT_CODE Finish(EXIT_CODE exit_code) {
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return exit_code;
     std::fprintf(stderr, "telvane-cli: the output could not be written\n");
-    return exit_code == EXIT_OK ? EXIT_SOCKET : exit_code;
+    return exit_code == EXIT_CODE::OK ? EXIT_CODE::LOCAL : exit_code;
 }
 
-int Run(const std::vector<std::string>& args) {
+EXIT_CODE Run(const std::vector<std::string>& args) {
     const COMMAND_LINE line = ParseCommandLine(args);
     if (line.error) {
-        if (args.empty()) std::fputs(HelpText().c_str(), stderr);
+        std::fputs(line.text.c_str(), stderr);
         return ReportError(line.json, *line.error);
     }
-    switch (line.kind) {
-        case CommandKind::Help:
-            std::fputs(HelpText().c_str(), stdout);
-            return EXIT_OK;
-        case CommandKind::Version:
-            std::printf("telvane-cli %s\n", TELVANE_VERSION);
-            return EXIT_OK;
-        case CommandKind::History:
-            return RunHistory(line.history);
-        default:
-            break;
+    if (!line.run) {
+        std::fputs(line.text.c_str(), stdout);
+        return EXIT_CODE::OK;
     }
-    if (!telvane::StartSockets())
-        return ReportError(line.json, CLI_ERROR{"socket", "the sockets layer cannot be used", EXIT_SOCKET});
-    switch (line.kind) {
-        case CommandKind::Adapters:
-            return RunAdapters();
-        case CommandKind::Enumerate:
-            return RunEnumerate(line.enumerate);
-        case CommandKind::Doctor:
-            return RunDoctor(line.doctor);
-        case CommandKind::Restore:
-            return RunRestore(line.restore);
-        default:
-            return RunSet(line.set);
-    }
+    if (line.sockets && !telvane::StartSockets())
+        return ReportError(line.json, CLI_ERROR{"socket", "the sockets layer cannot be used", EXIT_CODE::LOCAL});
+    return line.run();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     telvane::UseUtf8Console();
-    return Finish(Run(telvane::ProgramArguments(argc, argv)));
+    return ExitStatus(Finish(Run(telvane::ProgramArguments(argc, argv))));
 }

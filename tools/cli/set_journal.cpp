@@ -27,7 +27,7 @@ std::optional<CLI_ERROR> CSetJournal::Open(const SET_ARGS& args) {
     if (!why.empty())
         return CLI_ERROR{
             "journal", "the journal cannot be written, so nothing was sent: " + why + " (--no-journal sets without it)",
-            EXIT_SOCKET};
+            EXIT_CODE::LOCAL};
     on_ = true;
     return std::nullopt;
 }
@@ -42,7 +42,7 @@ std::string CSetJournal::BeforeSend(const DEVICE_INFO& device, const ordered_jso
     set.restores = restores_;
     set.mac = FormatMac(device.mac);
     set.adapter = adapter_;
-    set.before = EntryJson(device);
+    set.before = ordered_json(device);
     set.request = request;
     const std::string why = AppendJournalLine(path_, JournalSetLine(set), JOURNAL_ROTATION_POLICY);
     if (!why.empty()) {

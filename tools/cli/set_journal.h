@@ -10,8 +10,8 @@
 #include "inventory/device_info.h"
 #include "net/journal_file.h"
 #include "procedures/journal.h"
-#include "tools/cli/cli_options.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/commands.h"
 
 namespace telvane::cli {
 
