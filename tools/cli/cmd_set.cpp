@@ -450,8 +450,10 @@ void AddSetCommand(CLI::App& app, COMMAND_LINE& line) {
     command->footer(
         "Enumerates, starts from the device's current settings, applies the settings given, checks them as the "
         "window does and sends them (at most twice, 500 ms apart). Give at least one setting with --mac. DNS "
-        "settings need a device with the extended description, IPv6 ones a device with IPv6 too. A static address "
-        "turns automatic DNS manual unless --dns4-auto (--dns6-auto) is given. With --from-csv or --from-json the "
+        "settings need a device with the extended description, IPv6 ones a device with IPv6 too. Settings not given "
+        "are sent as the device reported them; a static address for a device that takes its address and DNS "
+        "servers by DHCP needs a DNS choice (--dns4-manual, --dns4 or --dns4-auto; likewise for IPv6), as no "
+        "request can keep its leased servers. With --from-csv or --from-json the "
         "settings come from the file; with --ensure only the devices that differ are sent anything.\n"
         "\n"
         "The journal: before each set request leaves, telvane-cli appends to a journal what the device reported, "
