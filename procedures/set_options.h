@@ -55,6 +55,14 @@ struct SET_BATCH {
     bool Ok() const { return error.empty(); }
 };
 
+// A batch refused whole, for the reason found on that line: no row may be sent.
+SET_BATCH RefusedBatch(std::size_t line, std::string message);
+
+// The checks every batch row passes, whatever file it came from: a MAC, at least one
+// setting, each value of its option's form. The first failure becomes the row's error;
+// a row that already has one keeps it.
+void CheckBatchRow(SET_BATCH_ROW& row);
+
 // Reads a batch: a header row naming the columns ("mac" and any option names, with or
 // without "--", any case), then one row per device. An empty cell leaves the option out.
 // A yes/no column ("dhcp", "dns4-auto", ...) takes yes/true/1/on or no/false/0/off, "no"
