@@ -20,7 +20,7 @@ struct ADAPTER {
 };
 
 // Every adapter in the system's order, with its first IPv4 address.
-std::vector<ADAPTER> QueryAdapters();
+[[nodiscard]] std::vector<ADAPTER> QueryAdapters();
 
 // Tests replace the system's answer; an empty function restores it.
 void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
@@ -29,7 +29,7 @@ void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
 // address ("0.0.0.0" or none) and those whose hardware address is all zero, at most
 // limit of them: the window's choice holds MAX_ADAPTERS, the command line takes all.
 inline constexpr std::size_t ALL_ADAPTERS = static_cast<std::size_t>(-1);
-std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
+[[nodiscard]] std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
                                     std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
 
 // "MAC: 00-1a-2b-3c-4d-5e,   IP: 192.168.0.10"

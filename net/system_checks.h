@@ -7,7 +7,7 @@
 namespace telvane {
 
 // The sockets layer can be used (a UDP socket over IPv4 can be made).
-bool StartSockets();
+[[nodiscard]] bool StartSockets();
 // The system can carry the full function: the reply extension and IPv6. True here.
 bool SupportsFullFunction();
 // IPv6 really works here: an IPv6 socket can be made and an adapter has an IPv6 address.

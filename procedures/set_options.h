@@ -36,7 +36,7 @@ const SET_OPTION_DEF* FindSetOption(std::string_view name);
 // options that contradict each other, or a value of the wrong form; the form is then
 // unspecified. Values the checks judge (0.0.0.0, an IPv6 text) are left to CheckSetForm.
 // Choices no option names are left as the form holds them.
-std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
+[[nodiscard]] std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
 
 // One device's row of a CSV batch.
 struct SET_BATCH_ROW {
@@ -71,6 +71,6 @@ void CheckBatchRow(SET_BATCH_ROW& row);
 // "mac" column, a row with the wrong number of cells and a device named on two rows
 // (however its MAC is spelt) fail the whole batch; a row without any setting fails on
 // its own. A file that enumerate --csv wrote is read as a snapshot (ReadSnapshotBatch).
-SET_BATCH ReadSetBatch(std::string_view csv_text);
+[[nodiscard]] SET_BATCH ReadSetBatch(std::string_view csv_text);
 
 }  // namespace telvane
