@@ -22,7 +22,7 @@ struct IPV4_BOX;
 struct SET_FORM;
 struct SET_SETTINGS;
 
-// The local adapters offered in the adapter choice (1015), entry i for combo entry i.
+// The local adapters offered in the adapter choice (IDC_ADAPTER), entry i for combo entry i.
 // Filled once while the main dialog initialises.
 inline constexpr int ADAPTER_ADDRESS_SIZE = 32;
 extern std::array<std::array<char16_t, ADAPTER_ADDRESS_SIZE>, MAX_ADAPTERS> adapter_addresses;
@@ -53,13 +53,13 @@ public:
     // there is no adapter, or when the socket failed: then the failure has been shown
     // and the dialog cancelled.
     bool CreateDiscoverySocket();
-    // Finds the devices on the chosen adapter's segment (button 1125, start-up, after a set).
+    // Finds the devices on the chosen adapter's segment (IDC_ENUMERATE, start-up, after a set).
     void Enumerate();
     // Enables or disables the nine controls that must not be used while a procedure runs.
     void EnableActionControls(bool enable);
     // Makes table entry index the selection and fills the settings panel from it.
     void SelectDevice(std::int32_t index);
-    // Sends the panel's settings to the selected device (button 1126).
+    // Sends the panel's settings to the selected device (IDC_SET_IP).
     void OnSetIp();
     // The panel as the set checks take it: each box's blank flag and value, the
     // automatic choices, the edits' texts.
@@ -70,7 +70,7 @@ public:
                     std::uint16_t sender_port) override;
 
     CDeviceListView& ListView() const { return *list_view_; }
-    // The address of the adapter chosen in 1015, or empty when none is.
+    // The address of the adapter chosen in IDC_ADAPTER, or empty when none is.
     std::u16string ChosenAdapterAddress() const;
 
     // The dialog's state, in declaration order.
