@@ -2,8 +2,10 @@
 
 #include "net/adapters_system.h"
 #include "protocol/text.h"
+#include "net/testing.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 

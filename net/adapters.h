@@ -3,7 +3,6 @@
 // The local network adapters, as the system lists them.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,9 +20,6 @@ struct ADAPTER {
 
 // Every adapter in the system's order, with its first IPv4 address.
 [[nodiscard]] std::vector<ADAPTER> QueryAdapters();
-
-// Tests replace the system's answer; an empty function restores it.
-void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
 
 // The adapters the program offers: system order, skipping those without an IPv4
 // address ("0.0.0.0" or none) and those whose hardware address is all zero, at most

@@ -45,9 +45,6 @@ std::vector<INTERFACE_STATE> QueryInterfaceStates();
 // the system's default when it cannot be read.
 std::pair<std::uint16_t, std::uint16_t> ReadLocalPortRange();
 
-// Tests point the readers above at a directory laid out like /proc/sys; empty restores it.
-void SetProcSysRootForTesting(const std::string& root);
-
 struct PROGRAM_RESULT {
     bool started = false;    // false: the program could not be run (not installed, not executable)
     bool timed_out = false;  // it was stopped after the time allowed

@@ -15,6 +15,7 @@
 
 #include "net/wide_text.h"
 #include "net/win32_adapters.h"
+#include "net/testing.h"
 
 namespace telvane {
 

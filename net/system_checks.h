@@ -2,7 +2,6 @@
 
 // What the start-up asks of the system.
 
-#include <optional>
 
 namespace telvane {
 
@@ -12,10 +11,5 @@ namespace telvane {
 bool SupportsFullFunction();
 // IPv6 really works here: an IPv6 socket can be made and an adapter has an IPv6 address.
 bool Ipv6Available();
-
-// Tests force an answer; std::nullopt restores the real one.
-void SetStartSocketsForTesting(std::optional<bool> answer);
-void SetSupportsFullFunctionForTesting(std::optional<bool> answer);
-void SetIpv6AvailableForTesting(std::optional<bool> answer);
 
 }  // namespace telvane

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/win32_socket.h"
+#include "net/testing.h"
 
 namespace telvane {
 

@@ -16,6 +16,7 @@
 #include "net/adapters.h"
 #include "ui/message_box.h"
 #include "net/system_checks.h"
+#include "net/testing.h"
 
 namespace telvane {
 

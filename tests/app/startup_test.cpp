@@ -9,6 +9,7 @@
 #include "ui/ipv4_address_box.h"
 #include "net/pumped_wait.h"
 #include "resources/main_dialog.h"
+#include "net/testing.h"
 
 namespace telvane {
 namespace {

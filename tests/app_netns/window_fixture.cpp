@@ -8,6 +8,7 @@
 #include "ui/message_box.h"
 #include "net/system_checks.h"
 #include "protocol/text.h"
+#include "net/testing.h"
 
 namespace telvane::netns {
 

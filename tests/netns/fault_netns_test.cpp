@@ -26,6 +26,7 @@
 #include "protocol/text.h"
 #include "tests/netns/harness.h"
 #include "tools/cli/commands.h"
+#include "net/testing.h"
 
 namespace telvane {
 namespace {
