@@ -81,11 +81,6 @@ public:
     DEVICE_TABLE table;
     std::int32_t busy = 0;
     std::u16string prefix_text;
-    // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
-    std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
-    // The adapter the last enumeration ran on, which the rows' hints are about.
-    IPV4 enumerated_address{};
-    IPV4 enumerated_mask{};
 
 protected:
     bool OnInitDialog() override;
@@ -93,6 +88,9 @@ protected:
     bool IsBusy() const override { return busy != 0; }
 
 private:
+    // Tests stand in for an enumeration's adapter.
+    friend class CTelvaneDlgTestAccess;
+
     struct MESSAGE_MAP_ENTRY {
         int id;
         NOTIFICATION code;
@@ -132,6 +130,11 @@ private:
     bool ConfirmNewAddress(const SET_FORM& form, const SET_SETTINGS& settings);
 
     std::unique_ptr<CDeviceListView> list_view_;
+    // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
+    std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
+    // The adapter the last enumeration ran on, which the rows' hints are about.
+    IPV4 enumerated_address{};
+    IPV4 enumerated_mask{};
 };
 
 }  // namespace telvane
