@@ -4,9 +4,9 @@
 #include "app/telvane_dlg.h"
 #include "inventory/row_text.h"
 #include "protocol/wire.h"
+#include "resources/resource.h"
 #include "ui/device_list_view.h"
 #include "ui/ipv4_address_box.h"
-#include "resources/resource.h"
 
 namespace telvane {
 

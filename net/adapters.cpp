@@ -1,13 +1,13 @@
 #include "net/adapters.h"
 
 #include "net/adapters_system.h"
-#include "protocol/text.h"
 #include "net/testing.h"
+#include "protocol/text.h"
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace telvane {
 

@@ -26,7 +26,7 @@ struct ADAPTER {
 // limit of them: the window's choice holds MAX_ADAPTERS, the command line takes all.
 inline constexpr std::size_t ALL_ADAPTERS = static_cast<std::size_t>(-1);
 [[nodiscard]] std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
-                                    std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
+                                                  std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
 
 // "MAC: 00-1a-2b-3c-4d-5e,   IP: 192.168.0.10"
 std::u16string AdapterEntryText(const ADAPTER& adapter);

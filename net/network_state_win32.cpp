@@ -13,9 +13,9 @@
 #include <chrono>
 #include <cstring>
 
+#include "net/testing.h"
 #include "net/wide_text.h"
 #include "net/win32_adapters.h"
-#include "net/testing.h"
 
 namespace telvane {
 

@@ -2,7 +2,6 @@
 
 // What the start-up asks of the system.
 
-
 namespace telvane {
 
 // The sockets layer can be used (a UDP socket over IPv4 can be made).

@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "net/win32_socket.h"
 #include "net/testing.h"
+#include "net/win32_socket.h"
 
 namespace telvane {
 

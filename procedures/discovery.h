@@ -28,7 +28,7 @@ enum class OPEN_RESULT {
 // given its owner and allowed to broadcast (a failure of that last step is not
 // looked at). Showing a failure is the caller's.
 [[nodiscard]] OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
-                                IDatagramSink* owner);
+                                              IDatagramSink* owner);
 
 // A request that could not be sent, with the system's reason.
 struct SEND_FAILURE {

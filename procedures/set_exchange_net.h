@@ -13,6 +13,6 @@ class CTelvaneSocket;
 // WaitEventPumping, so datagrams reach the intake (and table.reply_event) meanwhile.
 // Before each send what is queued on the socket goes to the intake first.
 [[nodiscard]] SET_EXCHANGE ExchangeSetRequest(CTelvaneSocket& socket, DEVICE_TABLE& table, const SET_REQUEST& request,
-                                SEND_FAILURES on_send_failure);
+                                              SEND_FAILURES on_send_failure);
 
 }  // namespace telvane

@@ -261,7 +261,7 @@ SET_BATCH ReadRows(std::string_view csv_text) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != columns.size())
             return RefusedBatch(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
-                                         std::to_string(columns.size()));
+                                                 std::to_string(columns.size()));
         SET_BATCH_ROW row;
         row.line = record.line;
         row.mac = record.fields[*mac_column];

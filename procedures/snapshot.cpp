@@ -134,8 +134,8 @@ SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc) {
         if (!IsSnapshotSetting(name) && !IsSnapshotDescription(name)) {
             if (FindSetOption(name.starts_with("--") ? name.substr(2) : name) != nullptr)
                 return RefusedBatch(header.line, "column " + cell +
-                                             ": a file with enumerate's columns takes the settings from them "
-                                             "(ipv4_address, ipv4_mask, ...), not from set's options");
+                                                     ": a file with enumerate's columns takes the settings from them "
+                                                     "(ipv4_address, ipv4_mask, ...), not from set's options");
             return RefusedBatch(header.line, "unknown column \"" + cell + "\"");
         }
         names.push_back(name);
@@ -147,7 +147,7 @@ SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != names.size())
             return RefusedBatch(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
-                                         std::to_string(names.size()));
+                                                 std::to_string(names.size()));
         std::vector<std::pair<std::string, std::string>> fields;
         for (std::size_t c = 0; c < names.size(); ++c) fields.emplace_back(names[c], record.fields[c]);
         SNAPSHOT_ROW snapshot = SnapshotOptions(fields);
