@@ -52,7 +52,7 @@ public:
     // Closes the socket when open and opens it anew on the chosen adapter. False when
     // there is no adapter, or when the socket failed: then the failure has been shown
     // and the dialog cancelled.
-    bool CreateDiscoverySocket();
+    [[nodiscard]] bool CreateDiscoverySocket();
     // Finds the devices on the chosen adapter's segment (IDC_ENUMERATE, start-up, after a set).
     void Enumerate();
     // Enables or disables the nine controls that must not be used while a procedure runs.
