@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "procedures/address_checks.h"
 #include "protocol/text.h"
 #include "protocol/wire.h"

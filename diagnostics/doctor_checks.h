@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "diagnostics/nft_ruleset.h"
 #include "net/adapters.h"
 #include "net/network_state.h"
