@@ -3,18 +3,14 @@
 
 #include "app/telvane_dlg.h"
 #include "inventory/row_text.h"
+#include "protocol/wire.h"
+#include "resources/resource.h"
 #include "ui/device_list_view.h"
 #include "ui/ipv4_address_box.h"
-#include "resources/resource.h"
 
 namespace telvane {
 
 namespace {
-
-// The address box takes the first octet in the most significant byte.
-std::uint32_t BoxValue(const IPV4& a) {
-    return (std::uint32_t{a[0]} << 24) | (std::uint32_t{a[1]} << 16) | (std::uint32_t{a[2]} << 8) | a[3];
-}
 
 constexpr int IPV6_TEXT_LIMIT = 39;
 constexpr int PREFIX_TEXT_LIMIT = 3;
@@ -51,7 +47,7 @@ void CTelvaneDlg::SelectDevice(std::int32_t index) {
                                             std::tuple{IDC_IPV4_MASK_LABEL, IDC_IPV4_MASK, &e.ipv4_mask},
                                             std::tuple{IDC_IPV4_GATEWAY_LABEL, IDC_IPV4_GATEWAY, &e.ipv4_gateway}}) {
         EnableDlgItem(label, !l && !d);
-        GetAddressBox(box)->SetAddress(BoxValue(*value));
+        GetAddressBox(box)->SetAddress(Ipv4HostOrder(*value));
         EnableDlgItem(box, !l && !d);
     }
 
@@ -66,7 +62,7 @@ void CTelvaneDlg::SelectDevice(std::int32_t index) {
           std::tuple{IDC_DNS4_ALTERNATE_LABEL, IDC_DNS4_ALTERNATE, &e.dns4_alternate}}) {
         EnableDlgItem(label, !l && x && !a4);
         if (x)
-            GetAddressBox(box)->SetAddress(BoxValue(*value));
+            GetAddressBox(box)->SetAddress(Ipv4HostOrder(*value));
         else
             GetAddressBox(box)->ClearAddress();
         EnableDlgItem(box, !l && x && !a4);

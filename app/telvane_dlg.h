@@ -22,7 +22,7 @@ struct IPV4_BOX;
 struct SET_FORM;
 struct SET_SETTINGS;
 
-// The local adapters offered in the adapter choice (1015), entry i for combo entry i.
+// The local adapters offered in the adapter choice (IDC_ADAPTER), entry i for combo entry i.
 // Filled once while the main dialog initialises.
 inline constexpr int ADAPTER_ADDRESS_SIZE = 32;
 extern std::array<std::array<char16_t, ADAPTER_ADDRESS_SIZE>, MAX_ADAPTERS> adapter_addresses;
@@ -52,14 +52,14 @@ public:
     // Closes the socket when open and opens it anew on the chosen adapter. False when
     // there is no adapter, or when the socket failed: then the failure has been shown
     // and the dialog cancelled.
-    bool CreateDiscoverySocket();
-    // Finds the devices on the chosen adapter's segment (button 1125, start-up, after a set).
+    [[nodiscard]] bool CreateDiscoverySocket();
+    // Finds the devices on the chosen adapter's segment (IDC_ENUMERATE, start-up, after a set).
     void Enumerate();
     // Enables or disables the nine controls that must not be used while a procedure runs.
     void EnableActionControls(bool enable);
     // Makes table entry index the selection and fills the settings panel from it.
     void SelectDevice(std::int32_t index);
-    // Sends the panel's settings to the selected device (button 1126).
+    // Sends the panel's settings to the selected device (IDC_SET_IP).
     void OnSetIp();
     // The panel as the set checks take it: each box's blank flag and value, the
     // automatic choices, the edits' texts.
@@ -70,7 +70,7 @@ public:
                     std::uint16_t sender_port) override;
 
     CDeviceListView& ListView() const { return *list_view_; }
-    // The address of the adapter chosen in 1015, or empty when none is.
+    // The address of the adapter chosen in IDC_ADAPTER, or empty when none is.
     std::u16string ChosenAdapterAddress() const;
 
     // The dialog's state, in declaration order.
@@ -81,11 +81,6 @@ public:
     DEVICE_TABLE table;
     std::int32_t busy = 0;
     std::u16string prefix_text;
-    // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
-    std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
-    // The adapter the last enumeration ran on, which the rows' hints are about.
-    IPV4 enumerated_address{};
-    IPV4 enumerated_mask{};
 
 protected:
     bool OnInitDialog() override;
@@ -93,6 +88,9 @@ protected:
     bool IsBusy() const override { return busy != 0; }
 
 private:
+    // Tests stand in for an enumeration's adapter.
+    friend class CTelvaneDlgTestAccess;
+
     struct MESSAGE_MAP_ENTRY {
         int id;
         NOTIFICATION code;
@@ -132,6 +130,11 @@ private:
     bool ConfirmNewAddress(const SET_FORM& form, const SET_SETTINGS& settings);
 
     std::unique_ptr<CDeviceListView> list_view_;
+    // The subnet masks of the adapters offered, entry i for combo entry i (zero: unknown).
+    std::array<IPV4, MAX_ADAPTERS> adapter_masks{};
+    // The adapter the last enumeration ran on, which the rows' hints are about.
+    IPV4 enumerated_address{};
+    IPV4 enumerated_mask{};
 };
 
 }  // namespace telvane

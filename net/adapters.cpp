@@ -1,11 +1,13 @@
 #include "net/adapters.h"
 
 #include "net/adapters_system.h"
+#include "net/testing.h"
 #include "protocol/text.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace telvane {
 

@@ -3,7 +3,6 @@
 // The local network adapters, as the system lists them.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,17 +19,14 @@ struct ADAPTER {
 };
 
 // Every adapter in the system's order, with its first IPv4 address.
-std::vector<ADAPTER> QueryAdapters();
-
-// Tests replace the system's answer; an empty function restores it.
-void SetAdapterSourceForTesting(std::function<std::vector<ADAPTER>()> source);
+[[nodiscard]] std::vector<ADAPTER> QueryAdapters();
 
 // The adapters the program offers: system order, skipping those without an IPv4
 // address ("0.0.0.0" or none) and those whose hardware address is all zero, at most
 // limit of them: the window's choice holds MAX_ADAPTERS, the command line takes all.
 inline constexpr std::size_t ALL_ADAPTERS = static_cast<std::size_t>(-1);
-std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
-                                    std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
+[[nodiscard]] std::vector<ADAPTER> UsableAdapters(const std::vector<ADAPTER>& all,
+                                                  std::size_t limit = static_cast<std::size_t>(MAX_ADAPTERS));
 
 // "MAC: 00-1a-2b-3c-4d-5e,   IP: 192.168.0.10"
 std::u16string AdapterEntryText(const ADAPTER& adapter);

@@ -43,11 +43,11 @@ public:
     // on a port of the system's choosing, and has the thread's event loop watch it for
     // arrivals. Fails when the
     // text is not an IPv4 address, no adapter holds it, or a step of opening fails.
-    bool Create(const std::string& local_address);
+    [[nodiscard]] bool Create(const std::string& local_address);
     void Close();
     bool IsOpen() const;
     // SO_BROADCAST; returns false when it could not be switched on.
-    bool SetBroadcast(bool on);
+    [[nodiscard]] bool SetBroadcast(bool on);
     void SetOwner(IDatagramSink* owner);
 
     // Sends one datagram to address (host order) and port, leaving through the chosen

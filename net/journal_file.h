@@ -27,11 +27,12 @@ struct JOURNAL_ROTATION {
 // folder as needed. Under an exclusive lock on the file (flock, LockFileEx) it rotates if
 // due, writes the line with one write to a file opened for appending and syncs it to the
 // disk. Returns empty on success, else why it failed (nothing is then promised on disk).
-std::string AppendJournalLine(const std::string& path, std::string_view line, const JOURNAL_ROTATION& rotation);
+[[nodiscard]] std::string AppendJournalLine(const std::string& path, std::string_view line,
+                                            const JOURNAL_ROTATION& rotation);
 
 // Whether a line could be appended: creates the folder and opens the file for appending,
 // writing nothing. Empty on success, else why not.
-std::string CheckJournalWritable(const std::string& path);
+[[nodiscard]] std::string CheckJournalWritable(const std::string& path);
 
 // An environment variable's value in UTF-8 (Windows keeps it in UTF-16); empty when unset.
 std::string EnvironmentText(const char* name);

@@ -39,14 +39,11 @@ std::vector<INTERFACE_STATE> QueryInterfaceStates();
 
 // One IPv4 setting of an interface (or of "all"), e.g. ("all", "rp_filter") reads
 // /proc/sys/net/ipv4/conf/all/rp_filter. Nothing when it cannot be read or is not a number.
-std::optional<int> ReadIpv4ConfSetting(const std::string& interface_name, const std::string& key);
+[[nodiscard]] std::optional<int> ReadIpv4ConfSetting(const std::string& interface_name, const std::string& key);
 
 // The range the system picks temporary ports from (net.ipv4.ip_local_port_range);
 // the system's default when it cannot be read.
 std::pair<std::uint16_t, std::uint16_t> ReadLocalPortRange();
-
-// Tests point the readers above at a directory laid out like /proc/sys; empty restores it.
-void SetProcSysRootForTesting(const std::string& root);
 
 struct PROGRAM_RESULT {
     bool started = false;    // false: the program could not be run (not installed, not executable)
@@ -63,6 +60,6 @@ std::string FirstExecutable(const std::vector<std::string>& paths);
 
 // Runs argv[0] (looked up in PATH) with the arguments given, without a shell, and
 // collects its output. Standard input is /dev/null. After timeout_ms the program is killed.
-PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms);
+[[nodiscard]] PROGRAM_RESULT RunProgram(const std::vector<std::string>& argv, int timeout_ms);
 
 }  // namespace telvane

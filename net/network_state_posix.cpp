@@ -1,4 +1,5 @@
 #include "net/network_state.h"
+#include "net/testing.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "net/testing.h"
 #include "net/wide_text.h"
 #include "net/win32_adapters.h"
 

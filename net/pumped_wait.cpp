@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "net/event_loop.h"
+#include "net/testing.h"
 
 namespace telvane {
 

@@ -23,8 +23,6 @@ inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
 
 // Milliseconds, wrapping at 2^32 like the system tick counter.
 std::uint32_t GetTickCount();
-// Tests move the counter, e.g. to just before the wrap-around.
-void SetTickOffsetForTesting(std::uint32_t offset);
 
 // Runs the thread's events for ms milliseconds; 0 returns at once, handling nothing.
 void PumpMessages(std::uint32_t ms);

@@ -37,7 +37,7 @@ public:
     int Raised() const;
 
     // Sleeps up to timeout_ms, ending early when a stop is asked for. True when it was.
-    bool WaitFor(int timeout_ms) const;
+    [[nodiscard]] bool WaitFor(int timeout_ms) const;
 
 private:
 #ifdef _WIN32

@@ -2,20 +2,13 @@
 
 // What the start-up asks of the system.
 
-#include <optional>
-
 namespace telvane {
 
 // The sockets layer can be used (a UDP socket over IPv4 can be made).
-bool StartSockets();
+[[nodiscard]] bool StartSockets();
 // The system can carry the full function: the reply extension and IPv6. True here.
 bool SupportsFullFunction();
 // IPv6 really works here: an IPv6 socket can be made and an adapter has an IPv6 address.
 bool Ipv6Available();
-
-// Tests force an answer; std::nullopt restores the real one.
-void SetStartSocketsForTesting(std::optional<bool> answer);
-void SetSupportsFullFunctionForTesting(std::optional<bool> answer);
-void SetIpv6AvailableForTesting(std::optional<bool> answer);
 
 }  // namespace telvane

@@ -1,4 +1,5 @@
 #include "net/system_checks.h"
+#include "net/testing.h"
 
 #include <ifaddrs.h>
 #include <netinet/in.h>

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "net/testing.h"
 #include "net/win32_socket.h"
 
 namespace telvane {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "protocol/text.h"
+#include "protocol/wire.h"
 
 namespace telvane::win32 {
 
@@ -27,9 +28,7 @@ const sockaddr_in* FirstIpv4(const IP_ADAPTER_ADDRESSES& adapter, std::uint8_t* 
 
 // Windows gives the on-link prefix length; the rest of the program takes a mask.
 IPV4 MaskOfPrefix(std::uint8_t length) {
-    const std::uint32_t bits = length == 0 ? 0 : length >= 32 ? 0xFFFFFFFFu : ~((1u << (32 - length)) - 1u);
-    return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-            static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+    return Ipv4FromHostOrder(PrefixMask(length));
 }
 
 }  // namespace

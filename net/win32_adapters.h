@@ -25,6 +25,6 @@ std::vector<std::uint64_t> AdapterAddresses();
 std::vector<SystemAdapter> QuerySystemAdapters();
 
 // The interface index of the adapter that holds `address` (first octet first) now.
-std::optional<std::uint32_t> InterfaceHolding(const IPV4& address);
+[[nodiscard]] std::optional<std::uint32_t> InterfaceHolding(const IPV4& address);
 
 }  // namespace telvane::win32

@@ -13,7 +13,7 @@
 namespace telvane::win32 {
 
 // Starts Winsock (2.2) once for the process; false when it cannot be used.
-bool StartWinsock();
+[[nodiscard]] bool StartWinsock();
 
 struct Arrival {
     int length = 0;
@@ -44,15 +44,15 @@ public:
     UdpSocket& operator=(UdpSocket&& other) noexcept;
 
     // Opens the socket on `local` and a port of the system's choosing.
-    bool Open(const IPV4& local);
+    [[nodiscard]] bool Open(const IPV4& local);
     void Close();
     bool IsOpen() const;
-    bool SetBroadcast(bool on);
+    [[nodiscard]] bool SetBroadcast(bool on);
     // Returns the bytes sent, or -1. address in host order.
-    int SendTo(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port);
+    [[nodiscard]] int SendTo(std::span<const std::uint8_t> data, std::uint32_t address, std::uint16_t port);
     // Never blocks. The buffer should be one byte longer than the longest datagram taken,
     // so that a longer one is recognised whatever the system reports.
-    ReadResult Read(std::span<std::uint8_t> buffer, Arrival& arrival);
+    [[nodiscard]] ReadResult Read(std::span<std::uint8_t> buffer, Arrival& arrival);
     std::uint16_t LocalPort() const;
     // The SOCKET; Windows keeps socket handles within 32 bits, so it fits the int that the
     // event loop takes.

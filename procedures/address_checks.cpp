@@ -6,23 +6,15 @@
 #include <utility>
 
 #include "protocol/text.h"
+#include "protocol/wire.h"
 
 namespace telvane {
 
 namespace {
 
-std::uint32_t Value(const IPV4& a) {
-    return (std::uint32_t{a[0]} << 24) | (std::uint32_t{a[1]} << 16) | (std::uint32_t{a[2]} << 8) | a[3];
-}
-
-IPV4 FromValue(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v)};
-}
-
 // The prefix length of a mask made of leading ones, or -1 for any other mask.
 int PrefixLength(const IPV4& mask) {
-    const std::uint32_t m = Value(mask);
+    const std::uint32_t m = Ipv4HostOrder(mask);
     const int ones = std::countl_one(m);
     return ones == 32 || (m << ones) == 0 ? ones : -1;
 }
@@ -30,12 +22,12 @@ int PrefixLength(const IPV4& mask) {
 }  // namespace
 
 bool InSubnet(const IPV4& address, const IPV4& subnet_address, const IPV4& mask) {
-    const std::uint32_t m = Value(mask);
-    return (Value(address) & m) == (Value(subnet_address) & m);
+    const std::uint32_t m = Ipv4HostOrder(mask);
+    return (Ipv4HostOrder(address) & m) == (Ipv4HostOrder(subnet_address) & m);
 }
 
 std::string SubnetText(const IPV4& address, const IPV4& mask) {
-    const std::string network = FormatIpv4(FromValue(Value(address) & Value(mask)));
+    const std::string network = FormatIpv4(Ipv4FromHostOrder(Ipv4HostOrder(address) & Ipv4HostOrder(mask)));
     const int prefix = PrefixLength(mask);
     return network + "/" + (prefix >= 0 ? std::to_string(prefix) : FormatIpv4(mask));
 }
@@ -59,8 +51,8 @@ std::vector<ADDRESS_CONFLICT> AddressConflictsOfEach(std::span<const DEVICE_INFO
     std::vector<std::size_t> order(devices.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const std::uint32_t va = Value(devices[a].ipv4_address);
-        const std::uint32_t vb = Value(devices[b].ipv4_address);
+        const std::uint32_t va = Ipv4HostOrder(devices[a].ipv4_address);
+        const std::uint32_t vb = Ipv4HostOrder(devices[b].ipv4_address);
         if (va != vb) return va < vb;
         if (devices[a].mac != devices[b].mac) return devices[a].mac < devices[b].mac;
         return a < b;
@@ -125,8 +117,8 @@ std::vector<std::string> NewAddressFindings(const NEW_ADDRESS& proposed, const M
     if (std::find(local_addresses.begin(), local_addresses.end(), proposed.address) != local_addresses.end())
         out.push_back(address + " is already used by this computer.");
 
-    const std::uint32_t a = Value(proposed.address);
-    const std::uint32_t m = Value(proposed.mask);
+    const std::uint32_t a = Ipv4HostOrder(proposed.address);
+    const std::uint32_t m = Ipv4HostOrder(proposed.mask);
     // In a /31 or /32 there is no network or broadcast address to hit.
     if (std::popcount(m) < 31) {
         const std::string subnet = SubnetText(proposed.address, proposed.mask);

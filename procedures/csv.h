@@ -28,6 +28,6 @@ struct CSV_DOCUMENT {
 // Unquoted fields lose the blanks (space, tab) around them; quoted fields keep their
 // content exactly. A quote inside an unquoted field, text after a closing quote and an
 // unterminated quote are errors.
-CSV_DOCUMENT ParseCsv(std::string_view text);
+[[nodiscard]] CSV_DOCUMENT ParseCsv(std::string_view text);
 
 }  // namespace telvane

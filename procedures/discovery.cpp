@@ -14,7 +14,8 @@ OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std:
     socket.Close();
     if (!socket.Create(*local_address)) return OPEN_RESULT::SOCKET_FAILED;
     socket.SetOwner(owner);
-    socket.SetBroadcast(true);
+    // Without it the sends fail and say so; the socket is still worth keeping for them.
+    (void)socket.SetBroadcast(true);
     return OPEN_RESULT::OPENED;
 }
 

@@ -27,8 +27,8 @@ enum class OPEN_RESULT {
 // happens; otherwise the open socket is closed, a new one is made on local_address,
 // given its owner and allowed to broadcast (a failure of that last step is not
 // looked at). Showing a failure is the caller's.
-OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
-                                IDatagramSink* owner);
+[[nodiscard]] OPEN_RESULT OpenDiscoverySocket(CTelvaneSocket& socket, const std::optional<std::string>& local_address,
+                                              IDatagramSink* owner);
 
 // A request that could not be sent, with the system's reason.
 struct SEND_FAILURE {

@@ -1,10 +1,8 @@
 #include "procedures/journal.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "net/file_text.h"
 #include "net/journal_file.h"
 #include "procedures/csv.h"
 
@@ -21,18 +19,6 @@ std::string Dump(const journal_json& value) {
 std::string Text(const journal_json& object, const char* key) {
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-std::optional<std::string> ReadText(const std::string& path) {
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
-    if (!file) return std::nullopt;
-    try {
-        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (file.bad()) return std::nullopt;
-        return text;
-    } catch (const std::ios_base::failure&) {
-        return std::nullopt;
-    }
 }
 
 // A CSV cell holding the text exactly.
@@ -168,7 +154,7 @@ JOURNAL_READING ReadJournal(const std::string& path, int rotated_files) {
     JOURNAL_READING reading;
     for (int n = rotated_files; n >= 0; --n) {
         const std::string name = n == 0 ? path : path + "." + std::to_string(n);
-        if (const auto text = ReadText(name)) ParseJournal(*text, name, reading);
+        if (const auto text = ReadFileText(name)) ParseJournal(*text, name, reading);
     }
     return reading;
 }

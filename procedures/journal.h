@@ -65,7 +65,7 @@ struct JOURNAL_READING {
 // The entries of the journal's text; name is what the warnings call it.
 void ParseJournal(std::string_view text, const std::string& name, JOURNAL_READING& reading);
 // The journal at path with its rotated files, oldest first. A missing file is no entry.
-JOURNAL_READING ReadJournal(const std::string& path, int rotated_files);
+[[nodiscard]] JOURNAL_READING ReadJournal(const std::string& path, int rotated_files);
 
 // An object's members as text, as a CSV cell holds them: true/false, numbers in decimal,
 // null as empty, a list as its items joined by ";" ("-" for an empty list). Snapshot
@@ -80,6 +80,6 @@ std::vector<std::string> ChangedFields(const journal_json& before, const journal
 // Reads enumerate --json's document (or any array of objects keyed by enumerate's fields
 // or by set's options) as a batch, as ReadSetBatch reads the same in CSV. A row's line is
 // its object's place in the array, from 2, as enumerate writes one object a line.
-SET_BATCH ReadJsonBatch(std::string_view text);
+[[nodiscard]] SET_BATCH ReadJsonBatch(std::string_view text);
 
 }  // namespace telvane

@@ -49,6 +49,7 @@ struct SET_EXCHANGE_IO {
 // request) cannot. A signalled wait ends the exchange: accepted when table.set_result is
 // 0, otherwise failed, without a second attempt. Two time-outs: failed. Row states are
 // left to the caller.
-SET_EXCHANGE RunSetExchange(DEVICE_TABLE& table, std::span<const std::uint8_t> request, const SET_EXCHANGE_IO& io);
+[[nodiscard]] SET_EXCHANGE RunSetExchange(DEVICE_TABLE& table, std::span<const std::uint8_t> request,
+                                          const SET_EXCHANGE_IO& io);
 
 }  // namespace telvane

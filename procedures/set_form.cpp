@@ -5,6 +5,7 @@
 
 #include "inventory/row_text.h"
 #include "protocol/text.h"
+#include "protocol/wire.h"
 
 namespace telvane {
 
@@ -30,13 +31,11 @@ Ipv6Field ReadIpv6(const std::u16string& text) {
 }  // namespace
 
 IPV4_BOX IPV4_BOX::Of(const IPV4& address) {
-    return {false, (std::uint32_t{address[0]} << 24) | (std::uint32_t{address[1]} << 16) |
-                       (std::uint32_t{address[2]} << 8) | std::uint32_t{address[3]}};
+    return {false, Ipv4HostOrder(address)};
 }
 
 IPV4 IPV4_BOX::Address() const {
-    return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
-            static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+    return Ipv4FromHostOrder(value);
 }
 
 std::string_view SetFormMessage(SetFormFault fault) {

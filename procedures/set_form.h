@@ -84,7 +84,7 @@ struct SET_FORM_CHECK {
 // the IPv6 part only when it also has EXT_IPV6; everything not read stays zero. IPv6 texts
 // are parsed numerically only (a scope suffix is dropped), so checking never waits on a
 // name service.
-SET_FORM_CHECK CheckSetForm(const SET_FORM& form, const DEVICE_INFO* selected);
+[[nodiscard]] SET_FORM_CHECK CheckSetForm(const SET_FORM& form, const DEVICE_INFO* selected);
 
 // The panel as SelectDevice fills it for this device, before the user changes anything.
 SET_FORM SetFormFromDevice(const DEVICE_INFO& device);

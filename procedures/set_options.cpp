@@ -231,15 +231,9 @@ SET_BATCH RefuseRepeatedDevices(SET_BATCH batch) {
 
 SET_BATCH ReadRows(std::string_view csv_text) {
     SET_BATCH batch;
-    const auto fail = [&batch](std::size_t line, std::string message) {
-        batch.rows.clear();
-        batch.error = std::move(message);
-        batch.error_line = line;
-        return batch;
-    };
     const CSV_DOCUMENT doc = ParseCsv(csv_text);
-    if (!doc.Ok()) return fail(doc.error_line, doc.error);
-    if (doc.records.empty()) return fail(1, "no header row");
+    if (!doc.Ok()) return RefusedBatch(doc.error_line, doc.error);
+    if (doc.records.empty()) return RefusedBatch(1, "no header row");
 
     // The header: which column is the MAC, and which option each other column is.
     const CSV_RECORD& header = doc.records.front();
@@ -251,23 +245,23 @@ SET_BATCH ReadRows(std::string_view csv_text) {
         if (name.starts_with("--")) name.erase(0, 2);
         const SET_OPTION_DEF* def = nullptr;
         if (name == "mac") {
-            if (mac_column) return fail(header.line, "column mac is named twice");
+            if (mac_column) return RefusedBatch(header.line, "column mac is named twice");
             mac_column = i;
         } else {
             def = FindSetOption(name);
-            if (def == nullptr) return fail(header.line, "unknown column \"" + header.fields[i] + "\"");
+            if (def == nullptr) return RefusedBatch(header.line, "unknown column \"" + header.fields[i] + "\"");
             if (std::find(columns.begin(), columns.end(), def) != columns.end())
-                return fail(header.line, "column " + name + " is named twice");
+                return RefusedBatch(header.line, "column " + name + " is named twice");
         }
         columns.push_back(def);
     }
-    if (!mac_column) return fail(header.line, "no mac column");
+    if (!mac_column) return RefusedBatch(header.line, "no mac column");
 
     for (std::size_t r = 1; r < doc.records.size(); ++r) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != columns.size())
-            return fail(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
-                                         std::to_string(columns.size()));
+            return RefusedBatch(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
+                                                 std::to_string(columns.size()));
         SET_BATCH_ROW row;
         row.line = record.line;
         row.mac = record.fields[*mac_column];
@@ -277,20 +271,31 @@ SET_BATCH ReadRows(std::string_view csv_text) {
             row.error = CellToOption(*columns[c], record.fields[c], option);
             row.options.push_back(std::move(option));
         }
-        if (row.error.empty() && row.mac.empty()) row.error = "no MAC address";
-        if (row.error.empty() && !ParseMac(row.mac)) row.error = "\"" + row.mac + "\" is not a MAC address";
-        if (row.error.empty() && row.options.empty()) row.error = "no setting given";
-        if (row.error.empty()) {
-            // Values of the wrong form show now, before any row is sent.
-            SET_FORM scratch;
-            row.error = ApplySetOptions(scratch, row.options);
-        }
+        CheckBatchRow(row);
         batch.rows.push_back(std::move(row));
     }
     return batch;
 }
 
 }  // namespace
+
+SET_BATCH RefusedBatch(std::size_t line, std::string message) {
+    SET_BATCH batch;
+    batch.error = std::move(message);
+    batch.error_line = line;
+    return batch;
+}
+
+void CheckBatchRow(SET_BATCH_ROW& row) {
+    if (row.error.empty() && row.mac.empty()) row.error = "no MAC address";
+    if (row.error.empty() && !ParseMac(row.mac)) row.error = "\"" + row.mac + "\" is not a MAC address";
+    if (row.error.empty() && row.options.empty()) row.error = "no setting given";
+    if (row.error.empty()) {
+        // Values of the wrong form show now, before any row is sent.
+        SET_FORM scratch;
+        row.error = ApplySetOptions(scratch, row.options);
+    }
+}
 
 SET_BATCH ReadSetBatch(std::string_view csv_text) { return RefuseRepeatedDevices(ReadRows(csv_text)); }
 

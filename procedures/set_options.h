@@ -36,7 +36,7 @@ const SET_OPTION_DEF* FindSetOption(std::string_view name);
 // options that contradict each other, or a value of the wrong form; the form is then
 // unspecified. Values the checks judge (0.0.0.0, an IPv6 text) are left to CheckSetForm.
 // Choices no option names are left as the form holds them.
-std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
+[[nodiscard]] std::string ApplySetOptions(SET_FORM& form, std::span<const SET_OPTION> options);
 
 // One device's row of a CSV batch.
 struct SET_BATCH_ROW {
@@ -55,6 +55,14 @@ struct SET_BATCH {
     bool Ok() const { return error.empty(); }
 };
 
+// A batch refused whole, for the reason found on that line: no row may be sent.
+SET_BATCH RefusedBatch(std::size_t line, std::string message);
+
+// The checks every batch row passes, whatever file it came from: a MAC, at least one
+// setting, each value of its option's form. The first failure becomes the row's error;
+// a row that already has one keeps it.
+void CheckBatchRow(SET_BATCH_ROW& row);
+
 // Reads a batch: a header row naming the columns ("mac" and any option names, with or
 // without "--", any case), then one row per device. An empty cell leaves the option out.
 // A yes/no column ("dhcp", "dns4-auto", ...) takes yes/true/1/on or no/false/0/off, "no"
@@ -63,6 +71,6 @@ struct SET_BATCH {
 // "mac" column, a row with the wrong number of cells and a device named on two rows
 // (however its MAC is spelt) fail the whole batch; a row without any setting fails on
 // its own. A file that enumerate --csv wrote is read as a snapshot (ReadSnapshotBatch).
-SET_BATCH ReadSetBatch(std::string_view csv_text);
+[[nodiscard]] SET_BATCH ReadSetBatch(std::string_view csv_text);
 
 }  // namespace telvane

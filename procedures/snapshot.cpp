@@ -124,36 +124,30 @@ bool IsSnapshotHeader(std::span<const std::string> header) {
 
 SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc) {
     SET_BATCH batch;
-    const auto fail = [&batch](std::size_t line, std::string message) {
-        batch.rows.clear();
-        batch.error = std::move(message);
-        batch.error_line = line;
-        return batch;
-    };
-    if (doc.records.empty()) return fail(1, "no header row");
+    if (doc.records.empty()) return RefusedBatch(1, "no header row");
     const CSV_RECORD& header = doc.records.front();
     std::vector<std::string> names;
     for (const std::string& cell : header.fields) {
         const std::string name = Lower(cell);
         if (std::find(names.begin(), names.end(), name) != names.end())
-            return fail(header.line, "column " + name + " is named twice");
+            return RefusedBatch(header.line, "column " + name + " is named twice");
         if (!IsSnapshotSetting(name) && !IsSnapshotDescription(name)) {
             if (FindSetOption(name.starts_with("--") ? name.substr(2) : name) != nullptr)
-                return fail(header.line, "column " + cell +
-                                             ": a file with enumerate's columns takes the settings from them "
-                                             "(ipv4_address, ipv4_mask, ...), not from set's options");
-            return fail(header.line, "unknown column \"" + cell + "\"");
+                return RefusedBatch(header.line, "column " + cell +
+                                                     ": a file with enumerate's columns takes the settings from them "
+                                                     "(ipv4_address, ipv4_mask, ...), not from set's options");
+            return RefusedBatch(header.line, "unknown column \"" + cell + "\"");
         }
         names.push_back(name);
     }
     const auto mac_column = std::find(names.begin(), names.end(), "mac");
-    if (mac_column == names.end()) return fail(header.line, "no mac column");
+    if (mac_column == names.end()) return RefusedBatch(header.line, "no mac column");
 
     for (std::size_t r = 1; r < doc.records.size(); ++r) {
         const CSV_RECORD& record = doc.records[r];
         if (record.fields.size() != names.size())
-            return fail(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
-                                         std::to_string(names.size()));
+            return RefusedBatch(record.line, std::to_string(record.fields.size()) + " cells where the header names " +
+                                                 std::to_string(names.size()));
         std::vector<std::pair<std::string, std::string>> fields;
         for (std::size_t c = 0; c < names.size(); ++c) fields.emplace_back(names[c], record.fields[c]);
         SNAPSHOT_ROW snapshot = SnapshotOptions(fields);
@@ -163,13 +157,7 @@ SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc) {
         row.options = std::move(snapshot.options);
         row.expected_model = std::move(snapshot.model_name);
         row.error = std::move(snapshot.error);
-        if (row.error.empty() && row.mac.empty()) row.error = "no MAC address";
-        if (row.error.empty() && !ParseMac(row.mac)) row.error = "\"" + row.mac + "\" is not a MAC address";
-        if (row.error.empty() && row.options.empty()) row.error = "no setting given";
-        if (row.error.empty()) {
-            SET_FORM scratch;
-            row.error = ApplySetOptions(scratch, row.options);
-        }
+        CheckBatchRow(row);
         batch.rows.push_back(std::move(row));
     }
     return batch;

@@ -40,7 +40,7 @@ bool IsSnapshotHeader(std::span<const std::string> header);
 // A batch from such a CSV document: each row's device by its mac column, its options from
 // the settings, its model name kept in the row. An unknown or repeated column, or a
 // column of set's own options mixed in, fails the whole batch.
-SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc);
+[[nodiscard]] SET_BATCH ReadSnapshotBatch(const CSV_DOCUMENT& doc);
 
 // Why the row's device may not take the row: its model differs from the one the row
 // names. Empty when it may (or the row names no model, or no such device was heard).

@@ -43,6 +43,22 @@ void PutBytes(std::span<std::uint8_t> out, std::size_t pos, std::span<const std:
     if (!value.empty()) std::memcpy(out.data() + pos, value.data(), value.size());
 }
 
+std::uint32_t Ipv4HostOrder(const IPV4& address) {
+    return (std::uint32_t{address[0]} << 24) | (std::uint32_t{address[1]} << 16) | (std::uint32_t{address[2]} << 8) |
+           address[3];
+}
+
+IPV4 Ipv4FromHostOrder(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+            static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+}
+
+std::uint32_t PrefixMask(int prefix_length) {
+    if (prefix_length <= 0) return 0;
+    if (prefix_length >= 32) return 0xFFFFFFFFu;
+    return ~((1u << (32 - prefix_length)) - 1u);
+}
+
 const char* DropReasonText(DROP_REASON reason) {
     switch (reason) {
         case DROP_REASON::BAD_CHECKSUM:

@@ -111,6 +111,13 @@ private:
 void PutU16BE(std::span<std::uint8_t> out, std::size_t pos, std::uint16_t value);
 void PutBytes(std::span<std::uint8_t> out, std::size_t pos, std::span<const std::uint8_t> value);
 
+// An IPv4 address as one number, first octet in the most significant byte: the form
+// masks and subnets are computed in, and the one address boxes take.
+std::uint32_t Ipv4HostOrder(const IPV4& address);
+IPV4 Ipv4FromHostOrder(std::uint32_t value);
+// The mask of a prefix length in that form; lengths below 0 or above 32 count as 0 or 32.
+std::uint32_t PrefixMask(int prefix_length);
+
 // Why a received datagram was not taken, in the order a summary lists them.
 enum class DROP_REASON : std::uint8_t {
     BAD_CHECKSUM,

@@ -14,8 +14,9 @@
 
 #include "app/telvane_dlg.h"
 #include "net/adapters.h"
-#include "ui/message_box.h"
 #include "net/system_checks.h"
+#include "net/testing.h"
+#include "ui/message_box.h"
 
 namespace telvane {
 

@@ -19,6 +19,15 @@
 #include "tests/inventory/reply_builder.h"
 
 namespace telvane {
+
+class CTelvaneDlgTestAccess {
+public:
+    static void SetEnumeratedSubnet(CTelvaneDlg& dialog, const IPV4& address, const IPV4& mask) {
+        dialog.enumerated_address = address;
+        dialog.enumerated_mask = mask;
+    }
+};
+
 namespace {
 
 // Every control the panel enables or disables, frames included.
@@ -355,8 +364,7 @@ TEST_F(Panel, RowNamesACrowdAtItsAddressByItsFirstFew) {
 // its accessible description, Open Web Page opening a dead page) and against two devices
 // on one address not naming each other.
 TEST_F(Panel, RowsSayWhenOutsideTheSubnetOrSharingAnAddress) {
-    dialog.enumerated_address = {192, 168, 1, 2};
-    dialog.enumerated_mask = {255, 255, 255, 0};
+    CTelvaneDlgTestAccess::SetEnumeratedSubnet(dialog, {192, 168, 1, 2}, {255, 255, 255, 0});
     Add(Reply(), 0x01);
     Add(Reply(), 0x02);
     Add(Reply().Ipv4(10, 0, 0, 9), 0x03);
@@ -386,7 +394,7 @@ TEST_F(Panel, RowsSayWhenOutsideTheSubnetOrSharingAnAddress) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toString(), QStringLiteral("http://192.168.1.20/"));
     // With the adapter's mask unknown, nothing is said to be outside.
-    dialog.enumerated_mask = {};
+    CTelvaneDlgTestAccess::SetEnumeratedSubnet(dialog, {192, 168, 1, 2}, {});
     EXPECT_FALSE(
         list->model()->index(2, 0).data(Qt::AccessibleDescriptionRole).toString().contains(QStringLiteral("outside")));
 }

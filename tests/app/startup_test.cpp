@@ -6,9 +6,10 @@
 
 #include "app/telvane_app.h"
 #include "app_fixture.h"
-#include "ui/ipv4_address_box.h"
 #include "net/pumped_wait.h"
+#include "net/testing.h"
 #include "resources/main_dialog.h"
+#include "ui/ipv4_address_box.h"
 
 namespace telvane {
 namespace {

@@ -4,10 +4,11 @@
 
 #include <optional>
 
+#include "net/system_checks.h"
+#include "net/testing.h"
+#include "protocol/text.h"
 #include "ui/ipv4_address_box.h"
 #include "ui/message_box.h"
-#include "net/system_checks.h"
-#include "protocol/text.h"
 
 namespace telvane::netns {
 

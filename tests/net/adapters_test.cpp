@@ -1,4 +1,5 @@
 #include "net/adapters.h"
+#include "net/testing.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "net/file_text.h"
 #include "net/journal_file.h"
 
 namespace telvane {
@@ -104,6 +105,19 @@ TEST_F(JournalFile, FailuresAreReportedNotSwallowed) {
 }
 
 // Guards against the journal landing somewhere the user does not look.
+// Guards against a reader that stops at a NUL, turns CR LF into LF, or hands back an
+// empty text for a folder or a missing file as if it were an empty file.
+TEST_F(JournalFile, ReadsAFileExactlyAndRefusesWhatIsNoFile) {
+    const std::string file = dir + "/batch.csv";
+    const std::string bytes("mac,ip\r\n\0\xff\xfe", 11);
+    std::ofstream(file, std::ios::binary) << bytes;
+    EXPECT_EQ(ReadFileText(file), bytes);
+    std::ofstream(dir + "/empty.csv", std::ios::binary).close();
+    EXPECT_EQ(ReadFileText(dir + "/empty.csv"), std::string());
+    EXPECT_EQ(ReadFileText(dir), std::nullopt);
+    EXPECT_EQ(ReadFileText(dir + "/missing.csv"), std::nullopt);
+}
+
 TEST(JournalFolder, FollowsTheStateHomeElseTheHomeFolder) {
     const char* old_state = std::getenv("XDG_STATE_HOME");
     const std::string saved = old_state ? old_state : "";

@@ -2,6 +2,7 @@
 // object. A pipe stands in for the discovery socket's descriptor.
 #include "net/event_loop.h"
 #include "net/pumped_wait.h"
+#include "net/testing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "net/pumped_wait.h"
+#include "net/testing.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>

@@ -22,6 +22,7 @@
 #include "net/adapters.h"
 #include "net/network_state.h"
 #include "net/pumped_wait.h"
+#include "net/testing.h"
 #include "procedures/discovery.h"
 #include "protocol/text.h"
 #include "tests/netns/harness.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "net/system_checks.h"
+#include "net/testing.h"
 
 namespace telvane {
 namespace {

@@ -115,5 +115,19 @@ TEST(Recognition, MarkerTypeAndMinimumLengths) {
     EXPECT_EQ(Recognize({}), DatagramKind::Ignored);
 }
 
+// Guards against a byte swapped or an octet lost between the wire form and the number
+// masks and address boxes work on, and against a shift by 32 for a /0 mask.
+TEST(Ipv4HostOrder, FirstOctetIsMostSignificantAndMasksAreLeadingOnes) {
+    EXPECT_EQ(Ipv4HostOrder({192, 0, 2, 130}), 0xC0000282u);
+    EXPECT_EQ(Ipv4FromHostOrder(0xC0000282u), (IPV4{192, 0, 2, 130}));
+    EXPECT_EQ(Ipv4FromHostOrder(Ipv4HostOrder({255, 1, 128, 0})), (IPV4{255, 1, 128, 0}));
+    EXPECT_EQ(PrefixMask(0), 0u);
+    EXPECT_EQ(PrefixMask(1), 0x80000000u);
+    EXPECT_EQ(PrefixMask(26), 0xFFFFFFC0u);
+    EXPECT_EQ(PrefixMask(32), 0xFFFFFFFFu);
+    EXPECT_EQ(PrefixMask(-1), 0u);
+    EXPECT_EQ(PrefixMask(40), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace telvane

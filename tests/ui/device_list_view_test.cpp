@@ -25,7 +25,7 @@
 namespace telvane {
 namespace {
 
-// A stand-in for the main window: the list as control 1127, the table, and the
+// A stand-in for the main window: the list as IDC_DEVICE_LIST, the table, and the
 // handlers wired as the window wires them.
 class ListWindow : public ::testing::Test {
 protected:

@@ -124,7 +124,7 @@ TEST(Win32DiscoverySocket, NothingArrivesAfterClose) {
     win32::UdpSocket peer;
     ASSERT_TRUE(peer.Open(IPV4{127, 0, 0, 1}));
     const std::array<std::uint8_t, 1> byte = {9};
-    peer.SendTo(byte, 0x7F000001, port);
+    ASSERT_EQ(peer.SendTo(byte, 0x7F000001, port), 1);
     PumpMessages(200);
     EXPECT_TRUE(sink.got.empty());
 }

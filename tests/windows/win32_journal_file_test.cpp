@@ -59,7 +59,7 @@ TEST_F(Win32JournalFile, WritersOnTheirOwnHandlesNeverLoseLinesAcrossRotations) 
     std::map<int, int> next;
     std::size_t total = 0;
     for (int n = 200; n >= 0; --n) {
-        for (const std::string& line : Lines(n == 0 ? "" : "." + std::to_string(n))) {
+        for (const std::string& line : Lines(n == 0 ? std::string() : std::string(".").append(std::to_string(n)))) {
             int w = -1;
             int i = -1;
             ASSERT_EQ(std::sscanf(line.c_str(), "%d %d", &w, &i), 2) << line;

@@ -151,7 +151,7 @@ TEST(Win32Loop, UnwatchInsideTheHandlerStopsIt) {
         return true;  // would be called again without waiting, were it still watched
     });
     const std::array<std::uint8_t, 1> byte = {1};
-    sender.SendTo(byte, kLoopbackHost, receiver.LocalPort());
+    ASSERT_EQ(sender.SendTo(byte, kLoopbackHost, receiver.LocalPort()), 1);
     for (int i = 0; i < 5; ++i) loop.HandleOneBatch(100);
     EXPECT_EQ(calls, 1);
 }

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/file_text.h"
 #include "net/pumped_wait.h"
 #include "procedures/address_checks.h"
 #include "procedures/discovery.h"
@@ -364,21 +365,6 @@ CLI_ERROR BadInput(std::string code, std::string message) {
     return CLI_ERROR{std::move(code), std::move(message), EXIT_CODE::USAGE};
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-    // The name is UTF-8: as a filesystem path it opens the file of that name on Windows
-    // too, whatever the ANSI code page holds.
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
-    if (!file) return std::nullopt;
-    // A directory opens like a file; the library throws when it is read.
-    try {
-        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (file.bad()) return std::nullopt;
-        return text;
-    } catch (const std::ios_base::failure&) {
-        return std::nullopt;
-    }
-}
-
 }  // namespace
 
 void AddSetRunOptions(CLI::App* command, SET_ARGS& args) {
@@ -486,7 +472,7 @@ EXIT_CODE RunSet(const SET_ARGS& args) {
     const std::optional<std::string>& file = args.csv_file ? args.csv_file : args.json_file;
     if (file) {
         const char* code = args.csv_file ? "bad-csv" : "bad-json";
-        const auto text = ReadFile(*file);
+        const auto text = ReadFileText(*file);
         if (!text) return ReportError(args.json, BadInput(code, "cannot read " + *file));
         batch = args.csv_file ? ReadSetBatch(*text) : ReadJsonBatch(*text);
         if (!batch.Ok())
