@@ -1,4 +1,5 @@
 #include "ui/message_box.h"
+#include "ui/testing.h"
 
 namespace telvane {
 

@@ -3,7 +3,6 @@
 // The one kind of message the program shows: modal, an OK button, the warning icon,
 // captioned with the application name (the executable's file name without extension).
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,13 +31,6 @@ bool AskYesNo(MESSAGE_OWNER* owner, std::u16string_view text);
 
 // The application name: the executable's file name without its extension.
 std::u16string ApplicationName();
-
-// While a hook is set, no box is shown: the hook receives each text and the call
-// returns at once, as if OK had been pressed. An empty function restores the box.
-void SetMessageBoxHookForTesting(std::function<void(const std::u16string&)> hook);
-// While the hook is set, a question goes to it too and is answered with yes: No (false)
-// unless a test says otherwise. Clearing the hook sets the answer back to No.
-void SetQuestionAnswerForTesting(bool yes);
 
 // For each toolkit's boxes: while a hook is set, hands it text and returns the answer to
 // give (No unless a test said otherwise); nothing when the box must really be shown.

@@ -17,6 +17,7 @@
 #include "net/system_checks.h"
 #include "net/testing.h"
 #include "ui/message_box.h"
+#include "ui/testing.h"
 
 namespace telvane {
 

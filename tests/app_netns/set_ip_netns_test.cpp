@@ -20,6 +20,7 @@
 #include "resources/resource.h"
 #include "tests/app_netns/window_fixture.h"
 #include "tests/netns/harness.h"
+#include "ui/testing.h"
 
 namespace telvane {
 namespace {

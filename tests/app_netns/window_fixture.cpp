@@ -9,6 +9,7 @@
 #include "protocol/text.h"
 #include "ui/ipv4_address_box.h"
 #include "ui/message_box.h"
+#include "ui/testing.h"
 
 namespace telvane::netns {
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/message_box.h"
+#include "ui/testing.h"
 
 namespace telvane {
 namespace {

@@ -16,6 +16,7 @@
 #include "ui/win32/dialog_win32.h"
 #include "ui/win32/ipv4_address_box_win32.h"
 #include "ui/win32/message_box_win32.h"
+#include "ui/testing.h"
 
 namespace telvane {
 namespace {

@@ -19,6 +19,7 @@
 #include "ui/message_box.h"
 #include "protocol/text.h"
 #include "resources/resource.h"
+#include "ui/testing.h"
 
 namespace telvane {
 namespace {
