@@ -349,14 +349,14 @@ def device_row(module, item, index):
     if unknown:
         module.fail_json(msg="devices[%d]: unknown option %s" % (index, ", ".join(unknown)), error_code="invalid")
     row = {"mac": str(item["mac"])}
-    for name, spec in SETTINGS_SPEC.items():
+    for name, option in SETTINGS_SPEC.items():
         value = item.get(name)
         if value is None:
             continue
         key = name.replace("_", "-")
-        if spec["type"] == "bool":
+        if option["type"] == "bool":
             row[key] = module.boolean(value)
-        elif spec["type"] == "list":
+        elif option["type"] == "list":
             servers = [str(v) for v in value] if isinstance(value, (list, tuple)) else [str(value)]
             if len(servers) > 2:
                 module.fail_json(msg="devices[%d]: %s takes one or two addresses, or none" % (index, name),
