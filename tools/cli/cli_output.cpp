@@ -32,6 +32,9 @@ template <class... F>
 struct OVERLOADED : F... {
     using F::operator()...;
 };
+// Clang 14 does not deduce an aggregate's template arguments by itself.
+template <class... F>
+OVERLOADED(F...) -> OVERLOADED<F...>;
 
 std::string Ipv6(const IPV6& address) {
     return ToUtf8(Ipv6Text(address));
