@@ -38,6 +38,12 @@ check_man_matches_help() {
             continue
         fi
         help=$(unshare --net "$bin" --help 2>&1) || { echo "$p --help fails"; bad=1; continue; }
+        # A program with commands shows each command's options on that command's own page.
+        local cmd
+        for cmd in $(sed -n '/^Commands:/,/^$/p' <<<"$help" | grep -oE '^  [a-z][a-z-]*' || true); do
+            [ "$cmd" = help ] && continue
+            help+=$'\n'$(unshare --net "$bin" "$cmd" --help 2>&1) || { echo "$p $cmd --help fails"; bad=1; }
+        done
         unshare --net "$bin" --version 2>&1 | grep -q "$version" || { echo "$p --version does not print $version"; bad=1; }
         local in_help in_man
         in_help=$(grep -oE -- '--[a-z0-9][a-z0-9-]*' <<<"$help" | sort -u)
